@@ -1,0 +1,104 @@
+#include "units/units.h"
+#include "world/cellfield.h"
+
+float foodDivisor = 0.0f;
+int32_t livingCount = 0;
+int32_t reseeding = 1;
+Genome reseedGenome{};
+bool reseedGenomeDrawn = false;
+int32_t generationPhase = 0;
+
+void raiseFoodDivisor() { foodDivisor = (float)((double)foodDivisor + 0.05); }
+void resetFoodDivisor() { foodDivisor = 0.5f; }
+
+void cullWorld() {
+  raiseFoodDivisor();
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive && randomRange(0, 100) > 10) units.status[u] = Dead;
+  for (int i = 0; i < kCellCount; ++i) {
+    if (randomRange(0, 100) > 30) {
+      field.cells[i] = Empty;
+      field.neighbourCounts[i] = 0;
+    }
+  }
+}
+
+void sowAtRandom() {
+  if (randomRange(0, 30) != 1) return;
+  int slot = randomRange(0, 1000);
+  if (slot >= kMaxUnits) slot = 0;  // the rare top draw names no slot
+  int wraps = 0;
+  while (units.status[slot] != Alive && wraps < 2) {
+    ++slot;
+    if (slot == kMaxUnits) {
+      slot = 0;
+      ++wraps;
+    }
+  }
+  if (wraps >= 2) return;
+  int32_t y = randomRange(2, 523);
+  int32_t x = randomRange(2, 823);
+  sowPattern(x, y, slot);
+}
+
+static void drawReseedGenome() {
+  randomGenome(reseedGenome);
+  reseedGenomeDrawn = true;
+}
+
+void regulatePopulation() {
+  livingCount = 0;
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive) ++livingCount;
+
+  if (livingCount <= 4 && reseeding == 0) {
+    reseeding = 1;
+    // A loaded world that shrinks before any re-seed spawn of this run has
+    // no re-seed genome yet: draw one to take gene 6 from.
+    if (!reseedGenomeDrawn) drawReseedGenome();
+    float survivorEnergy = (float)(int32_t)((uint32_t)reseedGenome[6] * 2u);
+    for (int u = 0; u < kMaxUnits; ++u)
+      if (units.status[u] == Alive) units.energy[u] = survivorEnergy;
+  }
+  if (reseeding == 1) {
+    resetFoodDivisor();
+    drawReseedGenome();
+    int slot = spawnUnit(407, 262, reseedGenome);
+    if (slot != -1) {
+      units.posX[slot] = units.homeX[slot];
+      units.posY[slot] = units.homeY[slot];
+    }
+    livingCount += 1;
+  }
+  if (livingCount > 100) reseeding = 0;
+  if (livingCount > 800) cullWorld();
+}
+
+void clearWorld() {
+  for (int u = 0; u < kMaxUnits; ++u) units.status[u] = Dead;
+  for (int i = 0; i < kCellCount; ++i) {
+    field.cells[i] = Empty;
+    field.neighbourCounts[i] = 0;
+  }
+}
+
+void simulateFrame() {
+  if (generationPhase == 0) stepGeneration();
+  generationPhase += 1;
+  if (generationPhase > 2) generationPhase = 0;
+  reapDead();
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive) tickUnit(u);
+  sowAtRandom();
+}
+
+void resetSimulation() {
+  clearField();
+  resetUnitTable();
+  foodDivisor = 0.0f;
+  livingCount = 0;
+  reseeding = 1;
+  reseedGenome = Genome{};
+  reseedGenomeDrawn = false;
+  generationPhase = 0;
+}

@@ -1,0 +1,120 @@
+#include "genome/arith.h"
+#include "units/units.h"
+
+namespace {
+
+void applyModeRules(int u) {
+  const Genome& g = units.genome[u];
+  int32_t& mode = units.mode[u];
+  const double energy = units.energy[u];
+  const int32_t stock = units.stock[u];
+  const int64_t homeDist = absDiff64(units.posX[u], units.homeX[u]) + absDiff64(units.posY[u], units.homeY[u]);
+  if (mode == Homeward && stock > g[13]) mode = Breed;
+  if (mode == Breed && stock < g[13]) mode = Forage;
+  if (mode == Forage && energy >= g[5]) mode = Homeward;
+  if (mode == Homeward && energy < g[6]) mode = Forage;
+  if (mode == Homeward && energy >= g[6] && homeDist < g[16]) mode = Outward;
+  if (mode == Outward && energy < g[6]) mode = Forage;
+  if (mode == Outward && energy >= g[6] && homeDist - g[32] >= g[16]) mode = Homeward;
+}
+
+void breed(int u) {
+  const Genome& g = units.genome[u];
+  int child = spawnUnit(wrapSub(units.posX[u], 5), wrapSub(units.posY[u], 5), g);
+  if (child != -1) mutateGenome(child, (float)((double)g[33] / 30.0));
+  units.stock[u] = 0;
+}
+
+}  // namespace
+
+void tickUnit(int u) {
+  UnitTable& t = units;
+  const Genome& g = t.genome[u];
+
+  // Ageing and starvation: a Unit marked Dead here still lives out this tick.
+  t.age[u] = wrapAdd(t.age[u], 1);
+  if (t.age[u] > g[35]) t.status[u] = Dead;
+  if (t.energy[u] <= 0) t.status[u] = Dead;
+
+  resolveContacts(u);
+
+  // Paced food search.
+  t.pacePeriod[u] = t.searchRadius[u] > 30 ? t.searchRadius[u] / 30 : 0;
+  bool found;
+  if (t.paceCounter[u] < t.pacePeriod[u]) {
+    found = true;
+    t.paceCounter[u] = wrapAdd(t.paceCounter[u], 1);
+  } else {
+    t.paceCounter[u] = 0;
+    found = t.mode[u] == Forage && findFood(u) == 1;
+  }
+  if (!found && t.mode[u] == Forage) {
+    if (t.searchRadius[u] >= 825)
+      t.status[u] = Dead;
+    else
+      t.searchRadius[u] = wrapAdd(wrapMul(t.searchRadius[u], 3), 10);
+    return;
+  }
+
+  // Target by mode.
+  switch (t.mode[u]) {
+    case Homeward:
+      t.targetX[u] = t.homeX[u];
+      t.targetY[u] = t.homeY[u];
+      break;
+    case Outward:
+      t.targetX[u] = t.awayX[u];
+      t.targetY[u] = t.awayY[u];
+      break;
+    case Breed:
+      if (!found) {
+        t.targetX[u] = t.homeX[u];
+        t.targetY[u] = t.homeY[u];
+        if (t.posX[u] == t.targetX[u] && t.posY[u] == t.targetY[u]) breed(u);
+      }
+      break;
+    default:
+      break;  // Forage keeps the target its search set; other values walk on
+  }
+
+  // Step sizes, from the distances before the move.
+  const float distX = (float)absDiff64(t.posX[u], t.targetX[u]);
+  const float distY = (float)absDiff64(t.posY[u], t.targetY[u]);
+  float stepX = 1.0f, stepY = 1.0f;
+  if ((double)g[8] < (double)distX) stepX = (float)g[9];
+  if ((double)g[8] < (double)distY) stepY = (float)g[9];
+  if (distX > distY) {
+    float ratio = distY / distX;
+    stepY = stepY * ratio;
+  } else if (distX < distY) {
+    float ratio = distX / distY;
+    stepX = stepX * ratio;
+  }
+
+  // Move, y first; each axis tests the increasing direction, then the
+  // decreasing one on the value just written.
+  if (t.targetY[u] > t.posY[u]) t.posY[u] = truncToInt((double)t.posY[u] + (double)stepY);
+  if (t.targetY[u] < t.posY[u]) t.posY[u] = truncToInt((double)t.posY[u] - (double)stepY);
+  if (t.targetX[u] > t.posX[u]) t.posX[u] = truncToInt((double)t.posX[u] + (double)stepX);
+  if (t.targetX[u] < t.posX[u]) t.posX[u] = truncToInt((double)t.posX[u] - (double)stepX);
+
+  const double stepSum = (double)stepX + (double)stepY;
+  if (t.searchRadius[u] > 20) t.searchRadius[u] = truncToInt((double)t.searchRadius[u] - stepSum);
+  if (t.energy[u] > 0) t.energy[u] = (float)((double)t.energy[u] - stepSum * ((double)g[10] / 60.0));
+
+  int32_t eaten = truncToInt(eatAt(t.posX[u], t.posY[u]));
+  t.energy[u] = (float)((double)t.energy[u] + (double)eaten);
+  t.stock[u] = wrapAdd(t.stock[u], eaten);
+
+  // Farming near the target.
+  if ((t.mode[u] == Homeward || t.mode[u] == Outward) && (double)distX + (double)distY < (double)g[11]) {
+    if (t.sowTimer[u] == 0) {
+      int n = sowPattern(t.posX[u], t.posY[u], u);
+      t.energy[u] = (float)((double)t.energy[u] - (double)n);
+    }
+    t.sowTimer[u] = wrapAdd(t.sowTimer[u], 1);
+    if (t.sowTimer[u] >= g[4]) t.sowTimer[u] = 0;
+  }
+
+  applyModeRules(u);
+}

@@ -1,0 +1,83 @@
+// The unit table and the life of a Unit: spawning, the tick, foraging,
+// sowing, contests and population regulation.
+#pragma once
+#include <cstdint>
+
+#include "genome/genome.h"
+
+constexpr int kMaxUnits = 1000;
+constexpr int kMemoryLength = 30;
+
+enum UnitStatus : int32_t { Free = 0, Alive = 1, Dead = -1 };
+enum UnitMode : int32_t { Forage = 0, Homeward = 1, Outward = 2, Breed = 3 };
+
+// One array per field, indexed by slot, in the order the state file carries them.
+struct UnitTable {
+  int32_t posX[kMaxUnits];
+  int32_t posY[kMaxUnits];
+  int32_t targetX[kMaxUnits];
+  int32_t targetY[kMaxUnits];
+  int32_t homeX[kMaxUnits];
+  int32_t homeY[kMaxUnits];
+  int32_t awayX[kMaxUnits];
+  int32_t awayY[kMaxUnits];
+  int32_t mode[kMaxUnits];
+  int32_t searchRadius[kMaxUnits];
+  int32_t sowTimer[kMaxUnits];
+  int32_t status[kMaxUnits];
+  int32_t age[kMaxUnits];
+  int32_t stock[kMaxUnits];
+  int32_t paceCounter[kMaxUnits];
+  int32_t pacePeriod[kMaxUnits];  // recomputed every tick; not stored
+  int32_t spareA[kMaxUnits];
+  int32_t spareB[kMaxUnits];
+  int32_t memory[kMaxUnits][kMemoryLength];
+  float energy[kMaxUnits];
+  Genome genome[kMaxUnits];
+};
+
+extern UnitTable units;
+
+// Sets the table to its process-start contents: all zero and Free, except
+// spareB of slot 0 (300) and the first memory entry of slot 0 (-1).
+void resetUnitTable();
+
+// --- Unit table and spawning -------------------------------------------
+int spawnUnit(int32_t x, int32_t y, const Genome& genome);
+void computeHomeAnchor(int u);
+void computeAwayAnchor(int u);
+void reapDead();
+
+// --- The tick ----------------------------------------------------------
+void tickUnit(int u);
+
+// --- Foraging and eating -----------------------------------------------
+int findFood(int u);
+double eatAt(int32_t x, int32_t y);
+
+// --- Sowing and contests -----------------------------------------------
+int sowPattern(int32_t x, int32_t y, int u);
+void resolveContacts(int u);
+
+// --- Population regulation ---------------------------------------------
+extern float foodDivisor;
+extern int32_t livingCount;
+extern int32_t reseeding;
+extern Genome reseedGenome;
+extern bool reseedGenomeDrawn;  // a random genome went into reseedGenome in this run
+
+void raiseFoodDivisor();
+void resetFoodDivisor();
+void cullWorld();
+void sowAtRandom();
+void regulatePopulation();
+void clearWorld();
+
+// The simulation part of one running frame: the Life generation every third
+// frame, reaping, the ticks in slot order, then the random sowing event.
+extern int32_t generationPhase;
+void simulateFrame();
+
+// Resets every simulation global to its process-start value (the gene table
+// is left alone; the random generator is not reseeded).
+void resetSimulation();
