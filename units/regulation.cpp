@@ -1,3 +1,4 @@
+#include "genome/arith.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
@@ -7,6 +8,8 @@ int32_t reseeding = 1;
 Genome reseedGenome{};
 bool reseedGenomeDrawn = false;
 int32_t generationPhase = 0;
+
+int32_t evolutionLevel() { return truncToInt((double)foodDivisor * 20.0 - 9.0); }
 
 void raiseFoodDivisor() { foodDivisor = (float)((double)foodDivisor + 0.05); }
 void resetFoodDivisor() { foodDivisor = 0.5f; }

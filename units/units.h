@@ -66,6 +66,8 @@ extern int32_t reseeding;
 extern Genome reseedGenome;
 extern bool reseedGenomeDrawn;  // a random genome went into reseedGenome in this run
 
+// The Evolution Level shown to the user: trunc(foodDivisor * 20 - 9).
+int32_t evolutionLevel();
 void raiseFoodDivisor();
 void resetFoodDivisor();
 void cullWorld();

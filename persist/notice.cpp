@@ -1,0 +1,3 @@
+#include "persist/notice.h"
+
+void (*fileNoticeHook)(const char* text) = nullptr;

@@ -1,0 +1,51 @@
+#include "persist/statefile.h"
+
+#include "persist/notice.h"
+#include "persist/textio.h"
+#include "units/units.h"
+#include "world/cellfield.h"
+
+namespace {
+
+// The integer blocks of the unit table, in file order.
+int32_t* const kUnitBlocks[] = {
+    units.posX,   units.posY,         units.targetX,   units.targetY, units.homeX,
+    units.homeY,  units.awayX,        units.awayY,     units.mode,    units.searchRadius,
+    units.sowTimer, units.status,     units.age,       units.stock,   units.paceCounter,
+    units.spareA, units.spareB,
+};
+
+int32_t* const kGrids[] = {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks,
+                           field.skipRuns};
+
+}  // namespace
+
+bool saveState(const char* name) {
+  TextWriter out(name);
+  if (!out.ok()) return false;
+  showFileNotice("Saving...");
+  for (int32_t* grid : kGrids) out.putInts(grid, kCellCount);
+  for (int32_t* block : kUnitBlocks) out.putInts(block, kMaxUnits);
+  out.putInts(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
+  for (int u = 0; u < kMaxUnits; ++u) out.putFloat(units.energy[u]);
+  out.putFloat(foodDivisor);
+  for (int u = 0; u < kMaxUnits; ++u) out.putInts(units.genome[u].data(), kGeneCount);
+  return out.finish();
+}
+
+bool loadState(const char* name) {
+  TextReader in(name);
+  if (!in.opened()) return false;
+  showFileNotice("Loading...");
+  // Each block reads on only if the one before it was complete.
+  auto ints = [&](int32_t* values, size_t count) { return in.readInts(values, count) == count; };
+  bool going = true;
+  for (int32_t* grid : kGrids) going = going && ints(grid, kCellCount);
+  for (int32_t* block : kUnitBlocks) going = going && ints(block, kMaxUnits);
+  going = going && ints(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
+  for (int u = 0; going && u < kMaxUnits; ++u) going = in.readFloat(&units.energy[u]);
+  going = going && in.readFloat(&foodDivisor);
+  for (int u = 0; going && u < kMaxUnits; ++u) going = ints(units.genome[u].data(), kGeneCount);
+  reseeding = 0;
+  return true;
+}

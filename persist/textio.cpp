@@ -1,0 +1,282 @@
+#include "persist/textio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 20;
+// Longest float text the reader hands to the library's own conversion.
+constexpr size_t kMaxFloatText = 1 << 16;
+
+bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+char* formatInt(char* out, int32_t value) {
+  uint32_t magnitude = (uint32_t)value;
+  if (value < 0) {
+    *out++ = '-';
+    magnitude = 0u - magnitude;
+  }
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = (char)('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+char* formatFloat(char* out, float value) {
+  // Exact decimal rounding of the float, half to even, as printf does; very
+  // large and non-finite values go through printf itself.
+  if (!std::isfinite(value) || std::fabs(value) >= 4294967296.0f) {
+    int n = std::snprintf(out, 48, "%f", (double)value);
+    return out + (n > 0 ? (n < 48 ? n : 47) : 0);
+  }
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  bool negative = (bits >> 31) != 0;
+  int exponent = (int)((bits >> 23) & 0xFF);
+  uint64_t mantissa = bits & 0x7FFFFF;
+  if (exponent == 0) {
+    exponent = 1;  // subnormal
+  } else {
+    mantissa |= 0x800000;
+  }
+  int shift = exponent - 150;  // value = mantissa * 2^shift
+  uint64_t scaled = mantissa * 1000000u;  // below 2^44
+  uint64_t micro;
+  if (shift >= 0) {
+    micro = scaled << shift;  // shift <= 8 here
+  } else {
+    int s = -shift;
+    if (s >= 64) {
+      micro = 0;  // below half a millionth
+    } else {
+      micro = scaled >> s;
+      uint64_t rest = scaled & ((uint64_t(1) << s) - 1);
+      uint64_t half = uint64_t(1) << (s - 1);
+      if (rest > half || (rest == half && (micro & 1))) ++micro;
+    }
+  }
+  if (negative) *out++ = '-';
+  uint64_t whole = micro / 1000000u;
+  uint32_t fraction = (uint32_t)(micro % 1000000u);
+  char digits[20];
+  int n = 0;
+  do {
+    digits[n++] = (char)('0' + whole % 10);
+    whole /= 10;
+  } while (whole != 0);
+  while (n > 0) *out++ = digits[--n];
+  *out++ = '.';
+  for (int i = 5; i >= 0; --i) {
+    out[i] = (char)('0' + fraction % 10);
+    fraction /= 10;
+  }
+  return out + 6;
+}
+
+void reportSaveFailure(const char* name, const char* what, int error) {
+  std::fprintf(stderr, "tarn: could not save \"%s\": %s: %s; the previous file is kept\n", name, what,
+               std::strerror(error));
+}
+
+// --- Writer ------------------------------------------------------------
+
+TextWriter::TextWriter(const char* name) : name_(name), buffer_(new char[kBufferSize]) {
+  tempName_ = name_ + ".XXXXXX";
+  int fd = mkstemp(&tempName_[0]);
+  if (fd < 0) {
+    fail("cannot create a temporary file beside it", errno);
+    tempName_.clear();
+    return;
+  }
+  // mkstemp makes the file private; give it the permissions a new file of
+  // the user's would have.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  file_ = fdopen(fd, "w");
+  if (!file_) {
+    fail("cannot open the temporary file", errno);
+    close(fd);
+  }
+}
+
+TextWriter::~TextWriter() {
+  if (file_) std::fclose(file_);
+  if (!tempName_.empty()) unlink(tempName_.c_str());
+  delete[] buffer_;
+}
+
+void TextWriter::fail(const char* what, int error) {
+  if (!failed_) reportSaveFailure(name_.c_str(), what, error);
+  failed_ = true;
+}
+
+void TextWriter::flushBuffer() {
+  if (used_ == 0) return;
+  if (ok() && std::fwrite(buffer_, 1, used_, file_) != used_) fail("write failed", errno);
+  used_ = 0;
+}
+
+void TextWriter::putInt(int32_t value) {
+  if (used_ + 16 > kBufferSize) flushBuffer();
+  char* end = formatInt(buffer_ + used_, value);
+  *end++ = '\n';
+  used_ = (size_t)(end - buffer_);
+}
+
+void TextWriter::putFloat(float value) {
+  if (used_ + 64 > kBufferSize) flushBuffer();
+  char* end = formatFloat(buffer_ + used_, value);
+  *end++ = '\n';
+  used_ = (size_t)(end - buffer_);
+}
+
+void TextWriter::putInts(const int32_t* values, size_t count) {
+  for (size_t i = 0; i < count; ++i) putInt(values[i]);
+}
+
+bool TextWriter::finish() {
+  flushBuffer();
+  if (!file_) {
+    failed_ = true;
+    return false;
+  }
+  if (!failed_ && std::fflush(file_) != 0) fail("write failed", errno);
+  if (!failed_ && fsync(fileno(file_)) != 0 && errno != EINVAL) fail("write failed", errno);
+  int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (!failed_ && closed != 0) fail("closing failed", errno);
+  if (!failed_ && std::rename(tempName_.c_str(), name_.c_str()) != 0) fail("cannot replace it", errno);
+  if (failed_) return false;
+  tempName_.clear();  // now the target's name
+  return true;
+}
+
+// --- Reader ------------------------------------------------------------
+
+// The buffer has room beyond a full read for the tail of a float text that
+// is put back (see readFloat).
+TextReader::TextReader(const char* name) : buffer_(new char[kBufferSize + kMaxFloatText]) {
+  file_ = std::fopen(name, "r");
+  if (!file_) return;
+  // A directory opens but cannot be read: treat it as a file that could not
+  // be opened.
+  struct stat info;
+  if (fstat(fileno(file_), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+}
+
+TextReader::~TextReader() {
+  if (file_) std::fclose(file_);
+  delete[] buffer_;
+}
+
+bool TextReader::refill() {
+  if (!file_ || stopped_) return false;
+  end_ = std::fread(buffer_, 1, kBufferSize, file_);
+  pos_ = 0;
+  return end_ > 0;
+}
+
+void TextReader::skipSpace() {
+  for (;;) {
+    while (pos_ < end_ && isSpace((unsigned char)buffer_[pos_])) ++pos_;
+    if (pos_ < end_ || !refill()) return;
+  }
+}
+
+bool TextReader::readInt(int32_t* value) {
+  if (stopped_) return false;
+  skipSpace();
+  int c = peek();
+  bool negative = false;
+  if (c == '-' || c == '+') {
+    negative = c == '-';
+    ++pos_;
+    c = peek();
+  }
+  if (c < '0' || c > '9') {
+    stopped_ = true;
+    return false;
+  }
+  // Digits are taken as long as they come, as "%d" does; the value is kept
+  // only when it fits 32 bits.
+  uint64_t magnitude = 0;
+  bool tooLarge = false;
+  while (c >= '0' && c <= '9') {
+    if (!tooLarge) {
+      magnitude = magnitude * 10 + (uint64_t)(c - '0');
+      if (magnitude > 2147483648u) tooLarge = true;
+    }
+    ++pos_;
+    c = peek();
+  }
+  if (tooLarge || (!negative && magnitude > 2147483647u)) {
+    stopped_ = true;
+    return false;
+  }
+  *value = negative ? (int32_t)(0u - (uint32_t)magnitude) : (int32_t)magnitude;
+  return true;
+}
+
+bool TextReader::readFloat(float* value) {
+  if (stopped_) return false;
+  skipSpace();
+  // The text up to the next white space (or NUL, where the library's
+  // conversion would stop too) goes to the library's "%f" conversion; what
+  // it leaves of that text is read as the next value.
+  std::string text;
+  for (int c = peek(); c != EOF && c != 0 && !isSpace(c); c = peek()) {
+    if (text.size() == kMaxFloatText) {
+      stopped_ = true;  // no float is written this long
+      return false;
+    }
+    size_t run = pos_;
+    while (run < end_ && buffer_[run] != 0 && !isSpace((unsigned char)buffer_[run]) &&
+           text.size() + (run - pos_) < kMaxFloatText)
+      ++run;
+    text.append(buffer_ + pos_, run - pos_);
+    pos_ = run;
+  }
+  float parsed = 0.0f;
+  int used = 0;
+  if (text.empty() || std::sscanf(text.c_str(), "%f%n", &parsed, &used) != 1 || !std::isfinite(parsed)) {
+    stopped_ = true;
+    return false;
+  }
+  *value = parsed;
+  size_t rest = text.size() - (size_t)used;
+  if (rest > 0) {
+    // Put the unread tail back in front of the buffer.
+    if (pos_ >= rest) {
+      pos_ -= rest;
+    } else {
+      std::memmove(buffer_ + rest, buffer_ + pos_, end_ - pos_);
+      end_ = end_ - pos_ + rest;
+      pos_ = 0;
+      std::memcpy(buffer_, text.data() + used, rest);
+    }
+  }
+  return true;
+}
+
+size_t TextReader::readInts(int32_t* values, size_t count) {
+  size_t n = 0;
+  while (n < count && readInt(&values[n])) ++n;
+  return n;
+}
