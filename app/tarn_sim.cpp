@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
   app.add_option("--load", loadFile, "State file to start from (a missing file starts an empty world)");
   app.add_option("--save", saveFile, "State file to write at the end");
   app.add_option("--stats", statsFile, "CSV file with a row every 100 frames");
+  app.add_flag("--plain", usePlainPaths,
+               "Run the plain versions of the fast paths (the same results, only slower)");
   CLI11_PARSE(app, argc, argv);
 
   if (seedOption->count() == 0) seed = (uint32_t)std::time(nullptr);

@@ -46,6 +46,7 @@ bool loadState(const char* name) {
   for (int u = 0; going && u < kMaxUnits; ++u) going = in.readFloat(&units.energy[u]);
   going = going && in.readFloat(&foodDivisor);
   for (int u = 0; going && u < kMaxUnits; ++u) going = ints(units.genome[u].data(), kGeneCount);
+  touchField();
   reseeding = 0;
   return true;
 }

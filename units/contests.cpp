@@ -24,6 +24,7 @@ int sowPattern(int32_t x, int32_t y, int u) {
       ++n;
     }
   }
+  if (n > 0) touchCells(x, y, 2);
   return n;
 }
 

@@ -19,6 +19,7 @@ inline void claim(int u, int64_t x, int64_t y) {
   units.targetX[u] = (int32_t)x;
   units.targetY[u] = (int32_t)y;
   field.claimMarks[cellIndex((int)x, (int)y)] = 1;
+  touchCells(x, y, 0);
 }
 
 // A row stroke at row y over columns from..to (inclusive), clipped to the
@@ -72,6 +73,7 @@ double eatAt(int32_t x, int32_t y) {
       for (int ny = cy - 1; ny <= cy + 1; ++ny)
         if ((nx != cx || ny != cy) && inField(nx, ny)) field.neighbourCounts[cellIndex(nx, ny)] -= 1;
   }
+  touchCells(x, y, 2);  // counts may have gone below 0 anywhere near
   // A divisor that is not a positive finite number makes the bite worthless.
   if (!(foodDivisor > 0.0f) || !std::isfinite(foodDivisor)) return 0.0;
   return (double)eaten / (double)foodDivisor;

@@ -24,8 +24,41 @@ inline bool inField(int64_t x, int64_t y) {
   return x >= 0 && x < kWorldWidth && y >= 0 && y < kWorldHeight;
 }
 
-// One Life generation over the whole field: rule, copy and recount passes.
+// One Life generation over the whole field. Every grid entry comes out as
+// the three plain passes (rule, copy, recount) leave it, skipRuns included.
 void stepGeneration();
+// Those three passes as written, over every cell.
+void stepGenerationPlain();
 
 // Sets every grid entry of the field to 0.
 void clearField();
+
+// The fast paths of the simulation (this step, the food search, contests)
+// have plain versions that they must match exactly; when this is set the
+// plain versions run instead.
+extern bool usePlainPaths;
+
+// Where the field is quiet. The step skips rows whose cells, counts, next
+// states and claim marks are all 0, far from anything else: for each column
+// it keeps the row range that may hold anything else, and everything
+// outside that range must stay quiet. Code that writes a non-zero value into
+// a grid (or any value into skipRuns) outside the step widens the range with
+// touchCells or, for a whole new field, touchField. Writing zeros into
+// cells and neighbourCounts needs no touch.
+struct FieldActivity {
+  int16_t low[kWorldWidth];   // first row that may be active
+  int16_t high[kWorldWidth];  // last row, below low when none is
+};
+extern FieldActivity activity;
+
+void touchField();
+// The square of cells within r of (x, y), clipped to the field.
+inline void touchCells(int64_t x, int64_t y, int r) {
+  for (int64_t cx = x - r; cx <= x + r; ++cx) {
+    if (cx < 0 || cx >= kWorldWidth) continue;
+    int64_t lo = y - r < 0 ? 0 : y - r, hi = y + r >= kWorldHeight ? kWorldHeight - 1 : y + r;
+    if (lo > hi) continue;
+    if (lo < activity.low[cx]) activity.low[cx] = (int16_t)lo;
+    if (hi > activity.high[cx]) activity.high[cx] = (int16_t)hi;
+  }
+}
