@@ -1,0 +1,39 @@
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "app/app.h"
+
+bool fullscreenMode = true;
+
+void initAllegro() {
+  install_allegro(SYSTEM_AUTODETECT, &errno, atexit);
+  int depth = desktop_color_depth();
+  if (depth == 0) depth = 32;
+  set_color_depth(depth);
+  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 400, 20, 0, 0) != 0) {
+    allegro_message("%s\n", allegro_error);
+    exit(-1);
+  }
+  install_timer();
+  install_keyboard();
+  install_mouse();
+  install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+}
+
+bool setDisplayMode() {
+  int result = fullscreenMode ? set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 0, 0)
+                              : set_gfx_mode(GFX_AUTODETECT_WINDOWED, 1024, 768, 0, 0);
+  if (result != 0) {
+    set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 0, 0);
+    fullscreenMode = true;
+    // Where no fullscreen mode exists at all, a window still serves.
+    if (!screen) set_gfx_mode(GFX_AUTODETECT_WINDOWED, 1024, 768, 0, 0);
+  }
+  if (!screen) return false;
+  set_display_switch_mode(SWITCH_BACKGROUND);
+  return true;
+}
+
+void shutdownAllegro() { clear_keybuf(); }

@@ -1,0 +1,207 @@
+// Start-up, the frame loop and shutdown of the interactive program.
+#include <allegro.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/app.h"
+#include "genome/arith.h"
+#include "persist/notice.h"
+#include "persist/slotfile.h"
+#include "persist/statefile.h"
+#include "selection/selection.h"
+#include "ui/input.h"
+#include "ui/ui.h"
+#include "units/units.h"
+#include "world/cellfield.h"
+
+BITMAP* backBuffer = nullptr;
+BITMAP* backgroundImage = nullptr;
+BITMAP* cursorImage = nullptr;
+BITMAP* graphBitmap = nullptr;
+
+namespace {
+
+const char kAutosave[] = "tarn.sav";
+const char kUserSave[] = "usersaved.sav";
+
+void reportMissing(const char* name) {
+  allegro_message("Cannot load \"%s\": the file is missing or is not a usable picture or font.\n"
+                  "It must be in the working directory.\n",
+                  name);
+}
+
+// A picture the frame is built from: present, and of at least the size used.
+BITMAP* loadPicture(const char* name, int width, int height) {
+  BITMAP* picture = load_bitmap(name, nullptr);
+  if (picture && (picture->w < width || picture->h < height)) {
+    destroy_bitmap(picture);
+    picture = nullptr;
+  }
+  return picture;
+}
+
+void changeTolerance(double delta) { tolerance = (float)((double)tolerance + delta); }
+
+}  // namespace
+
+bool loadResources() {
+  backBuffer = create_bitmap(kScreenWidth, kScreenHeight);
+  backgroundImage = loadPicture("bg.bmp", kScreenWidth, kScreenHeight);
+  if (!backgroundImage) {
+    reportMissing("bg.bmp");
+    releaseResources();
+    return false;
+  }
+  cursorImage = loadPicture("cursor.bmp", 20, 20);
+  if (!cursorImage) {
+    reportMissing("cursor.bmp");
+    releaseResources();
+    return false;
+  }
+  graphBitmap = create_bitmap(659, 140);
+  uiFont = load_font("spacefont.pcx", nullptr, nullptr);
+  if (!uiFont) {
+    reportMissing("spacefont.pcx");
+    releaseResources();
+    return false;
+  }
+  if (!backBuffer || !graphBitmap) {
+    allegro_message("Not enough memory for the screen buffers.\n");
+    releaseResources();
+    return false;
+  }
+  return true;
+}
+
+void releaseResources() {
+  releaseMagnifier();
+  if (backBuffer) destroy_bitmap(backBuffer);
+  if (backgroundImage) destroy_bitmap(backgroundImage);
+  if (cursorImage) destroy_bitmap(cursorImage);
+  if (graphBitmap) destroy_bitmap(graphBitmap);
+  if (uiFont) destroy_font(uiFont);
+  backBuffer = backgroundImage = cursorImage = graphBitmap = nullptr;
+  uiFont = nullptr;
+}
+
+void dispatchButton(int id) {
+  char name[32];
+  slotFileName(name, sizeof name, activeSlot);
+  switch (id) {
+    case 1:
+      if (pickedSelection.primary() != -1) saveSlotFile(name, pickedSelection.primary());
+      break;
+    case 2:
+      for (int u = 0; u < kMaxUnits; ++u)
+        if (pickedSelection.contains(u)) loadSlotFile(name, u);
+      break;
+    case 3:
+      changeTolerance(-0.2);
+      break;
+    case 4:
+      changeTolerance(0.2);
+      break;
+    case 5:
+      clearWorld();
+      break;
+    case 6:
+      saveState(kUserSave);
+      break;
+    case 7:
+      loadState(kUserSave);
+      break;
+    case 8: case 9: case 10: case 11: case 12: case 13: case 14:
+      activeSlot = id - 8;
+      break;
+    case 15:
+      fullscreenMode = !fullscreenMode;
+      if (!setDisplayMode()) {
+        // No screen is left to draw on: keep the world, then leave.
+        saveState(kAutosave);
+        releaseResources();
+        allegro_message("No 1024x768 display mode could be set.\n");
+        std::exit(-1);
+      }
+      break;
+    case 16:
+      paused = paused == 0 ? 1 : 0;
+      break;
+    default:
+      break;
+  }
+}
+
+bool runFrame() {
+  if (keyHeld(KEY_ESC)) return false;
+
+  if (paused == 0) simulateFrame();
+
+  hoverSelection.clear();
+  const int mx = mouseX(), my = mouseY();
+  if (pointInRect(mx, my, 182, 43, 1007, 568)) {
+    hoverSelection.pickNearest(mx - WorldOffsetX, my - WorldOffsetY);
+    hoverSelection.addSimilar(tolerance);
+    if (mouseButtons() & 1) pickedSelection = hoverSelection;
+  }
+  pickedSelection.pruneDead();
+
+  blit(backgroundImage, backBuffer, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
+  drawWorld(backBuffer, WorldOffsetX, WorldOffsetY);
+  drawSlotPanel(backBuffer, 134, 632, 16);
+  drawStatusPanel(backBuffer, graphBitmap);
+  int centreX = mouseX(), centreY = mouseY();
+  const int32_t primary = pickedSelection.primary();
+  if (primary >= 0 && primary < kMaxUnits) {
+    centreX = wrapAdd(units.posX[primary], WorldOffsetX);
+    centreY = wrapAdd(units.posY[primary], WorldOffsetY);
+  }
+  drawMagnifier(backBuffer, centreX, centreY, 852, 599, 3);
+  masked_blit(cursorImage, backBuffer, 0, 0, mouseX(), mouseY(), 20, 20);
+
+  if (mouseButtons() & 2) pickedSelection.clear();
+
+  dispatchButton(pollButtons());
+
+  if (keyHeld(KEY_SPACE)) raiseFoodDivisor();
+  if (keyHeld(KEY_PLUS_PAD)) changeTolerance(0.2);
+  if (keyHeld(KEY_MINUS_PAD)) changeTolerance(-0.2);
+  if (tolerance < 0.0f) tolerance = 0.0f;
+  if (tolerance > 40.0f) tolerance = 40.0f;
+  if (keyHeld(KEY_1)) activeSlot -= 1;
+  if (keyHeld(KEY_2)) activeSlot += 1;
+  if (activeSlot < 0) activeSlot += 7;
+  if (activeSlot >= 7) activeSlot -= 7;
+
+  if (paused == 0) regulatePopulation();
+
+  if (screen) blit(backBuffer, screen, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
+  return true;
+}
+
+int runProgram() {
+  initAllegro();
+  if (!loadResources()) return -1;
+  clear_bitmap(screen);
+  fullscreenMode = true;
+  if (!setDisplayMode()) {
+    releaseResources();
+    allegro_message("No 1024x768 display mode could be set.\n");
+    return -1;
+  }
+  seedRandom((uint32_t)std::time(nullptr));
+  clear_to_color(graphBitmap, makecol(255, 0, 255));
+  initGeneTable();
+  fileNoticeHook = drawFileNotice;
+  initMagnifier(3);
+  loadState(kAutosave);
+
+  while (runFrame()) {
+  }
+
+  saveState(kAutosave);
+  releaseResources();
+  shutdownAllegro();
+  return 0;
+}

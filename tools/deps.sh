@@ -1,0 +1,44 @@
+#!/bin/bash
+# Installs the Debian packages needed to build and test the project, only
+# those not installed yet.  Runs apt-get through sudo when not root.
+#   build:       g++ cmake make pkg-config liballegro4-dev
+#   unit tests:  libgtest-dev googletest
+#   benchmarks:  libbenchmark-dev
+#   tools:       libcli11-dev
+#   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
+#                (xdpyinfo, xwininfo, and xmessage, which the library uses
+#                for its message boxes), x11-apps, imagemagick (screenshots
+#                and pixels)
+#   sanitizers:  clang libclang-rt-14-dev
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config liballegro4-dev
+  libgtest-dev googletest
+  libbenchmark-dev
+  libcli11-dev
+  xvfb xdotool x11-utils x11-apps imagemagick
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" != installed ]; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "all packages are installed"
+  exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+
+echo "installing: ${missing[*]}"
+"${sudo[@]}" apt-get update
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"

@@ -1,0 +1,18 @@
+#!/bin/bash
+# Installs what is missing, builds the project twice (optimised, and with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+jobs="${JOBS:-$(nproc)}"
+
+bash "$root/tools/deps.sh"
+
+echo "== optimised build, all tests"
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$root/build" -j "$jobs"
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== sanitizer build, unit tests"
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
+cmake --build "$root/build-asan" -j "$jobs" --target sim_tests ui_tests tarn-sim
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -E '^e2e_'

@@ -1,0 +1,138 @@
+// The world view: the cell layer, the 6 x 6 genome glyph of every living
+// Unit and the circles that mark the Units of the two selections.
+#include <allegro.h>
+
+#include "genome/arith.h"
+#include "genome/genome.h"
+#include "persist/slotfile.h"
+#include "selection/selection.h"
+#include "ui/draw_util.h"
+#include "ui/ui.h"
+#include "units/units.h"
+#include "world/cellfield.h"
+
+using ui_detail::PixelTarget;
+
+namespace {
+
+constexpr int kGlyphSide = 6;
+
+// A gene is high when it lies strictly above the midpoint of its seed range
+// (the halved sum truncated toward zero).
+int32_t seedMidpoint(int g) { return (int32_t)(((int64_t)geneSeedLow[g] + geneSeedHigh[g]) / 2); }
+
+// Gene k sits in glyph column k / 6 and row k % 6, so each run of six genes
+// is a column. The first set pixel of a vertical run is dark, the later ones
+// full; the run carries from the bottom of one column into the top of the
+// next.
+void drawGenomeGlyph(const PixelTarget& target, const Genome& genome, int32_t x, int32_t y) {
+  const int full = ui_detail::colourOf(genome[2], genome[3], genome[7]);
+  const int dark = ui_detail::colourOf(truncToInt(genome[2] * 0.8), truncToInt(genome[3] * 0.8),
+                                       truncToInt(genome[7] * 0.8));
+  bool run = false;
+  for (int j = 0; j < kGlyphSide; ++j) {
+    const int64_t px = (int64_t)x + j - 3;
+    for (int r = 0; r < kGlyphSide; ++r) {
+      const int k = j * kGlyphSide + r;
+      if (genome[k] > seedMidpoint(k)) {
+        target.plot(px, (int64_t)y + r - 3, run ? full : dark);
+        run = true;
+      } else {
+        run = false;
+      }
+    }
+  }
+}
+
+// Cells 1..823 by 1..523 that are not Empty, one pixel each; the outer ring
+// of the field is never drawn.
+void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
+  const int colour = makecol(50, 160, 160);
+  int64_t xFrom = 1, xTo = kWorldWidth - 2, yFrom = 1, yTo = kWorldHeight - 2;
+  if (xFrom < (int64_t)target.left - offsetX) xFrom = (int64_t)target.left - offsetX;
+  if (xTo > (int64_t)target.right - 1 - offsetX) xTo = (int64_t)target.right - 1 - offsetX;
+  if (yFrom < (int64_t)target.top - offsetY) yFrom = (int64_t)target.top - offsetY;
+  if (yTo > (int64_t)target.bottom - 1 - offsetY) yTo = (int64_t)target.bottom - 1 - offsetY;
+  if (xFrom > xTo || yFrom > yTo) return;
+
+  if (target.direct) {
+    // Tiles of kTile columns, walked row by row: the cell columns are read
+    // as parallel sequential streams and each bitmap row is written in one
+    // short run (walking a column of the bitmap instead would touch a new
+    // row, and with 4096-byte rows the same cache set, at every cell). The
+    // test is branch-free: a pixel whose cell is Empty is written back
+    // unchanged, so the picture is the same as drawing the other cells alone.
+    constexpr int64_t kTile = 32;
+    const uint32_t c = (uint32_t)colour;
+    for (int64_t x0 = xFrom; x0 <= xTo; x0 += kTile) {
+      const int64_t width = xTo - x0 + 1 < kTile ? xTo - x0 + 1 : kTile;
+      const int32_t* tile = field.cells + cellIndex((int)x0, 0);
+      for (int64_t y = yFrom; y <= yTo; ++y) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(target.bitmap->line[y + offsetY]) + (x0 + offsetX);
+        const int32_t* cell = tile + y;
+        auto merge = [&](int64_t k) {
+          const uint32_t set = 0u - (uint32_t)(cell[k * kWorldHeight] != 0);
+          row[k] = (row[k] & ~set) | (c & set);
+        };
+        if (width == kTile) {
+          for (int64_t k = 0; k < kTile; ++k) merge(k);
+        } else {
+          for (int64_t k = 0; k < width; ++k) merge(k);
+        }
+      }
+    }
+    return;
+  }
+  for (int64_t x = xFrom; x <= xTo; ++x) {
+    const int32_t* column = field.cells + cellIndex((int)x, 0);
+    for (int64_t y = yFrom; y <= yTo; ++y)
+      if (column[y] != 0) target.write((int)(x + offsetX), (int)(y + offsetY), colour);
+  }
+}
+
+// Allegro's circle, skipped where it would lie wholly outside any bitmap.
+void markerCircle(BITMAP* bitmap, int32_t x, int32_t y, int radius, int colour) {
+  if (!ui_detail::saneCoord(x) || !ui_detail::saneCoord(y)) return;
+  circle(bitmap, x, y, radius, colour);
+}
+
+}  // namespace
+
+void drawUnitGlyph(BITMAP* bitmap, int id, int x, int y) {
+  if (!bitmap) return;
+  const Genome* genome = nullptr;
+  if (id >= 0 && id < kMaxUnits)
+    genome = &units.genome[id];
+  else if (id >= 1000 && id < 1000 + kSlotCount)
+    genome = &slotGenomes[id - 1000];
+  else
+    return;
+  drawGenomeGlyph(PixelTarget(bitmap), *genome, x, y);
+}
+
+void drawWorld(BITMAP* bitmap, int offsetX, int offsetY) {
+  if (!bitmap) return;
+  const PixelTarget target(bitmap);
+  drawCells(target, offsetX, offsetY);
+
+  // Membership of both selections, read once instead of one scan per Unit.
+  bool inHover[kMaxUnits] = {}, inPicked[kMaxUnits] = {};
+  for (int e = 0; e < kMaxUnits; ++e) {
+    const int32_t h = hoverSelection.ids[e], p = pickedSelection.ids[e];
+    if (h >= 0 && h < kMaxUnits) inHover[h] = true;
+    if (p >= 0 && p < kMaxUnits) inPicked[p] = true;
+  }
+  const int32_t hoverPrimary = hoverSelection.primary(), pickedPrimary = pickedSelection.primary();
+  const int white = makecol(255, 255, 255), red = makecol(255, 0, 0);
+
+  for (int i = 0; i < kMaxUnits; ++i) {
+    if (units.status[i] != Alive) continue;
+    const int32_t px = wrapAdd(units.posX[i], offsetX);
+    const int32_t py = wrapAdd(units.posY[i], offsetY);
+    drawGenomeGlyph(target, units.genome[i], px, py);
+    if (!inHover[i] && !inPicked[i]) continue;
+    const int colour = inHover[i] ? red : white;
+    markerCircle(bitmap, px, py, 5, colour);
+    if (i == pickedPrimary || i == hoverPrimary) markerCircle(bitmap, px, py, 10, colour);
+  }
+}
