@@ -18,8 +18,7 @@ inline bool qualifies(int64_t x, int64_t y) {
 inline void claim(int u, int64_t x, int64_t y) {
   units.targetX[u] = (int32_t)x;
   units.targetY[u] = (int32_t)y;
-  field.claimMarks[cellIndex((int)x, (int)y)] = 1;
-  touchCells(x, y, 0);
+  markClaim((int)x, (int)y);
 }
 
 // A row stroke at row y over columns from..to (inclusive), clipped to the

@@ -90,8 +90,13 @@ void simulateFrame() {
   generationPhase += 1;
   if (generationPhase > 2) generationPhase = 0;
   reapDead();
+  beginContactIndex();
   for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive) tickUnit(u);
+    if (units.status[u] == Alive) {
+      tickUnit(u);
+      placeInContactIndex(u);
+    }
+  endContactIndex();
   sowAtRandom();
 }
 

@@ -36,6 +36,7 @@ int spawnUnit(int32_t x, int32_t y, const Genome& genome) {
   units.energy[u] = (float)((double)genome[6] * 2.3);
   computeHomeAnchor(u);
   computeAwayAnchor(u);
+  placeInContactIndex(u);
   return u;
 }
 

@@ -58,6 +58,12 @@ double eatAt(int32_t x, int32_t y);
 // --- Sowing and contests -----------------------------------------------
 int sowPattern(int32_t x, int32_t y, int u);
 void resolveContacts(int u);
+// While the ticks of a frame run, contests find their opponents through an
+// index of positions: begin builds it, place reports a Unit that walked or
+// was born, end stops its use.
+void beginContactIndex();
+void placeInContactIndex(int u);
+void endContactIndex();
 
 // --- Population regulation ---------------------------------------------
 extern float foodDivisor;

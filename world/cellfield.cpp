@@ -7,7 +7,17 @@ CellField field;
 FieldActivity activity;
 bool usePlainPaths = false;
 
+void markClaim(int x, int y) {
+  field.claimMarks[cellIndex(x, y)] = 1;
+  touchCells(x, y, 0);
+  if (activity.claimCount < kClaimListSize)
+    activity.claimList[activity.claimCount++] = cellIndex(x, y);
+  else
+    activity.scratchKnown = false;
+}
+
 void touchField() {
+  activity.scratchKnown = false;
   std::fill(activity.low, activity.low + kWorldWidth, (int16_t)0);
   std::fill(activity.high, activity.high + kWorldWidth, (int16_t)(kWorldHeight - 1));
 }
@@ -114,7 +124,7 @@ inline int32_t blend(bool condition, int32_t a, int32_t b) {
 #endif
 
 // Rule over rows lo..hi of a column: writes next states, cells and marks.
-COLUMN_KERNEL void ruleRows(int x, int lo, int hi) {
+COLUMN_KERNEL void ruleRows(int x, int lo, int hi, bool clearMarks) {
   int base = cellIndex(x, 0);
   int32_t* __restrict cells = field.cells + base;
   int32_t* __restrict next = field.nextCells + base;
@@ -132,14 +142,15 @@ COLUMN_KERNEL void ruleRows(int x, int lo, int hi) {
     r = blend(s == Empty, born, r);
     next[y] = r;
     cells[y] = r;
-    marks[y] = 0;
   }
+  if (clearMarks)
+    for (int y = lo; y <= hi; ++y) marks[y] = 0;
 }
 
 int16_t newLow[kWorldWidth], newHigh[kWorldWidth];
 
 // Counts, runs and the new activity range of column x over rows lo..hi.
-COLUMN_KERNEL void countRows(int x, int lo, int hi) {
+COLUMN_KERNEL void countRows(int x, int lo, int hi, bool clearRuns) {
   static int32_t across[kWorldHeight + 2];  // Live cells of columns x-1..x+1, row y at y + 1
   static const int32_t outside[kWorldHeight] = {};  // the columns beyond the edges
   const int32_t* __restrict left = x > 0 ? field.nextCells + cellIndex(x - 1, 0) : outside;
@@ -153,10 +164,9 @@ COLUMN_KERNEL void countRows(int x, int lo, int hi) {
   }
   int32_t* __restrict counts = field.neighbourCounts + cellIndex(x, 0);
   int32_t* __restrict runs = field.skipRuns + cellIndex(x, 0);
-  for (int y = lo; y <= hi; ++y) {
-    counts[y] = across[y] + across[y + 1] + across[y + 2] - (mid[y] == Live);
-    runs[y] = 0;
-  }
+  for (int y = lo; y <= hi; ++y) counts[y] = across[y] + across[y + 1] + across[y + 2] - (mid[y] == Live);
+  if (clearRuns)
+    for (int y = lo; y <= hi; ++y) runs[y] = 0;
   // The first and last rows that are not quiet now, and the first positive
   // state (outside lo..hi every state is 0). On busy columns these scans end
   // after a few rows.
@@ -186,14 +196,19 @@ void stepFast() {
     *lo = std::max(l - 1, 0);
     *hi = std::min(h + 1, kWorldHeight - 1);
   };
-  if (activity.low[0] <= activity.high[0]) ruleRows(0, activity.low[0], activity.high[0]);
+  // Marks and runs: either only the listed claims need clearing, or every
+  // row the step visits.
+  const bool clearScratch = !activity.scratchKnown;
+  if (activity.scratchKnown)
+    for (int k = 0; k < activity.claimCount; ++k) field.claimMarks[activity.claimList[k]] = 0;
+  if (activity.low[0] <= activity.high[0]) ruleRows(0, activity.low[0], activity.high[0], clearScratch);
   for (int x = 0; x < kWorldWidth; ++x) {
     if (x + 1 < kWorldWidth && activity.low[x + 1] <= activity.high[x + 1])
-      ruleRows(x + 1, activity.low[x + 1], activity.high[x + 1]);
+      ruleRows(x + 1, activity.low[x + 1], activity.high[x + 1], clearScratch);
     int lo, hi;
     span(x, &lo, &hi);
     if (lo <= hi) {
-      countRows(x, lo, hi);
+      countRows(x, lo, hi, clearScratch);
     } else {
       // Quiet, and so are both neighbours: every entry, the head's run of
       // the whole column included, already is what the step would write.
@@ -208,6 +223,8 @@ void stepFast() {
   }
   activity.low[kWorldWidth - 1] = newLow[kWorldWidth - 1];
   activity.high[kWorldWidth - 1] = newHigh[kWorldWidth - 1];
+  activity.scratchKnown = true;
+  activity.claimCount = 0;
 }
 
 }  // namespace

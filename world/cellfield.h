@@ -45,13 +45,25 @@ extern bool usePlainPaths;
 // a grid (or any value into skipRuns) outside the step widens the range with
 // touchCells or, for a whole new field, touchField. Writing zeros into
 // cells and neighbourCounts needs no touch.
+//
+// Between steps the only non-zero claim marks are those listed here, and
+// every skipRuns entry but the column heads is 0, unless the field came from
+// elsewhere (a load, a clear, the plain passes): then scratchKnown is false
+// and the next step clears marks and runs over every row it visits.
+constexpr int kClaimListSize = 8192;
+
 struct FieldActivity {
   int16_t low[kWorldWidth];   // first row that may be active
   int16_t high[kWorldWidth];  // last row, below low when none is
+  bool scratchKnown;
+  int32_t claimCount;
+  int32_t claimList[kClaimListSize];
 };
 extern FieldActivity activity;
 
 void touchField();
+// Sets the claim mark of a cell: the only way marks are set between steps.
+void markClaim(int x, int y);
 // The square of cells within r of (x, y), clipped to the field.
 inline void touchCells(int64_t x, int64_t y, int r) {
   for (int64_t cx = x - r; cx <= x + r; ++cx) {
