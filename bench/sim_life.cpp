@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "units/units.h"
 #include "world/cellfield.h"
 
 namespace {
@@ -32,57 +33,72 @@ void perCell(benchmark::State& state) {
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_StepSoup35(benchmark::State& state) {
-  fillSoup(1, 35);
-  // The soup settles as it runs; restart it from a copy so each step sees
-  // a fresh dense field.
+// The field a run of the whole simulation leaves: sparse islands around
+// the Units' anchors.
+void fillFromRun() {
+  initGeneTable();
+  resetSimulation();
+  seedRandom(1);
+  for (int i = 0; i < 6000; ++i) {
+    simulateFrame();
+    regulatePopulation();
+  }
+}
+
+// Steps the same field again and again: each step starts from a copy of
+// it, as the step before left it.
+template <typename Step>
+void stepRepeatedly(benchmark::State& state, Step step) {
   static CellField start;
+  static FieldActivity startActivity;
   start = field;
+  startActivity = activity;
   for (auto _ : state) {
     state.PauseTiming();
     field = start;
-    touchField();
+    activity = startActivity;
     state.ResumeTiming();
-    stepGeneration();
+    step();
     benchmark::ClobberMemory();
   }
   perCell(state);
+}
+
+void BM_StepSoup35(benchmark::State& state) {
+  fillSoup(1, 35);
+  stepRepeatedly(state, stepGeneration);
 }
 BENCHMARK(BM_StepSoup35)->Unit(benchmark::kMillisecond);
 
-// The same soup through the three plain passes.
 void BM_StepSoup35Plain(benchmark::State& state) {
   fillSoup(1, 35);
-  static CellField start;
-  start = field;
-  for (auto _ : state) {
-    state.PauseTiming();
-    field = start;
-    state.ResumeTiming();
-    stepGenerationPlain();
-    benchmark::ClobberMemory();
-  }
-  perCell(state);
+  stepRepeatedly(state, stepGenerationPlain);
 }
 BENCHMARK(BM_StepSoup35Plain)->Unit(benchmark::kMillisecond);
 
+void BM_StepAfterRun(benchmark::State& state) {
+  fillFromRun();
+  stepGeneration();  // so that the step before was a fast one
+  stepRepeatedly(state, stepGeneration);
+}
+BENCHMARK(BM_StepAfterRun)->Unit(benchmark::kMillisecond);
+
+void BM_StepAfterRunPlain(benchmark::State& state) {
+  fillFromRun();
+  stepRepeatedly(state, stepGenerationPlain);
+}
+BENCHMARK(BM_StepAfterRunPlain)->Unit(benchmark::kMillisecond);
+
 void BM_StepEmpty(benchmark::State& state) {
   clearField();
-  for (auto _ : state) {
-    stepGeneration();
-    benchmark::ClobberMemory();
-  }
-  perCell(state);
+  stepGeneration();
+  stepRepeatedly(state, stepGeneration);
 }
 BENCHMARK(BM_StepEmpty)->Unit(benchmark::kMicrosecond);
 
 void BM_StepEmptyPlain(benchmark::State& state) {
   clearField();
-  for (auto _ : state) {
-    stepGenerationPlain();
-    benchmark::ClobberMemory();
-  }
-  perCell(state);
+  stepRepeatedly(state, stepGenerationPlain);
 }
 BENCHMARK(BM_StepEmptyPlain)->Unit(benchmark::kMillisecond);
 
