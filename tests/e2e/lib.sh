@@ -33,6 +33,8 @@ E2E_FAILURES=0
 E2E_XVFB_PID=
 E2E_PROGRAM_PID=
 E2E_STATUS=
+# Keys that a script holds down with keydown itself (let go at cleanup).
+E2E_HELD_KEYS=
 
 e2e_log() { echo "[e2e] $*"; }
 
@@ -90,8 +92,12 @@ e2e_stop_program() {
 }
 
 e2e_cleanup() {
-  # Keys held when a check failed are let go before the server goes away.
-  [ -n "$E2E_XVFB_PID" ] && xdotool keyup Escape >/dev/null 2>&1
+  # Keys and buttons held when a check failed are let go before the server
+  # goes away.
+  if [ -n "$E2E_XVFB_PID" ]; then
+    for k in Escape $E2E_HELD_KEYS; do xdotool keyup "$k" >/dev/null 2>&1; done
+    xdotool mouseup 1 mouseup 3 >/dev/null 2>&1
+  fi
   e2e_stop_program
   e2e_kill_pid "$E2E_XVFB_PID"
   E2E_XVFB_PID=
@@ -217,6 +223,66 @@ e2e_wait_screen() {
 }
 
 e2e_move_pointer() { xdotool mousemove "$1" "$2"; }
+
+# e2e_click <x> <y> [button]: moves the pointer there and clicks.  The
+# program reads the mouse once a frame, and the X events reach it in batches
+# some milliseconds apart, so the button is held for E2E_CLICK_HOLD seconds:
+# long enough to be seen in at least one frame, short enough (at a few
+# hundred frames per second) to stay below the 20 frames after which a held
+# screen button fires again.  Afterwards the function waits E2E_CLICK_GAP
+# seconds, so that the next click finds the buttons' shared cooldown run out.
+E2E_CLICK_HOLD=${E2E_CLICK_HOLD:-0.02}
+E2E_CLICK_GAP=${E2E_CLICK_GAP:-0.3}
+e2e_click() {
+  local button=${3:-1}
+  xdotool mousemove "$1" "$2" sleep 0.05 \
+    mousedown "$button" sleep "$E2E_CLICK_HOLD" mouseup "$button" sleep "$E2E_CLICK_GAP"
+}
+
+# Regions of a screenshot are given as ImageMagick geometries WxH+X+Y.
+
+# e2e_region_sum <image> <geometry>: a checksum of the region's pixels.
+e2e_region_sum() {
+  convert "$1" -crop "$2" +repage -alpha off rgb:- 2>/dev/null | cksum | cut -d' ' -f1
+}
+
+# e2e_count_colour <image> <geometry> <#RRGGBB>: how many pixels of the
+# region have exactly that colour (not for black; see e2e_count_lit).
+e2e_count_colour() {
+  convert "$1" -crop "$2" +repage -alpha off -fill black +opaque "$3" \
+    -fill white -opaque "$3" -format '%[fx:int(mean*w*h+0.5)]\n' info: 2>/dev/null
+}
+
+# e2e_count_lit <image> <geometry>: how many pixels of the region are not
+# black.
+e2e_count_lit() {
+  convert "$1" -crop "$2" +repage -alpha off -fill white +opaque black \
+    -format '%[fx:int(mean*w*h+0.5)]\n' info: 2>/dev/null
+}
+
+# e2e_region_pixels <image> <geometry>: "x,y #RRGGBB" for every pixel of the
+# region, x and y counted from the region's corner.
+e2e_region_pixels() {
+  convert "$1" -crop "$2" +repage -alpha off -depth 8 txt:- 2>/dev/null |
+    sed -n 's/^\([0-9]*,[0-9]*\):.*\(#[0-9A-Fa-f]\{6\}\).*/\1 \2/p'
+}
+
+# e2e_lines <file>: its number of lines, or "none" when it does not exist.
+e2e_lines() {
+  if [ -f "$1" ]; then wc -l <"$1" | tr -d ' '; else echo none; fi
+}
+
+# e2e_wait_lines <seconds> <file> <lines>: waits until the file exists and
+# has that many lines.
+e2e_wait_lines() {
+  local limit=$(($1 * 10)) i
+  for ((i = 0; i < limit; i++)); do
+    [ "$(e2e_lines "$2")" = "$3" ] && return 0
+    e2e_program_running || return 1
+    sleep 0.1
+  done
+  return 1
+}
 
 # e2e_hold_key <key> <seconds>: holds the key down until the program ends or
 # the time is up, then lets it go.
