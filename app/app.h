@@ -22,6 +22,9 @@ void shutdownAllegro();
 // or unreadable; nothing else is loaded then.
 bool loadResources();
 void releaseResources();
+// True when the picture file (".bmp" or ".pcx") loads without any read past
+// its end: a file cut short is not whole, though the library would load it.
+bool resourceFileIsWhole(const char* name);
 
 // One frame of the loop. Returns false when ESC ended the loop (nothing of
 // the frame ran then).

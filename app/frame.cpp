@@ -34,6 +34,7 @@ void reportMissing(const char* name) {
 
 // A picture the frame is built from: present, and of at least the size used.
 BITMAP* loadPicture(const char* name, int width, int height) {
+  if (!resourceFileIsWhole(name)) return nullptr;
   BITMAP* picture = load_bitmap(name, nullptr);
   if (picture && (picture->w < width || picture->h < height)) {
     destroy_bitmap(picture);
@@ -61,7 +62,7 @@ bool loadResources() {
     return false;
   }
   graphBitmap = create_bitmap(659, 140);
-  uiFont = load_font("spacefont.pcx", nullptr, nullptr);
+  if (resourceFileIsWhole("spacefont.pcx")) uiFont = load_font("spacefont.pcx", nullptr, nullptr);
   if (!uiFont) {
     reportMissing("spacefont.pcx");
     releaseResources();

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
+#include "app/app.h"
 #include "tools/artwork.h"
 
 namespace {
@@ -210,3 +212,54 @@ TEST_F(Artwork, FontHasEveryPrintableCharacterEightPixelsWide) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string readBytes(const std::string& name) {
+  std::string bytes;
+  if (FILE* in = std::fopen(name.c_str(), "rb")) {
+    char block[4096];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) bytes.append(block, n);
+    std::fclose(in);
+  }
+  return bytes;
+}
+
+void writeBytes(const std::string& name, const std::string& bytes) {
+  FILE* out = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+}
+
+}  // namespace
+
+// The start-up check refuses what the library's loaders would take for a
+// picture: a file cut short anywhere, an empty one, noise; the files as
+// drawn pass it.
+TEST_F(Artwork, OnlyWholeFilesPassTheStartUpCheck) {
+  for (const char* name : {artwork::kBackgroundFile, artwork::kCursorFile, artwork::kFontFile}) {
+    SCOPED_TRACE(name);
+    const std::string good = readBytes(path(name));
+    ASSERT_GT(good.size(), 100u);
+    EXPECT_TRUE(resourceFileIsWhole(path(name).c_str()));
+
+    const std::string copy = path((std::string("damaged") + std::strrchr(name, '.')).c_str());
+    for (size_t length : {size_t{0}, size_t{1}, size_t{17}, size_t{60}, size_t{300}, good.size() / 2,
+                          good.size() - 1}) {
+      writeBytes(copy, good.substr(0, length));
+      EXPECT_FALSE(resourceFileIsWhole(copy.c_str())) << "cut to " << length << " bytes";
+    }
+    std::string noise(5000, '\0');
+    uint32_t s = 12345;
+    for (char& c : noise) c = (char)((s = s * 1103515245u + 12345u) >> 24);
+    writeBytes(copy, noise);
+    EXPECT_FALSE(resourceFileIsWhole(copy.c_str()));
+    // Bytes after the end of the picture do no harm.
+    writeBytes(copy, good + "trailing");
+    EXPECT_TRUE(resourceFileIsWhole(copy.c_str()));
+    std::remove(copy.c_str());
+  }
+  EXPECT_FALSE(resourceFileIsWhole(path("absent.bmp").c_str()));
+  EXPECT_FALSE(resourceFileIsWhole(dir_.c_str()));
+}
