@@ -79,8 +79,10 @@ UNIT_KERNEL bool markNear(uint8_t* near, int32_t px, int32_t py, uint32_t reach)
   for (int i = 0; i < kMaxUnits; ++i) {
     int32_t x = t.posX[i], y = t.posY[i];
     outside |= ((uint32_t)x + (1u << 29)) | ((uint32_t)y + (1u << 29));
-    uint32_t dx = (uint32_t)(x > px ? x - px : px - x);
-    uint32_t dy = (uint32_t)(y > py ? y - py : py - y);
+    // Differences in unsigned arithmetic: the slots far out, whose result
+    // is not used, must not overflow either.
+    uint32_t dx = x > px ? (uint32_t)x - (uint32_t)px : (uint32_t)px - (uint32_t)x;
+    uint32_t dy = y > py ? (uint32_t)y - (uint32_t)py : (uint32_t)py - (uint32_t)y;
     near[i] = (uint8_t)((t.status[i] == Alive) & (dx + dy < reach));
   }
   return (outside >> 30) == 0;

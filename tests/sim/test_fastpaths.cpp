@@ -196,6 +196,19 @@ TEST(FastRun, SameStateFileAsThePlainWayFromHostileWorlds) {
     units.energy[u] = (float)(rng.next() % 5000) - 100.0f;
   }
   for (int i = 0; i < kCellCount; i += 13) field.cells[i] = (int32_t)(rng.next() % 12) - 2;
+  // Units at the very limits of the coordinates, beside ones in the field:
+  // the distance of any pair must be formed without overflow.
+  const int32_t limits[][2] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MIN}, {0, INT32_MAX}, {INT32_MIN, 0},
+                               {INT32_MAX, INT32_MAX}, {400, 300}};
+  for (int k = 0; k < 6; ++k) {
+    const int u = 1 + k;
+    units.status[u] = Alive;
+    units.posX[u] = limits[k][0];
+    units.posY[u] = limits[k][1];
+    units.genome[u][19] = k % 2 ? INT32_MAX : INT32_MIN;
+    units.genome[u][12] = k % 2 ? INT32_MIN : INT32_MAX;
+    units.energy[u] = k % 2 ? 3.0e38f : -3.0e38f;
+  }
   ASSERT_TRUE(saveState("fastpaths-hostile.sav"));
   for (const char* world : {"fastpaths-crowded.sav", "fastpaths-hostile.sav"}) {
     std::string plain = runFrom(world, 4, 400, true);
