@@ -8,7 +8,7 @@
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
 #                (xdpyinfo, xwininfo, and xmessage, which the library uses
 #                for its message boxes), x11-apps, imagemagick (screenshots
-#                and pixels)
+#                and pixels), bc (timings)
 #   sanitizers:  clang libclang-rt-14-dev
 set -euo pipefail
 
@@ -17,7 +17,7 @@ packages=(
   libgtest-dev googletest
   libbenchmark-dev
   libcli11-dev
-  xvfb xdotool x11-utils x11-apps imagemagick
+  xvfb xdotool x11-utils x11-apps imagemagick bc
   clang libclang-rt-14-dev
 )
 
