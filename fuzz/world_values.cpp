@@ -1,54 +1,88 @@
 #include "fuzz/world_values.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-
-#include "units/units.h"
-#include "world/cellfield.h"
+#include <string>
 
 void worldValues(std::vector<uint32_t>& v) {
   v.resize(2249626);
   uint32_t* out = v.data();
-  auto put = [&](const void* p, size_t n) {
+  forEachStoredBlock([&](const void* p, size_t n) {
     std::memcpy(out, p, n * 4);
     out += n;
-  };
-  for (const int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
-    put(grid, kCellCount);
-  for (const int32_t* block :
-       {units.posX, units.posY, units.targetX, units.targetY, units.homeX, units.homeY, units.awayX, units.awayY,
-        units.mode, units.searchRadius, units.sowTimer, units.status, units.age, units.stock, units.paceCounter,
-        units.spareA, units.spareB})
-    put(block, kMaxUnits);
-  put(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
-  put(units.energy, kMaxUnits);
-  put(&foodDivisor, 1);
-  for (const Genome& g : units.genome) put(g.data(), kGeneCount);
+  });
+}
+
+bool referenceInt(std::FILE* in, int32_t* value) {
+  long long v;
+  if (std::fscanf(in, "%lld", &v) != 1 || v < INT32_MIN || v > INT32_MAX) return false;
+  *value = (int32_t)v;
+  return true;
+}
+
+bool referenceFloat(std::FILE* in, float* value) {
+  float f;
+  if (std::fscanf(in, "%f", &f) != 1 || !std::isfinite(f)) return false;
+  *value = f;
+  return true;
 }
 
 std::vector<uint32_t> referenceRead(std::FILE* in, int64_t count, int64_t floatFrom, int64_t floatTo) {
   std::vector<uint32_t> read;
-  for (int64_t line = 0; line < count; ++line) {
-    if (line >= floatFrom && line <= floatTo) {
+  for (int64_t i = 0; i < count; ++i) {
+    uint32_t bits;
+    if (i >= floatFrom && i <= floatTo) {
       float f;
-      if (std::fscanf(in, "%f", &f) != 1 || !std::isfinite(f)) break;
-      uint32_t b;
-      std::memcpy(&b, &f, sizeof b);
-      read.push_back(b);
+      if (!referenceFloat(in, &f)) break;
+      std::memcpy(&bits, &f, sizeof bits);
     } else {
-      long long value;
-      if (std::fscanf(in, "%lld", &value) != 1 || value < INT32_MIN || value > INT32_MAX) break;
-      read.push_back((uint32_t)(int32_t)value);
+      int32_t v;
+      if (!referenceInt(in, &v)) break;
+      bits = (uint32_t)v;
     }
+    read.push_back(bits);
   }
   return read;
 }
 
-void writeInput(const char* name, const uint8_t* prefix, size_t prefixSize, const uint8_t* data, size_t size) {
+void writeInput(const char* name, const uint8_t* data, size_t size) {
   std::FILE* out = std::fopen(name, "wb");
   if (!out) std::abort();
-  if ((prefixSize && std::fwrite(prefix, 1, prefixSize, out) != prefixSize) ||
-      (size && std::fwrite(data, 1, size, out) != size) || std::fclose(out) != 0)
-    std::abort();
+  if ((size && std::fwrite(data, 1, size, out) != size) || std::fclose(out) != 0) std::abort();
+}
+
+namespace {
+std::string directory;
+void removeDirectory() {
+  if (directory.empty()) return;
+  std::string command = "rm -rf '" + directory + "'";
+  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", directory.c_str());
+}
+}  // namespace
+
+const char* fuzzDirectory() {
+  if (!directory.empty()) return directory.c_str();
+  std::string bases[3];
+  if (const char* own = std::getenv("TARN_FUZZ_TMP")) bases[0] = own;
+  bases[1] = "/dev/shm";
+  bases[2] = "/tmp";
+  for (const std::string& base : bases) {
+    if (base.empty()) continue;
+    std::string pattern = base + "/tarn-fuzz-XXXXXX";
+    if (mkdtemp(&pattern[0])) {
+      directory = pattern;
+      std::atexit(removeDirectory);
+      return directory.c_str();
+    }
+  }
+  std::abort();
+}
+
+void fuzzFail(const char* target, const char* what, long long at) {
+  std::fprintf(stderr, "%s: FINDING: %s (at value %lld)\n", target, what, at);
+  std::abort();
 }

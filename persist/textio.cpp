@@ -12,8 +12,9 @@
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
-// Longest float text the reader hands to the library's own conversion.
-constexpr size_t kMaxFloatText = 1 << 16;
+// Room beyond a full read for the unread tail of a float text (readFloat);
+// a longer tail gets a larger buffer.
+constexpr size_t kPutBackRoom = 1 << 16;
 
 bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -169,7 +170,8 @@ bool TextWriter::finish() {
 
 // The buffer has room beyond a full read for the tail of a float text that
 // is put back (see readFloat).
-TextReader::TextReader(const char* name) : buffer_(new char[kBufferSize + kMaxFloatText]) {
+TextReader::TextReader(const char* name)
+    : buffer_(new char[kBufferSize + kPutBackRoom]), capacity_(kBufferSize + kPutBackRoom) {
   file_ = std::fopen(name, "r");
   if (!file_) return;
   // A directory opens but cannot be read: treat it as a file that could not
@@ -239,17 +241,12 @@ bool TextReader::readFloat(float* value) {
   skipSpace();
   // The text up to the next white space (or NUL, where the library's
   // conversion would stop too) goes to the library's "%f" conversion; what
-  // it leaves of that text is read as the next value.
+  // it leaves of that text is read as the next value. The text may be of
+  // any length: "%f" takes every digit, however many.
   std::string text;
   for (int c = peek(); c != EOF && c != 0 && !isSpace(c); c = peek()) {
-    if (text.size() == kMaxFloatText) {
-      stopped_ = true;  // no float is written this long
-      return false;
-    }
     size_t run = pos_;
-    while (run < end_ && buffer_[run] != 0 && !isSpace((unsigned char)buffer_[run]) &&
-           text.size() + (run - pos_) < kMaxFloatText)
-      ++run;
+    while (run < end_ && buffer_[run] != 0 && !isSpace((unsigned char)buffer_[run])) ++run;
     text.append(buffer_ + pos_, run - pos_);
     pos_ = run;
   }
@@ -264,12 +261,21 @@ bool TextReader::readFloat(float* value) {
   if (rest > 0) {
     // Put the unread tail back in front of the buffer.
     if (pos_ >= rest) {
-      pos_ -= rest;
+      pos_ -= rest;  // the tail is still in the buffer, just before pos_
     } else {
-      std::memmove(buffer_ + rest, buffer_ + pos_, end_ - pos_);
-      end_ = end_ - pos_ + rest;
-      pos_ = 0;
+      const size_t kept = end_ - pos_;
+      if (rest + kept > capacity_) {
+        char* larger = new char[rest + kept];
+        std::memcpy(larger + rest, buffer_ + pos_, kept);
+        delete[] buffer_;
+        buffer_ = larger;
+        capacity_ = rest + kept;
+      } else {
+        std::memmove(buffer_ + rest, buffer_ + pos_, kept);
+      }
       std::memcpy(buffer_, text.data() + used, rest);
+      end_ = rest + kept;
+      pos_ = 0;
     }
   }
   return true;

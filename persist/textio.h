@@ -76,6 +76,7 @@ class TextReader {
   std::FILE* file_ = nullptr;
   bool stopped_ = false;
   char* buffer_;
+  size_t capacity_;
   size_t pos_ = 0, end_ = 0;
 };
 
