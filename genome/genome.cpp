@@ -93,11 +93,11 @@ void mutateGenome(int u, float factor) {
   for (int g = 0; g < kGeneCount; ++g)
     mutateGene(u, g, truncToInt((double)geneMutationStep[g] * (double)factor));
   const Genome& gn = units.genome[u];
-  if (wrapSub(gn[5], gn[6]) <= 10) units.status[u] = Dead;
+  if (wrapSub(gn[5], gn[6]) <= 10) markDead(u, DeathCause::Unfit);
   int32_t reach = wrapAdd(gn[16], gn[32]);
-  if (reach > gn[11]) units.status[u] = Dead;
+  if (reach > gn[11]) markDead(u, DeathCause::Unfit);
   int64_t anchorDist = absDiff64(units.homeX[u], units.awayX[u]) + absDiff64(units.homeY[u], units.awayY[u]);
-  if (anchorDist < reach) units.status[u] = Dead;
+  if (anchorDist < reach) markDead(u, DeathCause::Unfit);
 }
 
 bool geneValueIsHigh(int g, int32_t value) {

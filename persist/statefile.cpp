@@ -33,20 +33,40 @@ bool saveState(const char* name) {
   return out.finish();
 }
 
-bool loadState(const char* name) {
+bool loadState(const char* name, LoadReport* report) {
   TextReader in(name);
-  if (!in.opened()) return false;
+  LoadReport found;
+  found.openError = in.openError();
+  if (!in.opened()) {
+    if (report) *report = found;
+    return false;
+  }
   showFileNotice("Loading...");
   // Each block reads on only if the one before it was complete.
-  auto ints = [&](int32_t* values, size_t count) { return in.readInts(values, count) == count; };
+  int64_t& read = found.valuesRead;
+  auto ints = [&](int32_t* values, size_t count) {
+    const size_t n = in.readInts(values, count);
+    read += (int64_t)n;
+    return n == count;
+  };
+  auto aFloat = [&](float* value) {
+    const bool ok = in.readFloat(value);
+    read += ok;
+    return ok;
+  };
   bool going = true;
   for (int32_t* grid : kGrids) going = going && ints(grid, kCellCount);
   for (int32_t* block : kUnitBlocks) going = going && ints(block, kMaxUnits);
   going = going && ints(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
-  for (int u = 0; going && u < kMaxUnits; ++u) going = in.readFloat(&units.energy[u]);
-  going = going && in.readFloat(&foodDivisor);
+  for (int u = 0; going && u < kMaxUnits; ++u) going = aFloat(&units.energy[u]);
+  going = going && aFloat(&foodDivisor);
   for (int u = 0; going && u < kMaxUnits; ++u) going = ints(units.genome[u].data(), kGeneCount);
+  if (going)
+    found.trailing = in.moreText();
+  else
+    found.stopLine = in.line();
   touchField();
   reseeding = 0;
+  if (report) *report = found;
   return true;
 }

@@ -11,9 +11,19 @@ constexpr int64_t kStateFileLines = 2249626;
 // why on standard error) when the save failed.
 bool saveState(const char* name);
 
+// What a load found: whether the file opened, how many of its values were
+// read, and where reading stopped when the file ended early or held a value
+// that is not a number of the expected kind.
+struct LoadReport {
+  int openError = 0;       // errno when the file could not be opened, else 0
+  int64_t valuesRead = 0;  // of kStateFileLines
+  int64_t stopLine = 0;    // the line where reading stopped; 0 when every value was read
+  bool trailing = false;   // more than white space follows the last value
+};
+
 // Reads the simulation from name. Values are read in file order straight
 // into the tables; at the first value that is missing or not a number of the
 // expected kind the load stops, and that value and all later ones keep what
 // they held. Returns false, changing nothing, when the file cannot be opened.
 // Every load that opened the file clears reseeding.
-bool loadState(const char* name);
+bool loadState(const char* name, LoadReport* report = nullptr);

@@ -173,11 +173,15 @@ bool TextWriter::finish() {
 TextReader::TextReader(const char* name)
     : buffer_(new char[kBufferSize + kPutBackRoom]), capacity_(kBufferSize + kPutBackRoom) {
   file_ = std::fopen(name, "r");
-  if (!file_) return;
+  if (!file_) {
+    openError_ = errno;
+    return;
+  }
   // A directory opens but cannot be read: treat it as a file that could not
   // be opened.
   struct stat info;
   if (fstat(fileno(file_), &info) != 0 || S_ISDIR(info.st_mode)) {
+    openError_ = EISDIR;
     std::fclose(file_);
     file_ = nullptr;
   }
@@ -197,7 +201,7 @@ bool TextReader::refill() {
 
 void TextReader::skipSpace() {
   for (;;) {
-    while (pos_ < end_ && isSpace((unsigned char)buffer_[pos_])) ++pos_;
+    while (pos_ < end_ && isSpace((unsigned char)buffer_[pos_])) line_ += buffer_[pos_++] == '\n';
     if (pos_ < end_ || !refill()) return;
   }
 }
@@ -279,6 +283,16 @@ bool TextReader::readFloat(float* value) {
     }
   }
   return true;
+}
+
+bool TextReader::moreText() {
+  if (!file_) return false;
+  const bool wasStopped = stopped_;
+  stopped_ = false;  // look past a stop too: refill refuses once stopped
+  skipSpace();
+  const bool more = peek() != EOF;
+  stopped_ = wasStopped;
+  return more;
 }
 
 size_t TextReader::readInts(int32_t* values, size_t count) {

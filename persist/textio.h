@@ -58,6 +58,13 @@ class TextReader {
   TextReader& operator=(const TextReader&) = delete;
 
   bool opened() const { return file_ != nullptr; }
+  // The errno of a failed open (EISDIR for a directory), else 0.
+  int openError() const { return openError_; }
+  // The line (from 1) that holds the next unread text: where reading
+  // stopped, once it has.
+  int64_t line() const { return line_; }
+  // True when anything but white space follows the values read so far.
+  bool moreText();
   // Each returns false, leaving *value alone, once the values have stopped.
   bool readInt(int32_t* value);
   bool readFloat(float* value);
@@ -74,6 +81,8 @@ class TextReader {
   void skipSpace();
 
   std::FILE* file_ = nullptr;
+  int openError_ = 0;
+  int64_t line_ = 1;
   bool stopped_ = false;
   char* buffer_;
   size_t capacity_;

@@ -39,11 +39,11 @@ namespace {
 inline void fight(int u, int i) {
   UnitTable& t = units;
   if (t.energy[u] < t.energy[i]) {
-    t.status[u] = Dead;
+    markDead(u, DeathCause::Contest);
     t.stock[i] = truncToInt((double)t.stock[i] + (double)t.energy[u]);
     t.energy[i] = t.energy[i] + t.energy[u];
   } else {
-    t.status[i] = Dead;
+    markDead(i, DeathCause::Contest);
     t.stock[u] = truncToInt((double)t.stock[u] + (double)t.energy[i]);
     t.energy[u] = t.energy[u] + t.energy[i];
   }

@@ -17,7 +17,7 @@ void resetFoodDivisor() { foodDivisor = 0.5f; }
 void cullWorld() {
   raiseFoodDivisor();
   for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive && randomRange(0, 100) > 10) units.status[u] = Dead;
+    if (units.status[u] == Alive && randomRange(0, 100) > 10) markDead(u, DeathCause::Cull);
   for (int i = 0; i < kCellCount; ++i) {
     if (randomRange(0, 100) > 30) {
       field.cells[i] = Empty;
@@ -70,6 +70,7 @@ void regulatePopulation() {
     if (slot != -1) {
       units.posX[slot] = units.homeX[slot];
       units.posY[slot] = units.homeY[slot];
+      noteArrival(slot, Arrival::Seeded, -1);
     }
     livingCount += 1;
   }
@@ -78,7 +79,7 @@ void regulatePopulation() {
 }
 
 void clearWorld() {
-  for (int u = 0; u < kMaxUnits; ++u) units.status[u] = Dead;
+  for (int u = 0; u < kMaxUnits; ++u) markDead(u, DeathCause::Clear);  // Free slots too
   for (int i = 0; i < kCellCount; ++i) {
     field.cells[i] = Empty;
     field.neighbourCounts[i] = 0;

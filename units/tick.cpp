@@ -21,7 +21,10 @@ void applyModeRules(int u) {
 void breed(int u) {
   const Genome& g = units.genome[u];
   int child = spawnUnit(wrapSub(units.posX[u], 5), wrapSub(units.posY[u], 5), g);
-  if (child != -1) mutateGenome(child, (float)((double)g[33] / 30.0));
+  if (child != -1) {
+    noteArrival(child, Arrival::Birth, u);
+    mutateGenome(child, (float)((double)g[33] / 30.0));
+  }
   units.stock[u] = 0;
 }
 
@@ -33,8 +36,8 @@ void tickUnit(int u) {
 
   // Ageing and starvation: a Unit marked Dead here still lives out this tick.
   t.age[u] = wrapAdd(t.age[u], 1);
-  if (t.age[u] > g[35]) t.status[u] = Dead;
-  if (t.energy[u] <= 0) t.status[u] = Dead;
+  if (t.age[u] > g[35]) markDead(u, DeathCause::Age);
+  if (t.energy[u] <= 0) markDead(u, DeathCause::Starvation);
 
   resolveContacts(u);
 
@@ -50,7 +53,7 @@ void tickUnit(int u) {
   }
   if (!found && t.mode[u] == Forage) {
     if (t.searchRadius[u] >= 825)
-      t.status[u] = Dead;
+      markDead(u, DeathCause::Search);
     else
       t.searchRadius[u] = wrapAdd(wrapMul(t.searchRadius[u], 3), 10);
     return;

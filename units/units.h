@@ -42,6 +42,31 @@ extern UnitTable units;
 // spareB of slot 0 (300) and the first memory entry of slot 0 (-1).
 void resetUnitTable();
 
+// --- Observers -----------------------------------------------------------
+// Arrivals and deaths, reported as they happen to whoever watches the
+// simulation from outside (the headless runner's records). The simulation
+// never depends on them: an observer reads the tables and must not write
+// them or draw a random number.
+enum class Arrival : int32_t { Birth, Seeded };
+enum class DeathCause : int32_t { Age, Starvation, Contest, Search, Unfit, Cull, Clear };
+constexpr int kDeathCauseCount = 7;
+
+// parent is the slot that bred the newcomer, -1 for a seeded Unit.
+extern void (*unitArrivedHook)(int slot, Arrival how, int parent);
+extern void (*unitDiedHook)(int slot, DeathCause cause);
+
+// A newcomer in slot u: tells the observer, if there is one.
+inline void noteArrival(int u, Arrival how, int parent) {
+  if (unitArrivedHook) unitArrivedHook(u, how, parent);
+}
+// Marks slot u Dead. Only the change from Alive is a death: a Unit marked
+// again, or a slot that was not Alive, is not reported.
+inline void markDead(int u, DeathCause cause) {
+  const bool wasAlive = units.status[u] == Alive;
+  units.status[u] = Dead;
+  if (wasAlive && unitDiedHook) unitDiedHook(u, cause);
+}
+
 // --- Unit table and spawning -------------------------------------------
 int spawnUnit(int32_t x, int32_t y, const Genome& genome);
 void computeHomeAnchor(int u);
