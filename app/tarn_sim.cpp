@@ -18,12 +18,6 @@
 
 namespace {
 
-long liveCells() {
-  long n = 0;
-  for (int i = 0; i < kCellCount; ++i) n += field.cells[i] == Live;
-  return n;
-}
-
 void drawProgress(long frame, long frames) {
   const int width = 40;
   int filled = frames > 0 ? (int)(frame * width / frames) : width;
@@ -71,7 +65,7 @@ int main(int argc, char** argv) {
     regulatePopulation();
     if (stats && frame % 100 == 0)
       std::fprintf(stats, "%ld,%d,%d,%f,%ld,%d\n", frame, livingCount, evolutionLevel(), (double)foodDivisor,
-                   liveCells(), reseeding);
+                   (long)countLiveCells(), reseeding);
     if (progress && frame % 200 == 0) drawProgress(frame, frames);
   }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

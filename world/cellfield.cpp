@@ -22,6 +22,12 @@ void touchField() {
   std::fill(activity.high, activity.high + kWorldWidth, (int16_t)(kWorldHeight - 1));
 }
 
+int64_t countLiveCells() {
+  int64_t n = 0;
+  for (int i = 0; i < kCellCount; ++i) n += field.cells[i] == Live;
+  return n;
+}
+
 void clearField() {
   std::memset(&field, 0, sizeof field);
   // Every column head now holds a run length of 0 where a step leaves the

@@ -30,6 +30,9 @@ void stepGeneration();
 // Those three passes as written, over every cell.
 void stepGenerationPlain();
 
+// The number of Live cells now.
+int64_t countLiveCells();
+
 // Sets every grid entry of the field to 0.
 void clearField();
 
