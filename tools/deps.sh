@@ -4,7 +4,7 @@
 #   build:       g++ cmake make pkg-config liballegro4-dev
 #   unit tests:  libgtest-dev googletest
 #   benchmarks:  libbenchmark-dev
-#   tools:       libcli11-dev
+#   tools:       libcli11-dev, libssl-dev (SHA-256 digests)
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
 #                (xdpyinfo, xwininfo, and xmessage, which the library uses
 #                for its message boxes), x11-apps, imagemagick (screenshots
@@ -16,7 +16,7 @@ packages=(
   g++ cmake make pkg-config liballegro4-dev
   libgtest-dev googletest
   libbenchmark-dev
-  libcli11-dev
+  libcli11-dev libssl-dev
   xvfb xdotool x11-utils x11-apps imagemagick bc
   clang libclang-rt-14-dev
 )
