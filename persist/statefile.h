@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdint>
 
+#include "units/units.h"
+#include "world/cellfield.h"
+
 constexpr int64_t kStateFileLines = 2249626;
 
 // Writes the whole simulation to name. The file is written beside the old
@@ -10,6 +13,21 @@ constexpr int64_t kStateFileLines = 2249626;
 // written, so a failed save keeps the previous file. Returns false (and says
 // why on standard error) when the save failed.
 bool saveState(const char* name);
+
+// Everything a state file holds, copied out of the live tables so that it can
+// be written while the simulation goes on.
+struct StateSnapshot {
+  CellField field;
+  UnitTable units;
+  float foodDivisor;
+};
+void takeStateSnapshot(StateSnapshot& snapshot);
+// True when the live tables hold exactly what the snapshot holds.
+bool stateMatchesSnapshot(const StateSnapshot& snapshot);
+// Writes the snapshot as saveState writes the live tables (the same bytes,
+// the same safe replacing), but shows no notice and reads no global state:
+// it may run on a thread of its own while the frame loop goes on.
+bool saveStateSnapshot(const char* name, const StateSnapshot& snapshot);
 
 // What a load found: whether the file opened, how many of its values were
 // read, and where reading stopped when the file ended early or held a value
