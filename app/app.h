@@ -1,5 +1,6 @@
 // The application shell: start-up, display mode, the frame loop and shutdown.
 #pragma once
+#include <cstdint>
 
 struct BITMAP;
 
@@ -32,5 +33,37 @@ bool runFrame();
 // Carries out the action of the button that fired (0: none).
 void dispatchButton(int id);
 
-// The whole program: start-up, frames until ESC, autosave, shutdown.
-int runProgram();
+// What the command line asks for.
+struct ProgramOptions {
+  bool windowed = false;       // start in a window, not fullscreen
+  bool seeded = false;         // seed given: the generator starts from it
+  uint32_t seed = 0;           //   instead of from the clock
+  int autosaveSeconds = 600;   // between periodic autosaves
+};
+// Reads the command line (and the test aid TARN_TEST_AUTOSAVE_SECONDS).
+// Returns -1 when the program is to run, otherwise the status to exit with
+// at once: 0 after printing the help, 2 after a one-line message on bad use.
+int parseOptions(int argc, char** argv, ProgramOptions& options);
+
+// The whole program: start-up, frames until ESC (or another way out),
+// autosave, shutdown. Returns 0, or 1 when the autosave could not be written.
+int runProgram(const ProgramOptions& options);
+
+// Ways out besides ESC: SIGTERM, SIGINT, SIGHUP and the window's close button
+// only raise a flag that the frame loop reads where it reads ESC.
+// holdQuitSignals blocks the signals (call it before the library starts its
+// threads, so that they keep them blocked); installQuitHandlers, once the
+// library has started and set its own handlers, installs ours and lets the
+// signals in (one that came meanwhile is then taken).
+void holdQuitSignals();
+void installQuitHandlers();
+bool quitRequested();
+
+// The periodic autosave: startAutosaveClock starts the clock; autosaveIfDue,
+// once a frame, writes name when the interval has passed since the last one
+// and the world is not exactly as then, on a thread of its own from a copy
+// of the tables; finishAutosave waits for a write in progress (call it
+// before anything else writes name, and before the program ends).
+void startAutosaveClock(const char* name, int seconds);
+void autosaveIfDue();
+void finishAutosave();

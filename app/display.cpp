@@ -1,6 +1,7 @@
 #include <allegro.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/app.h"
@@ -8,7 +9,16 @@
 bool fullscreenMode = true;
 
 void initAllegro() {
-  install_allegro(SYSTEM_AUTODETECT, &errno, atexit);
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+    // No system driver (no X display, say): there is no message box either.
+    const char* display = std::getenv("DISPLAY");
+    if (allegro_error[0] != '\0')
+      std::fprintf(stderr, "tarn: cannot start the display: %s\n", allegro_error);
+    else
+      std::fprintf(stderr, "tarn: cannot start the display: no X server answers at DISPLAY \"%s\"\n",
+                   display ? display : "");
+    exit(-1);
+  }
   int depth = desktop_color_depth();
   if (depth == 0) depth = 32;
   set_color_depth(depth);

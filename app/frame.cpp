@@ -120,6 +120,7 @@ void dispatchButton(int id) {
       fullscreenMode = !fullscreenMode;
       if (!setDisplayMode()) {
         // No screen is left to draw on: keep the world, then leave.
+        finishAutosave();
         saveState(kAutosave);
         releaseResources();
         allegro_message("No 1024x768 display mode could be set.\n");
@@ -135,7 +136,7 @@ void dispatchButton(int id) {
 }
 
 bool runFrame() {
-  if (keyHeld(KEY_ESC)) return false;
+  if (keyHeld(KEY_ESC) || quitRequested()) return false;
 
   if (paused == 0) simulateFrame();
 
@@ -181,28 +182,33 @@ bool runFrame() {
   return true;
 }
 
-int runProgram() {
+int runProgram(const ProgramOptions& options) {
+  // The library's threads start with the quit signals blocked, so that they
+  // all come to this one; until our handlers are in, they wait.
+  holdQuitSignals();
   initAllegro();
+  installQuitHandlers();
   if (!loadResources()) return -1;
   clear_bitmap(screen);
-  fullscreenMode = true;
+  fullscreenMode = !options.windowed;
   if (!setDisplayMode()) {
     releaseResources();
     allegro_message("No 1024x768 display mode could be set.\n");
     return -1;
   }
-  seedRandom((uint32_t)std::time(nullptr));
+  seedRandom(options.seeded ? options.seed : (uint32_t)std::time(nullptr));
   clear_to_color(graphBitmap, makecol(255, 0, 255));
   initGeneTable();
   fileNoticeHook = drawFileNotice;
   initMagnifier(3);
   loadState(kAutosave);
+  startAutosaveClock(kAutosave, options.autosaveSeconds);
 
-  while (runFrame()) {
-  }
+  while (runFrame()) autosaveIfDue();
 
-  saveState(kAutosave);
+  finishAutosave();
+  const bool saved = saveState(kAutosave);
   releaseResources();
   shutdownAllegro();
-  return 0;
+  return saved ? 0 : 1;
 }

@@ -3,5 +3,10 @@
 
 #include "app/app.h"
 
-int main() { return runProgram(); }
+int main(int argc, char** argv) {
+  ProgramOptions options;
+  const int status = parseOptions(argc, argv, options);
+  if (status >= 0) return status;
+  return runProgram(options);
+}
 END_OF_MAIN()

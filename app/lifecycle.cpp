@@ -1,0 +1,124 @@
+// The ways out of the program besides ESC, and the periodic autosave.
+//
+// SIGTERM, SIGINT, SIGHUP and the window's close button only raise a flag;
+// the frame loop looks at it where it looks at ESC and ends the same way,
+// with the autosave. The flag is a lock-free atomic: safe in a signal
+// handler, and the close button's callback runs on the library's own thread.
+//
+// The periodic autosave copies what the state file holds (a few milliseconds)
+// and writes the copy on a thread of its own, so the frames go on while the
+// text is formatted and forced to the disk.
+#include <allegro.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <thread>
+
+#include "app/app.h"
+#include "persist/statefile.h"
+
+namespace {
+
+std::atomic<int> quitRequest{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the quit flag is set from a signal handler");
+
+void onQuitSignal(int signal) { quitRequest.store(signal, std::memory_order_relaxed); }
+void onCloseButton() { quitRequest.store(-1, std::memory_order_relaxed); }
+
+sigset_t quitSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+using Clock = std::chrono::steady_clock;
+
+Clock::duration autosaveInterval = std::chrono::minutes(10);
+Clock::time_point lastAutosave;
+const char* autosaveName = nullptr;
+
+// What the last periodic autosave wrote, and the thread writing it. The
+// thread is never destroyed, so that an exit while it writes (the X server
+// gone) is not turned into an abort.
+StateSnapshot autosaveCopy;
+bool copyIsOnDisk = false;
+std::thread* writer = nullptr;
+std::atomic<bool> writerDone{false};
+std::atomic<bool> writerSucceeded{false};
+
+void writeAutosaveCopy() {
+  writerSucceeded = saveStateSnapshot(autosaveName, autosaveCopy);
+  writerDone = true;
+}
+
+void joinWriter() {
+  writer->join();
+  delete writer;
+  writer = nullptr;
+  copyIsOnDisk = writerSucceeded;
+}
+
+}  // namespace
+
+void holdQuitSignals() {
+  const sigset_t set = quitSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void installQuitHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = onQuitSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;  // a save or a message box in progress goes on
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  set_close_button_callback(onCloseButton);
+  const sigset_t set = quitSignals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool quitRequested() { return quitRequest.load(std::memory_order_relaxed) != 0; }
+
+void startAutosaveClock(const char* name, int seconds) {
+  autosaveName = name;
+  autosaveInterval = std::chrono::seconds(seconds);
+  lastAutosave = Clock::now();
+  copyIsOnDisk = false;
+}
+
+void autosaveIfDue() {
+  if (writer) {
+    if (!writerDone) return;
+    joinWriter();
+  }
+  const Clock::time_point now = Clock::now();
+  if (now - lastAutosave < autosaveInterval) return;
+  lastAutosave = now;
+  // A world that stood still (paused, untouched) since the last autosave
+  // is on the disk already.
+  if (copyIsOnDisk && stateMatchesSnapshot(autosaveCopy)) return;
+  takeStateSnapshot(autosaveCopy);
+  copyIsOnDisk = false;
+  writerDone = false;
+  // The writer leaves the quit signals to the frame loop's thread.
+  sigset_t quit = quitSignals(), previous;
+  pthread_sigmask(SIG_BLOCK, &quit, &previous);
+  try {
+    writer = new std::thread(writeAutosaveCopy);
+  } catch (const std::exception&) {
+    writer = nullptr;  // no thread to be had: write the copy here
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (!writer) copyIsOnDisk = saveStateSnapshot(autosaveName, autosaveCopy);
+}
+
+void finishAutosave() {
+  if (writer) joinWriter();
+}

@@ -1,0 +1,94 @@
+// The command line of the interactive program.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "app/app.h"
+
+namespace {
+
+const char kAbout[] =
+    "Runs the evolving world on a 1024 x 768 screen, fullscreen unless --windowed is given.\n"
+    "It starts from the autosave tarn.sav of the working directory and writes it again on leaving,\n"
+    "and every 10 minutes while the world changes.";
+
+const char kExitStatuses[] =
+    "Ways out: ESC, the window's close button, or the signals TERM, INT and HUP; each saves tarn.sav.\n"
+    "\n"
+    "Exit status:\n"
+    "  0    the program ended and tarn.sav was written\n"
+    "  1    the program ended but tarn.sav could not be written (the previous one is kept)\n"
+    "  2    bad command-line options or a bad TARN_TEST_AUTOSAVE_SECONDS\n"
+    "  255  no window, no 1024x768 display mode, or a start-up picture or font is missing or damaged";
+
+const char kSeedRule[] = "--seed must be a whole number from 0 to 4294967295";
+
+// A whole number of digits only, within [low, high].
+bool parseWhole(const std::string& text, unsigned long long low, unsigned long long high,
+                unsigned long long& value) {
+  if (text.empty() || text.size() > 19) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (unsigned long long)(c - '0');
+  }
+  return value >= low && value <= high;
+}
+
+int badUse(const std::string& message) {
+  std::fprintf(stderr, "tarn: %s (tarn --help lists the options)\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int parseOptions(int argc, char** argv, ProgramOptions& options) {
+  CLI::App app{kAbout, "tarn"};
+  app.footer(kExitStatuses);
+  std::string seedText;
+  app.add_flag("--windowed", options.windowed, "Start in a 1024 x 768 window instead of fullscreen")
+      ->disable_flag_override();
+  CLI::Option* seedOption =
+      app.add_option("--seed", seedText,
+                     "Seed the random generator with S (0 to 4294967295) instead of the clock, so that a "
+                     "session can be repeated")
+          ->option_text("S");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::ExtrasError&) {
+    std::string extras;
+    for (const std::string& word : app.remaining()) extras += (extras.empty() ? "" : " ") + word;
+    return badUse("unknown option or argument: " + extras);
+  } catch (const CLI::ArgumentMismatch& e) {
+    if (seedOption->count() > 1) return badUse("--seed is given more than once");
+    if (std::string(e.what()).find("--seed") != std::string::npos) return badUse("--seed needs a value");
+    return badUse("--windowed takes no value");
+  } catch (const CLI::ParseError& e) {
+    std::string message = e.what();
+    for (char& c : message)
+      if (c == '\n') c = ' ';
+    return badUse(message);
+  }
+
+  if (seedOption->count() > 0) {
+    unsigned long long seed = 0;
+    if (!parseWhole(seedText, 0, 4294967295ull, seed)) return badUse(kSeedRule);
+    options.seeded = true;
+    options.seed = (uint32_t)seed;
+  }
+
+  // A test aid: a shorter interval between periodic autosaves.
+  if (const char* seconds = std::getenv("TARN_TEST_AUTOSAVE_SECONDS")) {
+    unsigned long long value = 0;
+    if (!parseWhole(seconds, 1, 86400, value))
+      return badUse("TARN_TEST_AUTOSAVE_SECONDS must be a whole number of seconds from 1 to 86400");
+    options.autosaveSeconds = (int)value;
+  }
+  return -1;
+}
