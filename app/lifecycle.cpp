@@ -90,6 +90,10 @@ void startAutosaveClock(const char* name, int seconds) {
   autosaveName = name;
   autosaveInterval = std::chrono::seconds(seconds);
   lastAutosave = Clock::now();
+  // A first copy now, while the program starts, so that the copy's memory
+  // is in place before the first periodic autosave: the copy into it then
+  // takes about a millisecond instead of ten.
+  takeStateSnapshot(autosaveCopy);
   copyIsOnDisk = false;
 }
 
