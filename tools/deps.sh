@@ -8,7 +8,8 @@
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
 #                (xdpyinfo, xwininfo, and xmessage, which the library uses
 #                for its message boxes), x11-apps, imagemagick (screenshots
-#                and pixels), bc (timings)
+#                and pixels), bc (timings), matchbox-window-manager and
+#                wmctrl (a window manager to ask the window to close)
 #   sanitizers:  clang libclang-rt-14-dev
 set -euo pipefail
 
@@ -17,7 +18,7 @@ packages=(
   libgtest-dev googletest
   libbenchmark-dev
   libcli11-dev libssl-dev
-  xvfb xdotool x11-utils x11-apps imagemagick bc
+  xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
   clang libclang-rt-14-dev
 )
 

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs what is missing, builds the program and starts it in run/, a
 # working directory that holds its pictures and font (and, after the first
-# run, its saved worlds and genome slots).
+# run, its saved worlds and genome slots). Its arguments go on to the
+# program: tools/run.sh --windowed --seed 7
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -11,4 +12,4 @@ cmake --build "$root/build" -j "$(nproc)" --target tarn artwork tarn-sim
 mkdir -p "$root/run"
 cp "$root/build/data/bg.bmp" "$root/build/data/cursor.bmp" "$root/build/data/spacefont.pcx" "$root/run/"
 cd "$root/run"
-exec "$root/build/tarn"
+exec "$root/build/tarn" "$@"

@@ -335,3 +335,14 @@ e2e_finish() {
   echo "[e2e] $E2E_FAILURES check(s) failed" >&2
   exit 1
 }
+
+# e2e_start_program_with <workdir> <argument> ...: as e2e_start_program,
+# with command-line arguments for the program.
+e2e_start_program_with() {
+  local dir=$1
+  shift
+  (cd "$dir" && exec "$E2E_PROGRAM" "$@" >program.out 2>program.err) &
+  E2E_PROGRAM_PID=$!
+  E2E_STATUS=
+  e2e_log "started $E2E_PROGRAM $* in $dir (pid $E2E_PROGRAM_PID)"
+}
