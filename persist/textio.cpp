@@ -18,6 +18,18 @@ constexpr size_t kPutBackRoom = 1 << 16;
 
 bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// The process's umask. Reading it means setting it for a moment, which must
+// not happen while another thread (the periodic autosave) creates a file, so
+// it is read once.
+mode_t processUmask() {
+  static const mode_t mask = [] {
+    const mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
+
 }  // namespace
 
 char* formatInt(char* out, int32_t value) {
@@ -104,9 +116,7 @@ TextWriter::TextWriter(const char* name) : name_(name), buffer_(new char[kBuffer
   }
   // mkstemp makes the file private; give it the permissions a new file of
   // the user's would have.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  fchmod(fd, 0666 & ~processUmask());
   file_ = fdopen(fd, "w");
   if (!file_) {
     fail("cannot open the temporary file", errno);
