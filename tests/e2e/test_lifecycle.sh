@@ -87,13 +87,14 @@ wait_replaced() {
 }
 
 # save_world <copy>: clicks Save until usersaved.sav is replaced and copies
-# it (the button may fire twice: both saves hold the same world then).
+# it (the button may fire more than once: all saves hold the same world
+# then). Longer and longer clicks, for a program slowed down by the load.
 save_world() {
-  local file="$run/usersaved.sav" old try
+  local file="$run/usersaved.sav" old hold
   old=$(file_id "$file")
-  for try in 1 2 3 4; do
+  for hold in 0.1 0.3 0.6 1; do
     # shellcheck disable=SC2086
-    E2E_CLICK_HOLD=0.1 e2e_click $SAVE
+    E2E_CLICK_HOLD=$hold e2e_click $SAVE
     # shellcheck disable=SC2086
     e2e_move_pointer $NEUTRAL
     if wait_replaced 5 "$file" "$old"; then
@@ -106,11 +107,13 @@ save_world() {
 }
 
 # pause_and_save: clicks Pause, then saves twice; the world stands still
-# when both saves are the same, otherwise Pause was missed or seen twice and
-# is clicked again. Leaves the paused world in $run/paused.sav.
+# when both saves are the same, otherwise Pause was missed (a click between
+# two frames) or seen twice (a click longer than the buttons' cooldown) and
+# is clicked again, for longer: a slow program misses short clicks, a fast
+# one sees long ones twice. Leaves the paused world in $run/paused.sav.
 pause_and_save() {
   local hold
-  for hold in 0.02 0.012 0.028 0.016 0.024 0.01; do
+  for hold in 0.02 0.015 0.03 0.06 0.12 0.25 0.5 1; do
     # shellcheck disable=SC2086
     E2E_CLICK_HOLD=$hold e2e_click $PAUSE
     save_world "$run/paused.sav" && save_world "$run/again.sav" || return 1
