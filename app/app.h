@@ -46,7 +46,8 @@ struct ProgramOptions {
 int parseOptions(int argc, char** argv, ProgramOptions& options);
 
 // The whole program: start-up, frames until ESC (or another way out),
-// autosave, shutdown. Returns 0, or 1 when the autosave could not be written.
+// autosave, shutdown. Returns 0; 1 when the autosave could not be written;
+// -1 when the start-up pictures, the font or the display mode failed.
 int runProgram(const ProgramOptions& options);
 
 // Ways out besides ESC: SIGTERM, SIGINT, SIGHUP and the window's close button

@@ -5,9 +5,11 @@
 // with the autosave. The flag is a lock-free atomic: safe in a signal
 // handler, and the close button's callback runs on the library's own thread.
 //
-// The periodic autosave copies what the state file holds (a few milliseconds)
-// and writes the copy on a thread of its own, so the frames go on while the
-// text is formatted and forced to the disk.
+// The periodic autosave copies what the state file holds (about a
+// millisecond) and writes the copy on a thread of its own, so the frames go
+// on while the text is formatted and forced to the disk (tens of
+// milliseconds). While the world is paused and left alone nothing is
+// written; a paused world changed by a button is written at the next turn.
 #include <allegro.h>
 #include <pthread.h>
 #include <signal.h>
@@ -44,8 +46,8 @@ Clock::time_point lastAutosave;
 const char* autosaveName = nullptr;
 
 // What the last periodic autosave wrote, and the thread writing it. The
-// thread is never destroyed, so that an exit while it writes (the X server
-// gone) is not turned into an abort.
+// thread object lives on the heap: a joinable std::thread destroyed by an
+// exit while it writes (the X server gone, say) would abort the program.
 StateSnapshot autosaveCopy;
 bool copyIsOnDisk = false;
 std::thread* writer = nullptr;
