@@ -32,6 +32,14 @@ void copyBitmap(BITMAP* bitmap, RgbImage& picture) {
         out[1] = (uint8_t)(in[x] >> g);
         out[2] = (uint8_t)(in[x] >> b);
       }
+    } else if (depth == 24 && is_memory_bitmap(bitmap)) {
+      const int r = _rgb_r_shift_24, g = _rgb_g_shift_24, b = _rgb_b_shift_24;
+      for (int x = 0; x < bitmap->w; ++x, out += 3) {
+        const uint32_t c = (uint32_t)_getpixel24(bitmap, x, y);
+        out[0] = (uint8_t)(c >> r);
+        out[1] = (uint8_t)(c >> g);
+        out[2] = (uint8_t)(c >> b);
+      }
     } else {
       for (int x = 0; x < bitmap->w; ++x, out += 3) {
         const int c = getpixel(bitmap, x, y);
