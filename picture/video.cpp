@@ -48,8 +48,10 @@ std::vector<std::string> encoderArguments(VideoFormat format, int width, int hei
                                      "[b][p]paletteuse=new=1:dither=none",
                                      "-f", "gif"};
   args.insert(args.end(), codec.begin(), codec.end());
+  // "file:" keeps a name with a colon from being taken for a protocol, and
+  // one that starts with a dash from being taken for an option.
   args.push_back("-y");
-  args.push_back(output);
+  args.push_back("file:" + output);
   return args;
 }
 
