@@ -10,11 +10,19 @@
 #include "world/cellfield.h"
 
 bool startHeadlessDrawing(std::string& error) {
-  if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+  if (!system_driver && install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
     error = std::string("cannot start the drawing library: ") + allegro_error;
     return false;
   }
   set_color_depth(32);
+  // Without a display no driver lays out the colour components, and the
+  // library's own default puts red in the lowest byte. The window's 32-bit
+  // displays put it at bit 16; so do the pictures, so that their bitmaps
+  // hold the window's very pixel values (colour genes beyond 255, which
+  // only a file can bring, spill into the same neighbour component).
+  _rgb_r_shift_32 = 16;
+  _rgb_g_shift_32 = 8;
+  _rgb_b_shift_32 = 0;
   return true;
 }
 

@@ -69,7 +69,14 @@ std::string fileBytes(const std::string& path) {
   return s.str();
 }
 
-class PictureTest : public UiTest {};
+class PictureTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    std::string error;
+    ASSERT_TRUE(startHeadlessDrawing(error)) << error;
+  }
+};
 
 // A world with something at every edge: cells on the outer ring and just
 // inside it, each kind of non-empty cell, Units whose glyphs reach past all
