@@ -10,6 +10,7 @@
 #include "persist/notice.h"
 #include "persist/slotfile.h"
 #include "persist/statefile.h"
+#include "picture/screenshot.h"
 #include "selection/selection.h"
 #include "ui/input.h"
 #include "ui/ui.h"
@@ -44,6 +45,8 @@ BITMAP* loadPicture(const char* name, int width, int height) {
 }
 
 void changeTolerance(double delta) { tolerance = (float)((double)tolerance + delta); }
+
+bool screenshotKeyWasDown = false;
 
 }  // namespace
 
@@ -179,6 +182,11 @@ bool runFrame() {
   if (paused == 0) regulatePopulation();
 
   if (screen) blit(backBuffer, screen, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
+
+  // F12: a picture of the frame just shown, one per press.
+  const bool screenshotKey = keyHeld(KEY_F12);
+  if (screenshotKey && !screenshotKeyWasDown) queueScreenshot(backBuffer);
+  screenshotKeyWasDown = screenshotKey;
   return true;
 }
 
@@ -208,6 +216,7 @@ int runProgram(const ProgramOptions& options) {
 
   finishAutosave();
   const bool saved = saveState(kAutosave);
+  finishScreenshots();
   releaseResources();
   shutdownAllegro();
   return saved ? 0 : 1;

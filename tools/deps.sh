@@ -5,6 +5,8 @@
 #   unit tests:  libgtest-dev googletest
 #   benchmarks:  libbenchmark-dev
 #   tools:       libcli11-dev, libssl-dev (SHA-256 digests)
+#   pictures:    libpng-dev (PNG files), ffmpeg (videos, and ffprobe for
+#                their tests), gnuplot-nox (plots)
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
 #                (xdpyinfo, xwininfo, and xmessage, which the library uses
 #                for its message boxes), x11-apps, imagemagick (screenshots
@@ -18,6 +20,7 @@ packages=(
   libgtest-dev googletest
   libbenchmark-dev
   libcli11-dev libssl-dev
+  libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
   clang libclang-rt-14-dev
 )

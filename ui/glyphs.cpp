@@ -110,7 +110,9 @@ void drawUnitGlyph(BITMAP* bitmap, int id, int x, int y) {
   drawGenomeGlyph(PixelTarget(bitmap), *genome, x, y);
 }
 
-void drawWorld(BITMAP* bitmap, int offsetX, int offsetY) {
+void drawWorld(BITMAP* bitmap, int offsetX, int offsetY) { drawWorldLayers(bitmap, offsetX, offsetY, true); }
+
+void drawWorldLayers(BITMAP* bitmap, int offsetX, int offsetY, bool markers) {
   if (!bitmap) return;
   const PixelTarget target(bitmap);
   drawCells(target, offsetX, offsetY);
@@ -130,7 +132,7 @@ void drawWorld(BITMAP* bitmap, int offsetX, int offsetY) {
     const int32_t px = wrapAdd(units.posX[i], offsetX);
     const int32_t py = wrapAdd(units.posY[i], offsetY);
     drawGenomeGlyph(target, units.genome[i], px, py);
-    if (!inHover[i] && !inPicked[i]) continue;
+    if (!markers || (!inHover[i] && !inPicked[i])) continue;
     const int colour = inHover[i] ? red : white;
     markerCircle(bitmap, px, py, 5, colour);
     if (i == pickedPrimary || i == hoverPrimary) markerCircle(bitmap, px, py, 10, colour);

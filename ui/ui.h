@@ -23,6 +23,9 @@ int pointInRect(int px, int py, int x1, int y1, int x2, int y2);
 // Glyphs and markers.
 void drawUnitGlyph(BITMAP* bitmap, int id, int x, int y);
 void drawWorld(BITMAP* bitmap, int offsetX, int offsetY);
+// drawWorld with or without the selection markers; pictures of the world
+// leave them out.
+void drawWorldLayers(BITMAP* bitmap, int offsetX, int offsetY, bool markers);
 
 // Magnifier. Its working bitmap is made once (initMagnifier) and reused; when
 // it could not be made the magnifier draws nothing.

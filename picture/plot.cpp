@@ -1,0 +1,89 @@
+#include "picture/plot.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "picture/plot_scripts.h"
+#include "picture/process.h"
+
+std::string plotterProgram = "gnuplot";
+
+namespace {
+
+// A gnuplot string literal: single quotes, a quote inside written twice.
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string temporaryNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) +
+         ".part.png";
+}
+
+// Runs the plotter with the settings, then the script on its standard input.
+bool runPlotter(const std::string& settings, const char* script, std::string& error) {
+  ChildProcess plotter;
+  std::string why;
+  if (!startChild(plotter, {plotterProgram, "-e", settings, "-"}, why)) {
+    error = why;
+    return false;
+  }
+  writeToChild(plotter, script, std::strlen(script));  // a failure shows in the exit status
+  if (!finishChild(plotter, why)) {
+    error = plotterProgram + " failed: " + why;
+    return false;
+  }
+  return true;
+}
+
+bool plotTo(const std::string& pngPath, const std::string& settings, const char* script, std::string& error) {
+  if (pngPath.find('\n') != std::string::npos || settings.find('\n') != std::string::npos) {
+    error = "cannot draw " + pngPath + ": a file name holds a line break";
+    return false;
+  }
+  const std::string temp = temporaryNameFor(pngPath);
+  std::string why;
+  if (!runPlotter(settings + "; outfile=" + quoted(temp), script, why)) {
+    unlink(temp.c_str());
+    error = "cannot draw " + pngPath + ": " + why;
+    return false;
+  }
+  if (std::rename(temp.c_str(), pngPath.c_str()) != 0) {
+    error = "cannot draw " + pngPath + ": " + std::strerror(errno);
+    unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool checkPlotter(std::string& error) {
+  std::string why;
+  if (!runPlotter("set terminal pngcairo", "", why)) {
+    error = "cannot draw plots: " + why;
+    return false;
+  }
+  return true;
+}
+
+bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error) {
+  return plotTo(pngPath, "statsfile=" + quoted(statsPath), kRunPlotScript, error);
+}
+
+bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error) {
+  return plotTo(pngPath, "sweepdir=" + quoted(sweepDir), kSummaryPlotScript, error);
+}

@@ -1,0 +1,21 @@
+// Plots of runs, drawn by the gnuplot program from the runs' stats.csv with
+// the scripts picture/run_plot.gp and picture/summary_plot.gp, which are
+// built into the program.
+#pragma once
+#include <string>
+
+// The plotting program; "gnuplot" from the PATH.
+extern std::string plotterProgram;
+
+// Finds out, before a run's first frame, whether plots can be drawn: the
+// plotter runs and has its PNG output. False with a message otherwise.
+bool checkPlotter(std::string& error);
+
+// The plot of one run: population (living, alive), Evolution Level and live
+// cells over frames, and the deaths by cause per interval. The PNG takes its
+// name only once whole.
+bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error);
+
+// The population (alive) of every run of a sweep over frames, from
+// sweepDir/seed-*/stats.csv.
+bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error);

@@ -1,0 +1,338 @@
+// Pictures of the world, PNG files, videos, plots and screenshots. The world
+// picture is held against the window's own drawing of the same world on a
+// memory bitmap; files are read back with libpng, videos with ffprobe.
+#include <dirent.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "../ui/ui_testing.h"
+#include "picture/plot.h"
+#include "picture/png.h"
+#include "picture/screenshot.h"
+#include "picture/video.h"
+#include "picture/world_picture.h"
+
+namespace {
+
+// A fresh folder, removed with what it holds when the test ends.
+class Folder {
+ public:
+  Folder() {
+    std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/tarn-picture.XXXXXX";
+    path_ = mkdtemp(&pattern[0]);
+  }
+  ~Folder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+  // The names in the folder, hidden ones too, sorted.
+  std::string names() const {
+    std::string all;
+    std::unique_ptr<FILE, int (*)(FILE*)> ls(popen(("ls -A '" + path_ + "'").c_str(), "r"), pclose);
+    char line[512];
+    while (fgets(line, sizeof line, ls.get())) all += line;
+    return all;
+  }
+
+ private:
+  std::string path_;
+};
+
+bool readPng(const std::string& path, RgbImage& image) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
+  png.format = PNG_FORMAT_RGB;
+  image.resize((int)png.width, (int)png.height);
+  return png_image_finish_read(&png, nullptr, image.pixels.data(), 0, nullptr) != 0;
+}
+
+std::string run(const std::string& command) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  char buffer[512];
+  while (fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
+  return out;
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class PictureTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    std::string error;
+    ASSERT_TRUE(startHeadlessDrawing(error)) << error;
+  }
+};
+
+// A world with something at every edge: cells on the outer ring and just
+// inside it, each kind of non-empty cell, Units whose glyphs reach past all
+// four edges, glyphs that show the run rule, and both selections in use.
+void craftWorld() {
+  for (int x = 0; x < kWorldWidth; x += 7) field.cells[cellIndex(x, 0)] = field.cells[cellIndex(x, 524)] = Live;
+  for (int y = 0; y < kWorldHeight; y += 5) field.cells[cellIndex(0, y)] = field.cells[cellIndex(824, y)] = Live;
+  field.cells[cellIndex(1, 1)] = Live;
+  field.cells[cellIndex(823, 523)] = Sprout;
+  field.cells[cellIndex(300, 200)] = Dormant;
+  field.cells[cellIndex(301, 200)] = 5;
+  for (int i = 0; i < 3000; ++i) field.cells[(i * 7919) % kCellCount] = Live;
+
+  auto all = [](int) { return true; };
+  Genome full = genomeWhere(all);
+  full[2] = 250, full[3] = 200, full[7] = 150;
+  placeUnit(0, 0, 0, full);      // cut at the top and the left
+  placeUnit(1, 824, 524, full);  // cut at the bottom and the right
+  placeUnit(2, 1, 260, full);
+  placeUnit(3, 400, 523, full);
+  Genome carry = genomeWhere([](int k) { return k == 5 || k == 6 || k > 30; });
+  carry[2] = 180, carry[3] = 90, carry[7] = 220;
+  placeUnit(4, 400, 300, carry);
+  placeUnit(5, 410, 300, carry);
+  placeUnit(6, 600, 100, genomeWhere([](int k) { return k % 2 == 0; }));
+  units.status[7] = Dead;
+  units.posX[7] = 500, units.posY[7] = 400;
+  units.genome[7] = full;
+  hoverSelection.ids[0] = 4;
+  hoverSelection.ids[1] = 0;
+  pickedSelection.ids[0] = 5;
+  pickedSelection.ids[1] = 6;
+}
+
+TEST_F(PictureTest, WorldPictureIsTheWindowsWorldDrawingCutAtTheFieldsEdge) {
+  craftWorld();
+  auto tables = std::make_unique<UnitTable>(units);
+  std::vector<int32_t> cells(field.cells, field.cells + kCellCount);
+  const Selection hover = hoverSelection, picked = pickedSelection;
+
+  RgbImage picture;
+  drawWorldPicture(picture, 1);
+  ASSERT_EQ(picture.width, 825);
+  ASSERT_EQ(picture.height, 525);
+  EXPECT_EQ(std::memcmp(tables.get(), &units, sizeof units), 0);
+  EXPECT_TRUE(std::equal(cells.begin(), cells.end(), field.cells));
+  EXPECT_EQ(std::memcmp(&hover, &hoverSelection, sizeof hover), 0);
+  EXPECT_EQ(std::memcmp(&picked, &pickedSelection, sizeof picked), 0);
+
+  // The window's drawing of the same world without selections, on black.
+  hoverSelection.clear();
+  pickedSelection.clear();
+  BITMAP* window = makeBitmap(kScreenWidth, kScreenHeight, 0);
+  drawWorld(window, WorldOffsetX, WorldOffsetY);
+  ASSERT_NE(pixelAt(window, WorldOffsetX - 3, WorldOffsetY - 3), 0u);  // a glyph reaches past the edge
+  int differing = 0, lit = 0;
+  for (int y = 0; y < kWorldHeight; ++y)
+    for (int x = 0; x < kWorldWidth; ++x) {
+      const uint32_t c = pixelAt(window, x + WorldOffsetX, y + WorldOffsetY);
+      const uint8_t* p = picture.row(y) + 3 * x;
+      differing += p[0] != getr32((int)c) || p[1] != getg32((int)c) || p[2] != getb32((int)c);
+      lit += c != 0;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(lit, 3000);
+
+  // Read by hand: the ring is not drawn, the corner glyph is cut so its
+  // dark first pixel is gone, and a run carried from gene 5 into gene 6
+  // gives gene 6 the full colour.
+  auto at = [&](int x, int y) {
+    const uint8_t* p = picture.row(y) + 3 * x;
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  EXPECT_EQ(at(7, 0), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(at(1, 1), (std::vector<int>{250, 200, 150}));
+  EXPECT_EQ(at(0, 0), (std::vector<int>{250, 200, 150}));
+  EXPECT_EQ(at(400 - 3, 300 + 2), (std::vector<int>{144, 72, 176}));  // gene 5: a run starts, dark
+  EXPECT_EQ(at(400 - 2, 300 - 3), (std::vector<int>{180, 90, 220}));  // gene 6 continues it: full
+}
+
+TEST_F(PictureTest, ScaleMakesEveryCellABlock) {
+  craftWorld();
+  RgbImage one, three;
+  drawWorldPicture(one, 1);
+  drawWorldPicture(three, 3);
+  ASSERT_EQ(three.width, 3 * 825);
+  ASSERT_EQ(three.height, 3 * 525);
+  int differing = 0;
+  for (int y = 0; y < three.height; ++y)
+    for (int x = 0; x < three.width; ++x)
+      differing += std::memcmp(three.row(y) + 3 * x, one.row(y / 3) + 3 * (x / 3), 3) != 0;
+  EXPECT_EQ(differing, 0);
+}
+
+TEST_F(PictureTest, PngFilesHoldThePictureAndNeverLoseAnOldOne) {
+  craftWorld();
+  RgbImage picture, back;
+  drawWorldPicture(picture, 1);
+  Folder dir;
+  std::string error;
+  ASSERT_TRUE(writePng(dir / "world.png", picture, PngTarget::Replace, error)) << error;
+  ASSERT_TRUE(readPng(dir / "world.png", back));
+  EXPECT_EQ(back.width, 825);
+  EXPECT_TRUE(back.pixels == picture.pixels);
+
+  // A new name only: an existing file is kept and the refusal says so.
+  std::ofstream(dir / "taken.png") << "mine";
+  bool existed = false;
+  EXPECT_FALSE(writePng(dir / "taken.png", picture, PngTarget::New, error, &existed));
+  EXPECT_TRUE(existed);
+  EXPECT_EQ(fileBytes(dir / "taken.png"), "mine");
+  // Nowhere to write: a message, and no temporary file is left.
+  EXPECT_FALSE(writePng(dir / "no/such/folder.png", picture, PngTarget::Replace, error));
+  EXPECT_NE(error.find("no/such/folder.png"), std::string::npos) << error;
+  EXPECT_EQ(dir.names(), "taken.png\nworld.png\n");
+}
+
+// --- Videos ------------------------------------------------------------------
+
+struct VideoCase {
+  const char* name;
+  const char* codec;
+  const char* pixelFormat;  // as ffprobe decodes it
+  int width, height;
+};
+
+class VideoTest : public PictureTest, public ::testing::WithParamInterface<VideoCase> {};
+
+TEST_P(VideoTest, OneVideoFramePerPictureInAFormPlayersPlay) {
+  const VideoCase& c = GetParam();
+  craftWorld();
+  Folder dir;
+  std::string error;
+  ASSERT_TRUE(checkVideoEncoder(dir / c.name, 825, 525, 10, error)) << error;
+  EXPECT_EQ(dir.names(), "");  // the check leaves nothing behind
+  VideoWriter video;
+  ASSERT_TRUE(video.open(dir / c.name, 825, 525, 10, error)) << error;
+  RgbImage picture;
+  for (int frame = 0; frame < 7; ++frame) {
+    units.posX[4] = 100 + 40 * frame;
+    drawWorldPicture(picture, 1);
+    ASSERT_TRUE(video.writeFrame(picture, error)) << error;
+  }
+  EXPECT_NE(access((dir / c.name).c_str(), F_OK), 0);  // not in place before it is whole
+  ASSERT_TRUE(video.finish(error)) << error;
+  EXPECT_EQ(dir.names(), std::string(c.name) + "\n");
+  const std::string probe = run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                "stream=codec_name,width,height,pix_fmt,nb_read_frames -of csv=p=0 '" +
+                                dir / c.name + "'");
+  EXPECT_EQ(probe, std::string(c.codec) + "," + std::to_string(c.width) + "," + std::to_string(c.height) + "," +
+                       c.pixelFormat + ",7\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, VideoTest,
+                         ::testing::Values(VideoCase{"run.mp4", "h264", "yuv420p", 826, 526},
+                                           VideoCase{"run.webm", "vp9", "yuv420p", 826, 526},
+                                           VideoCase{"run.gif", "gif", "bgra", 825, 525}),
+                         [](const auto& info) { return std::string(info.param.name).substr(4); });
+
+TEST_F(PictureTest, VideoTroubleIsFoundBeforeTheFirstFrame) {
+  Folder dir;
+  struct Case {
+    const char* program;
+    std::string path;
+    const char* said;
+  } cases[] = {
+      {"ffmpeg", dir / "run.avi", ".mp4, .webm or .gif"},
+      {"tarn-no-such-encoder", dir / "run.mp4", "cannot start tarn-no-such-encoder"},
+      {"false", dir / "run.mp4", "exit status 1"},
+      {"ffmpeg", dir / "missing/run.mp4", "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    videoEncoderProgram = c.program;
+    std::string error;
+    EXPECT_FALSE(checkVideoEncoder(c.path, 825, 525, 25, error)) << c.path;
+    EXPECT_NE(error.find(c.said), std::string::npos) << error;
+  }
+  videoEncoderProgram = "ffmpeg";
+
+  // A video left unfinished (the run was stopped) leaves no file behind.
+  {
+    VideoWriter video;
+    std::string error;
+    ASSERT_TRUE(video.open(dir / "cut.mp4", 8, 6, 25, error)) << error;
+    RgbImage small;
+    small.resize(8, 6);
+    ASSERT_TRUE(video.writeFrame(small, error));
+  }
+  EXPECT_EQ(dir.names(), "");
+}
+
+// --- Plots -------------------------------------------------------------------
+
+const std::string kSource = TARN_SOURCE_DIR;
+
+TEST_F(PictureTest, RunPlotAndSweepSummaryAreDrawnFromStatsFiles) {
+  Folder dir;
+  std::string error;
+  ASSERT_TRUE(checkPlotter(error)) << error;
+  const std::string stats = kSource + "/tests/picture/stats.csv";
+  ASSERT_TRUE(drawRunPlot(stats, dir / "run.png", error)) << error;
+  RgbImage plot;
+  ASSERT_TRUE(readPng(dir / "run.png", plot));
+  EXPECT_EQ(plot.width, 1200);
+  EXPECT_EQ(plot.height, 1000);
+  // tools/plot.sh draws the same with the script file the program has built in.
+  ASSERT_EQ(std::system(("bash " + kSource + "/tools/plot.sh " + stats + " " + dir / "by-script.png").c_str()), 0);
+  EXPECT_TRUE(fileBytes(dir / "run.png") == fileBytes(dir / "by-script.png"));
+
+  for (int seed : {1, 2, 10}) {
+    mkdir((dir / "seed-" + std::to_string(seed)).c_str(), 0755);
+    std::ofstream(dir / "seed-" + std::to_string(seed) + "/stats.csv") << fileBytes(stats);
+  }
+  ASSERT_TRUE(drawSweepSummary(dir.path(), dir / "summary.png", error)) << error;
+  ASSERT_TRUE(readPng(dir / "summary.png", plot));
+  EXPECT_EQ(plot.width, 1200);
+  EXPECT_EQ(plot.height, 600);
+
+  // Failures name the trouble and leave no picture, not even a broken one.
+  EXPECT_FALSE(drawRunPlot(dir / "none.csv", dir / "none.png", error));
+  EXPECT_NE(error.find("none.csv"), std::string::npos) << error;
+  EXPECT_FALSE(drawSweepSummary(dir / "seed-1", dir / "empty.png", error));
+  EXPECT_NE(error.find("no seed-*/stats.csv"), std::string::npos) << error;
+  plotterProgram = "tarn-no-such-plotter";
+  EXPECT_FALSE(checkPlotter(error));
+  EXPECT_NE(error.find("cannot start tarn-no-such-plotter"), std::string::npos) << error;
+  plotterProgram = "gnuplot";
+  EXPECT_EQ(run("ls -A '" + dir.path() + "' | grep -c png"), "3\n");
+}
+
+// --- Screenshots -------------------------------------------------------------
+
+TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {
+  Folder dir;
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  std::ofstream("tarn-0001.png") << "someone else's";
+  BITMAP* shown = makeBitmap(kScreenWidth, kScreenHeight, rgb(10, 20, 30));
+  putpixel(shown, 1023, 767, (int)rgb(255, 128, 1));
+  queueScreenshot(shown);
+  clear_to_color(shown, (int)rgb(1, 2, 3));  // the copy was taken at once
+  queueScreenshot(shown);
+  finishScreenshots();
+  RgbImage first, second;
+  const bool read = readPng("tarn-0002.png", first) && readPng("tarn-0003.png", second);
+  const std::string kept = fileBytes("tarn-0001.png");
+  ASSERT_EQ(chdir(previous), 0);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(kept, "someone else's");
+  EXPECT_EQ(first.width, 1024);
+  EXPECT_EQ(first.height, 768);
+  EXPECT_EQ(std::vector<int>(first.row(0), first.row(0) + 3), (std::vector<int>{10, 20, 30}));
+  EXPECT_EQ(std::vector<int>(first.row(767) + 3 * 1023, first.row(767) + 3 * 1024), (std::vector<int>{255, 128, 1}));
+  EXPECT_EQ(std::vector<int>(second.row(767) + 3 * 1023, second.row(767) + 3 * 1024), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(dir.names(), "tarn-0001.png\ntarn-0002.png\ntarn-0003.png\n");
+}
+
+}  // namespace
