@@ -4,7 +4,8 @@
 #   build:       g++ cmake make pkg-config liballegro4-dev
 #   unit tests:  libgtest-dev googletest
 #   benchmarks:  libbenchmark-dev
-#   tools:       libcli11-dev, libssl-dev (SHA-256 digests)
+#   tools:       libcli11-dev, libssl-dev (SHA-256 digests), nlohmann-json3-dev
+#                (run records and resume files), parallel (sweeps of seeds)
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
 #                (xdpyinfo, xwininfo, and xmessage, which the library uses
 #                for its message boxes), x11-apps, imagemagick (screenshots
@@ -16,7 +17,7 @@ packages=(
   g++ cmake make pkg-config liballegro4-dev
   libgtest-dev googletest
   libbenchmark-dev
-  libcli11-dev libssl-dev
+  libcli11-dev libssl-dev nlohmann-json3-dev parallel
   xvfb xdotool x11-utils x11-apps imagemagick bc
   clang libclang-rt-14-dev
 )
