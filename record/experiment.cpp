@@ -1,6 +1,8 @@
 #include "record/experiment.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +106,28 @@ bool prepareFolder(const std::string& folder, bool* made, std::string* error) {
   return true;
 }
 
+// One runner at a time works in a folder: it holds a lock on the folder
+// until it ends. Returns the folder's descriptor, or -1 with the reason.
+int lockFolder(const std::string& folder, std::string* error) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot open the folder " + folder + ": " + std::strerror(errno);
+    return -1;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    *error = folder + " is in use by another tarn-sim";
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A folder name without trailing slashes ("/" stays).
+std::string folderName(std::string name) {
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return name;
+}
+
 // The start of a new run from a state file. A file that cannot be opened is
 // an error; one that ends early or holds a bad value loads as far as it
 // goes, with a warning (an error under strict).
@@ -141,14 +165,23 @@ class Experiment {
     outputs_.clear();
     stopCensus();
     if (madeFolder_) rmdir(folder_.c_str());  // only a folder left empty goes
+    if (folderLock_ >= 0) close(folderLock_);
   }
 
   RunInfo info;
 
-  // The outputs of an experiment folder; world.sav comes first.
-  void addFolderOutputs(const std::string& folder, bool made) {
+  // Takes the experiment folder for this run alone.
+  bool takeFolder(const std::string& folder, bool made) {
     folder_ = folder;
     madeFolder_ = made;
+    std::string error;
+    folderLock_ = lockFolder(folder, &error);
+    if (folderLock_ < 0) say(error);
+    return folderLock_ >= 0;
+  }
+  // The outputs of the experiment folder; world.sav comes first.
+  void addFolderOutputs() {
+    const std::string& folder = folder_;
     add("world.sav", makeStateOutput(folder + "/world.sav"));
     add("stats.csv", makeStatsOutput(folder + "/stats.csv", true));
     add("phylogeny.csv", makePhylogenyOutput(folder + "/phylogeny.csv", true));
@@ -281,6 +314,7 @@ class Experiment {
   bool quiet_;
   std::string folder_;
   bool madeFolder_ = false;
+  int folderLock_ = -1;
   std::vector<std::string> names_;
   std::vector<std::unique_ptr<Output>> outputs_;
   int64_t frame_ = 0;
@@ -307,11 +341,13 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
   if (!o.out.empty()) {
     bool made = false;
     std::string error;
-    if (!prepareFolder(o.out, &made, &error)) {
+    const std::string folder = folderName(o.out);
+    if (!prepareFolder(folder, &made, &error)) {
       say(error);
       return kExitBadUse;
     }
-    run.addFolderOutputs(o.out, made);
+    if (!run.takeFolder(folder, made)) return kExitBadUse;
+    run.addFolderOutputs();
   } else {
     run.addSingleOutputs(o);
   }
@@ -320,8 +356,9 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
   return run.run(0, false);
 }
 
-int resumeExperiment(const std::string& folder, bool quiet, const std::vector<std::string>& commandLine,
+int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vector<std::string>& commandLine,
                      const volatile std::sig_atomic_t* stop) {
+  const std::string folder = folderName(folderGiven);
   const std::string path = resumeFilePath(folder);
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -335,6 +372,7 @@ int resumeExperiment(const std::string& folder, bool quiet, const std::vector<st
     return kExitBadUse;
   }
   Experiment run(stop, quiet);
+  if (!run.takeFolder(folder, false)) return kExitBadUse;
   try {
     std::stringstream text;
     text << in.rdbuf();
@@ -351,7 +389,7 @@ int resumeExperiment(const std::string& folder, bool quiet, const std::vector<st
     // The state file first (verified against the checkpoint), then what the
     // state file does not hold, then the stream files, cut back to where the
     // checkpoint left them.
-    run.addFolderOutputs(folder, false);
+    run.addFolderOutputs();
     const json& parts = saved.at("outputs");
     if (!run.beginOutputs(0, 1, &parts)) return kExitBadUse;
     LoadReport report;

@@ -136,6 +136,12 @@ for sig in TERM KILL; do
   "$SIM" "${run_args[@]}" --out "k-$sig" >"$sig.log" 2>&1 &
   pid=$!
   for _ in $(seq 600); do [ -f "k-$sig/resume" ] && break; sleep 0.05; done
+  if [ "$sig" = TERM ]; then
+    "$SIM" --quiet --resume k-TERM >../out.log 2>&1
+    status=$?
+    grep -q "k-TERM is in use by another tarn-sim" ../out.log || e2e_fail "resuming a folder in use: $(cat ../out.log)"
+    e2e_expect_eq "a folder in use is refused" 2 "$status"
+  fi
   delay=$((RANDOM % (ref_ms * 4 / 5 + 1)))
   sleep "$(awk -v ms="$delay" 'BEGIN { print ms / 1000 }')"
   kill "-$sig" "$pid"
