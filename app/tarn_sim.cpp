@@ -33,6 +33,9 @@ void installSignals() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND;
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+  // A file grown past the size limit is a failed write, reported as such,
+  // rather than the end of the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // A whole number from low up (to high, when high is given), or a message in
@@ -79,7 +82,8 @@ const char kFooter[] = R"(
 An experiment in a folder:
   tarn-sim --seed 7 --frames 200000 --out runs/seed-7 --checkpoint 10000
 writes world.sav, stats.csv, phylogeny.csv and run.json into runs/seed-7
-(which must be new or empty). Interrupted, or killed, it goes on with
+(which must be new or empty). Stopped by a signal, or killed after a
+checkpoint, it goes on with
   tarn-sim --resume runs/seed-7
 
 Exit status:

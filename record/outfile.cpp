@@ -35,6 +35,11 @@ bool isFolder(const std::string& path) {
 
 }  // namespace
 
+bool isSpecialFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 StreamFile::~StreamFile() {
   if (file_) std::fclose(file_);
   if (created_) unlink(writing_.c_str());
@@ -51,7 +56,11 @@ bool StreamFile::create(const std::string& path, bool inFolder, std::string* err
     return false;
   }
   int fd;
-  if (inFolder) {
+  const bool special = !inFolder && isSpecialFile(path);
+  if (special) {
+    writing_ = path;
+    fd = open(path.c_str(), O_WRONLY);
+  } else if (inFolder) {
     writing_ = path;
     fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
   } else {
@@ -61,7 +70,7 @@ bool StreamFile::create(const std::string& path, bool inFolder, std::string* err
     *error = "cannot write " + path + ": " + reason(errno);
     return false;
   }
-  created_ = true;
+  created_ = !special;
   file_ = fdopen(fd, "w");
   if (!file_) {
     *error = "cannot write " + path + ": " + reason(errno);
@@ -135,6 +144,11 @@ bool probeWritable(const std::string& path, std::string* error) {
     *error = "cannot write " + path + ": it is a folder";
     return false;
   }
+  if (isSpecialFile(path)) {
+    if (access(path.c_str(), W_OK) == 0) return true;
+    *error = "cannot write " + path + ": " + reason(errno);
+    return false;
+  }
   std::string temporary;
   int fd = createTemporary(path, &temporary);
   if (fd < 0) {
@@ -148,7 +162,8 @@ bool probeWritable(const std::string& path, std::string* error) {
 
 bool writeFileSafely(const std::string& path, const std::string& text, std::string* error) {
   std::string temporary;
-  int fd = createTemporary(path, &temporary);
+  const bool special = isSpecialFile(path);
+  int fd = special ? open(path.c_str(), O_WRONLY) : createTemporary(path, &temporary);
   if (fd < 0) {
     *error = "cannot write " + path + ": " + reason(errno);
     return false;
@@ -164,8 +179,13 @@ bool writeFileSafely(const std::string& path, const std::string& text, std::stri
     }
     done += (size_t)n;
   }
-  if (failure == 0 && fsync(fd) != 0 && errno != EINVAL) failure = errno;
+  if (failure == 0 && !special && fsync(fd) != 0) failure = errno;
   if (close(fd) != 0 && failure == 0) failure = errno;
+  if (special) {
+    if (failure == 0) return true;
+    *error = "writing " + path + " failed: " + reason(failure);
+    return false;
+  }
   if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
   if (failure == 0) syncFolder(folderOf(path));
   if (failure != 0) {

@@ -43,6 +43,11 @@ class StreamFile {
   int error_ = 0;         // errno of the first failed write
 };
 
+// True when path exists and is neither a regular file nor a folder (a
+// terminal, a pipe, /dev/null): such a target is written directly, never
+// replaced.
+bool isSpecialFile(const std::string& path);
+
 // Checks before a run that path can be written when the run ends: it is not
 // a folder, and a file can be created beside it. False, with the reason.
 bool probeWritable(const std::string& path, std::string* error);

@@ -119,6 +119,10 @@ class StateOutput : public Output {
   explicit StateOutput(const std::string& path) : Output(path), next_(path + ".next") {}
 
   bool begin(const json* resumed, std::string* error) override {
+    if (!resumed && isSpecialFile(path_)) {
+      *error = "cannot write " + path_ + ": a state file must be a regular file (it is replaced whole)";
+      return false;
+    }
     if (!resumed) return probeWritable(path_, error);
     // The checkpoint's state is world.sav, or world.sav.next when the run
     // stopped between writing the resume file and renaming it into place.

@@ -21,7 +21,8 @@ mkdir -p "$fx/notempty" "$fx/badresume" "$work/cwd"
 echo "an earlier experiment" >"$fx/notempty/keep.txt"
 printf '1\n2\n3\n' >"$fx/short.sav"
 echo "{" >"$fx/badresume/resume"
-fixtures_before=$(cd "$fx" && find . -type f -exec cksum {} + | sort)
+mkfifo "$fx/pipe"
+fixtures_before=$(cd "$fx" && find . -type f -exec cksum {} + | sort; ls -l pipe | cut -c1)
 cd "$work/cwd" || exit 1
 
 # --- Refusals: status, message, and nothing written --------------------------
@@ -45,6 +46,7 @@ refusals=(
   "2|cannot write $fx/missing/world.sav: No such file or directory|--save $fx/missing/world.sav --frames 100000000"
   "2|cannot write $fx/notempty: it is a folder|--record $fx/notempty --frames 100000000"
   "2|cannot write $fx/missing/p.csv|--stats s.csv --phylogeny $fx/missing/p.csv --frames 100000000"
+  "2|cannot write $fx/pipe: a state file must be a regular file|--save $fx/pipe --frames 100000000"
   "2|--resume goes on as the run was started: it takes no --seed|--resume $fx/notempty --seed 1"
   "2|$fx/notempty holds no checkpoint|--resume $fx/notempty"
   "2|$fx/badresume/resume is damaged|--resume $fx/badresume"
@@ -64,7 +66,7 @@ for case in "${refusals[@]}"; do
   rm -rf ./* 2>/dev/null
 done
 e2e_expect_eq "refused runs left the fixtures as they were" "$fixtures_before" \
-  "$(cd "$fx" && find . -type f -exec cksum {} + | sort)"
+  "$(cd "$fx" && find . -type f -exec cksum {} + | sort; ls -l pipe | cut -c1)"
 
 "$SIM" --quiet --load "$fx/short.sav" --frames 3 --save w.sav >../out.log 2>&1
 e2e_expect_eq "a file cut short loads as far as it goes: status" 0 "$?"
@@ -72,6 +74,21 @@ grep -qF "warning: $fx/short.sav: reading stopped at line 4: 3 of the 2,249,626 
   [ -f w.sav ] && e2e_pass "and a warning names the file, the line and the values read" ||
   e2e_fail "no warning for the short file: $(cat ../out.log)"
 rm -f w.sav
+
+# A write that fails during the run (here a file-size limit of 20 KB): status
+# 1, the failure named, and the earlier file of that name kept.
+echo "an earlier table" >s.csv
+(ulimit -f 20 && "$SIM" --quiet --frames 400 --every 1 --stats s.csv) >../out.log 2>&1
+e2e_expect_eq "an output that fails during the run: status" 1 "$?"
+grep -qF "writing s.csv failed: File too large" ../out.log && [ "$(cat s.csv)" = "an earlier table" ] &&
+  e2e_pass "it is named, and the earlier file is kept" || e2e_fail "after a failed output: $(cat ../out.log)"
+# An output that is not a regular file (a pipe here) is written to directly.
+mkfifo stats.pipe
+cat stats.pipe >piped.csv &
+"$SIM" --quiet --frames 200 --stats stats.pipe
+wait $!
+e2e_expect_eq "stats through a pipe: rows" 3 "$(wc -l <piped.csv)"
+rm -f s.csv stats.pipe piped.csv
 
 # --- Observing changes nothing ------------------------------------------------
 "$SIM" --quiet --seed 3 --frames 400 --save base.sav
