@@ -151,10 +151,14 @@ bool loadStart(const ExperimentOptions& o, RunInfo* info) {
     }
     say("warning: " + problem);
   }
+  // A regular file is named with its size and digest; a pipe (a world
+  // unpacked on the fly, say) has neither to give.
   struct stat st;
   info->loadFile = o.load;
-  info->loadBytes = stat(o.load.c_str(), &st) == 0 ? (int64_t)st.st_size : 0;
-  if (!sha256File(o.load.c_str(), &info->loadSha256)) info->loadSha256.clear();
+  if (stat(o.load.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    info->loadBytes = (int64_t)st.st_size;
+    if (!sha256File(o.load.c_str(), &info->loadSha256)) info->loadSha256.clear();
+  }
   return true;
 }
 

@@ -208,7 +208,9 @@ class RecordOutput : public Output {
     if (!info_->resumedWith.empty()) record["resumed_with"] = info_->resumedWith;
     record["load"] = info_->loadFile.empty()
                          ? ordered(nullptr)
-                         : ordered{{"file", info_->loadFile}, {"bytes", info_->loadBytes}, {"sha256", info_->loadSha256}};
+                         : ordered{{"file", info_->loadFile},
+                                   {"bytes", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadBytes)},
+                                   {"sha256", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadSha256)}};
     return writeFileSafely(path_, record.dump(2) + "\n", error);
   }
 
