@@ -80,7 +80,7 @@ class RecordRun : public ::testing::Test {
     initGeneTable();
     writeCloneWorld(dir + "/clones.sav");
   }
-  static void TearDownTestSuite() { if (!getenv("KEEP")) std::system(("rm -rf '" + dir + "'").c_str()); }
+  static void TearDownTestSuite() { std::system(("rm -rf '" + dir + "'").c_str()); }
 
   // The recorded experiment on that world, once for all tests.
   static const std::string& experiment() {
@@ -160,7 +160,9 @@ TEST_F(RecordRun, LineageIsWholeAndAgreesWithTheCounts) {
     } else {
       EXPECT_LE(origin, std::stol(r[3]));
       ++byCause[r[5]];
-      if (r[5] == "unfit") EXPECT_EQ(origin, std::stol(r[3])) << "an unfit Unit dies in its frame of birth";
+      if (r[5] == "unfit") {
+        EXPECT_EQ(origin, std::stol(r[3])) << "an unfit Unit dies in its frame of birth";
+      }
     }
     int genes = 0;
     std::istringstream genome(r[6]);
