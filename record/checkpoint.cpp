@@ -1,6 +1,7 @@
 #include "record/checkpoint.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -23,12 +24,8 @@ float bitsFloat(uint32_t bits) {
   return value;
 }
 
-template <typename T>
-T within(const json& value, T low, T high, const char* what) {
-  T v = value.get<T>();
-  if (v < low || v > high) throw std::runtime_error(std::string(what) + " is out of range");
-  return v;
-}
+int64_t count(const json& value, const char* what) { return wholeNumber(value, 0, INT64_MAX, what); }
+uint32_t bits(const json& value, const char* what) { return (uint32_t)wholeNumber(value, 0, UINT32_MAX, what); }
 
 json tallyJson(const Tally& t) {
   json deaths = json::array();
@@ -38,11 +35,11 @@ json tallyJson(const Tally& t) {
 
 Tally tallyFrom(const json& j) {
   Tally t;
-  t.births = j.at("births").get<int64_t>();
-  t.seeded = j.at("seeded").get<int64_t>();
+  t.births = count(j.at("births"), "a count of births");
+  t.seeded = count(j.at("seeded"), "a count of seeded Units");
   const json& deaths = j.at("deaths");
   if (deaths.size() != (size_t)kDeathCauseCount) throw std::runtime_error("the death tally is incomplete");
-  for (int c = 0; c < kDeathCauseCount; ++c) t.deaths[c] = deaths.at((size_t)c).get<int64_t>();
+  for (int c = 0; c < kDeathCauseCount; ++c) t.deaths[c] = count(deaths.at((size_t)c), "a count of deaths");
   return t;
 }
 
@@ -67,15 +64,17 @@ void restoreSimulation(const json& saved) {
   const json& genome = saved.at("reseed_genome");
   if (genome.size() != (size_t)kGeneCount) throw std::runtime_error("the re-seed genome is incomplete");
   // Everything is read before anything is changed.
-  const uint32_t state = saved.at("random_state").get<uint32_t>();
-  const int32_t phase = within<int32_t>(saved.at("generation_phase"), 0, 2, "the generation phase");
-  const int32_t seeding = within<int32_t>(saved.at("reseeding"), 0, 1, "the re-seeding flag");
-  const int32_t living = saved.at("living_count").get<int32_t>();
-  const Genome reseed = genome.get<Genome>();
+  const uint32_t state = bits(saved.at("random_state"), "the random generator");
+  const int32_t phase = (int32_t)wholeNumber(saved.at("generation_phase"), 0, 2, "the generation phase");
+  const int32_t seeding = (int32_t)wholeNumber(saved.at("reseeding"), 0, 1, "the re-seeding flag");
+  const int32_t living = (int32_t)wholeNumber(saved.at("living_count"), 0, kMaxUnits + 1, "the living count");
+  Genome reseed;
+  for (int g = 0; g < kGeneCount; ++g)
+    reseed[g] = (int32_t)wholeNumber(genome.at((size_t)g), INT32_MIN, INT32_MAX, "a gene");
   const bool drawn = saved.at("reseed_genome_drawn").get<bool>();
-  const uint32_t divisor = saved.at("food_divisor_bits").get<uint32_t>();
+  const uint32_t divisor = bits(saved.at("food_divisor_bits"), "foodDivisor");
   float energies[kMaxUnits];
-  for (int u = 0; u < kMaxUnits; ++u) energies[u] = bitsFloat(energy.at((size_t)u).get<uint32_t>());
+  for (int u = 0; u < kMaxUnits; ++u) energies[u] = bitsFloat(bits(energy.at((size_t)u), "an energy"));
 
   randomState = state;
   generationPhase = phase;
@@ -97,12 +96,13 @@ json captureCensus() {
 void restoreCensus(const json& saved) {
   const Tally row = tallyFrom(saved.at("row"));
   const Tally run = tallyFrom(saved.at("run"));
-  const int64_t next = saved.at("next_id").get<int64_t>();
+  const int64_t next = count(saved.at("next_id"), "the next id");
   Lineage restored[kMaxUnits];
   for (const json& entry : saved.at("living")) {
-    const int slot = within<int>(entry.at(0), 0, kMaxUnits - 1, "a slot");
-    const int64_t id = within<int64_t>(entry.at(1), 0, next - 1, "an id");
-    restored[slot] = {id, entry.at(2).get<int64_t>(), entry.at(3).get<int64_t>()};
+    const int slot = (int)wholeNumber(entry.at(0), 0, kMaxUnits - 1, "a slot");
+    const int64_t id = wholeNumber(entry.at(1), 0, next - 1, "an id");
+    restored[slot] = {id, wholeNumber(entry.at(2), -1, id - 1, "a parent's id"),
+                      count(entry.at(3), "a frame of arrival")};
   }
   for (int u = 0; u < kMaxUnits; ++u)
     if (units.status[u] == Alive && restored[u].id < 0) throw std::runtime_error("a living Unit has no id");
@@ -110,6 +110,21 @@ void restoreCensus(const json& saved) {
   runTally = run;
   nextUnitId = next;
   std::copy(restored, restored + kMaxUnits, lineage);
+}
+
+int64_t wholeNumber(const json& value, int64_t low, int64_t high, const char* what) {
+  bool fits = false;
+  int64_t v = 0;
+  if (value.is_number_unsigned()) {
+    const uint64_t u = value.get<uint64_t>();
+    fits = u <= (uint64_t)INT64_MAX;
+    v = fits ? (int64_t)u : 0;
+  } else if (value.is_number_integer()) {
+    v = value.get<int64_t>();
+    fits = true;
+  }
+  if (!fits || v < low || v > high) throw std::runtime_error(std::string(what) + " is not a whole number in range");
+  return v;
 }
 
 std::string resumeFilePath(const std::string& folder) { return folder + "/resume"; }

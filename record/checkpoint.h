@@ -5,6 +5,7 @@
 // flag and genome, the population count, and the census. Loading the state
 // file and then restoring these gives the run exactly as it was.
 #pragma once
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -17,6 +18,11 @@ void restoreSimulation(const nlohmann::json& saved);
 // The census: tallies, the next id, and the lineage of every Alive Unit.
 nlohmann::json captureCensus();
 void restoreCensus(const nlohmann::json& saved);
+
+// A whole number read from a resume file, checked against [low, high]:
+// anything else (a fraction, a text, a number out of range) throws
+// std::runtime_error naming what was read.
+int64_t wholeNumber(const nlohmann::json& value, int64_t low, int64_t high, const char* what);
 
 // The resume file of an experiment folder: "resume" in the folder.
 std::string resumeFilePath(const std::string& folder);

@@ -205,7 +205,7 @@ class Experiment {
       std::string error;
       const json* part = resumed ? &resumed->at(names_[i]) : nullptr;
       if (!outputs_[i]->begin(part, &error)) {
-        say(error);
+        say(resumed ? "cannot resume: " + error : error);
         return false;
       }
     }
@@ -383,7 +383,7 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
     const json saved = json::parse(text.str());
     if (saved.at("format").get<std::string>() != kResumeFormat)
       throw std::runtime_error("it was written by another version");
-    const int64_t frame = saved.at("frame").get<int64_t>();
+    const int64_t frame = wholeNumber(saved.at("frame"), 0, INT64_MAX, "the frame");
     run.info = runInfoFrom(saved.at("run"));
     run.info.resumedWith.push_back(commandLine);
     run.info.sessionStart = std::chrono::steady_clock::now();

@@ -3,6 +3,7 @@
 #include "persist/digest.h"
 #include "persist/statefile.h"
 #include "record/census.h"
+#include "record/checkpoint.h"
 #include "record/output.h"
 #include "record/phylogeny.h"
 
@@ -30,17 +31,15 @@ RunInfo runInfoFrom(const json& saved) {
   RunInfo info;
   info.commandLine = saved.at("command_line").get<std::vector<std::string>>();
   info.resumedWith = saved.at("resumed_with").get<std::vector<std::vector<std::string>>>();
-  info.seed = saved.at("seed").get<uint32_t>();
-  info.frames = saved.at("frames").get<int64_t>();
-  info.every = saved.at("every").get<int64_t>();
-  info.checkpointEvery = saved.at("checkpoint").get<int64_t>();
+  info.seed = (uint32_t)wholeNumber(saved.at("seed"), 0, UINT32_MAX, "the seed");
+  info.frames = wholeNumber(saved.at("frames"), 0, INT64_MAX, "the frames");
+  info.every = wholeNumber(saved.at("every"), 1, INT64_MAX, "the rows' spacing");
+  info.checkpointEvery = wholeNumber(saved.at("checkpoint"), 0, INT64_MAX, "the checkpoints' spacing");
   info.loadFile = saved.at("load_file").get<std::string>();
-  info.loadBytes = saved.at("load_bytes").get<int64_t>();
+  info.loadBytes = wholeNumber(saved.at("load_bytes"), 0, INT64_MAX, "the loaded file's size");
   info.loadSha256 = saved.at("load_sha256").get<std::string>();
   info.startTime = saved.at("start_time").get<std::string>();
   info.earlierSeconds = saved.at("seconds").get<double>();
-  if (info.frames < 0 || info.every < 1 || info.checkpointEvery < 0)
-    throw std::runtime_error("the run's options are out of range");
   return info;
 }
 
@@ -54,7 +53,7 @@ class StreamOutput : public Output {
       : Output(path), inFolder_(inFolder), header_(header) {}
 
   bool begin(const json* resumed, std::string* error) override {
-    if (resumed) return file_.reopen(path_, resumed->at("length").get<int64_t>(), error);
+    if (resumed) return file_.reopen(path_, wholeNumber(resumed->at("length"), 0, INT64_MAX, "a length"), error);
     if (!file_.create(path_, inFolder_, error)) return false;
     file_.write(header_);
     return true;
@@ -134,7 +133,7 @@ class StateOutput : public Output {
         return false;
       }
     }
-    savedFrame_ = resumed->at("frame").get<int64_t>();
+    savedFrame_ = wholeNumber(resumed->at("frame"), 0, INT64_MAX, "a frame");
     return true;
   }
   bool checkpoint(int64_t frame, json* saved, std::string* error) override {
