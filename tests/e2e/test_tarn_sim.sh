@@ -17,10 +17,11 @@ SWEEP="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tools/sweep.sh"
 
 work="$E2E_TMP/sim"
 fx="$work/fixtures"
-mkdir -p "$fx/notempty" "$fx/badresume" "$work/cwd"
+mkdir -p "$fx/notempty" "$fx/badresume" "$fx/farresume" "$work/cwd"
 echo "an earlier experiment" >"$fx/notempty/keep.txt"
 printf '1\n2\n3\n' >"$fx/short.sav"
 echo "{" >"$fx/badresume/resume"
+echo '{"format": "tarn-sim resume 1", "frame": 1e20}' >"$fx/farresume/resume"
 mkfifo "$fx/pipe"
 fixtures_before=$(cd "$fx" && find . -type f -exec cksum {} + | sort; ls -l pipe | cut -c1)
 cd "$work/cwd" || exit 1
@@ -50,6 +51,7 @@ refusals=(
   "2|--resume goes on as the run was started: it takes no --seed|--resume $fx/notempty --seed 1"
   "2|$fx/notempty holds no checkpoint|--resume $fx/notempty"
   "2|$fx/badresume/resume is damaged|--resume $fx/badresume"
+  "2|$fx/farresume/resume is damaged: the frame is not a whole number in range|--resume $fx/farresume"
 )
 for case in "${refusals[@]}"; do
   IFS='|' read -r want message arguments <<<"$case"
