@@ -3,81 +3,167 @@
 // Each frame is the simulation part of a running frame of the interactive
 // program with no input: the Life generation every third frame, reaping, the
 // Unit ticks in slot order, the random sowing event, then the population
-// regulation.
+// regulation. This file reads the command line; the run itself, its outputs
+// and checkpoints are in record/.
 #include <CLI/CLI.hpp>
-#include <unistd.h>
 
-#include <chrono>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
-#include "persist/statefile.h"
+#include "record/experiment.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
 namespace {
 
-void drawProgress(long frame, long frames) {
-  const int width = 40;
-  int filled = frames > 0 ? (int)(frame * width / frames) : width;
-  std::fprintf(stderr, "\r[%.*s%*s] %ld/%ld", filled, "########################################",
-               width - filled, "", frame, frames);
+volatile std::sig_atomic_t stopSignal = 0;
+
+// Only sets the flag: the frame loop looks at it between frames. A second
+// signal of the same kind ends the program at once (SA_RESETHAND).
+extern "C" void onStopSignal(int sig) { stopSignal = sig; }
+
+void installSignals() {
+  struct sigaction action = {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+  // A file grown past the size limit is a failed write, reported as such,
+  // rather than the end of the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
+
+// A whole number from low up (to high, when high is given), or a message in
+// plain words.
+bool parseWhole(const std::string& name, const std::string& text, int64_t low, int64_t high, bool showHigh,
+                int64_t* value, std::string* error) {
+  const std::string want = showHigh ? name + " must be a whole number from " + std::to_string(low) + " to " +
+                                          std::to_string(high)
+                                    : name + " must be a whole number from " + std::to_string(low) + " up";
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) {
+    *error = want;
+    return false;
+  }
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') {
+      *error = want;
+      return false;
+    }
+    if (v > (INT64_MAX - (text[i] - '0')) / 10) {
+      *error = negative ? want : name + " is too large";
+      return false;
+    }
+    v = v * 10 + (text[i] - '0');
+  }
+  if (negative) v = -v;
+  if (v < low || v > high) {
+    *error = v > high && !showHigh ? name + " is too large" : want;
+    return false;
+  }
+  *value = v;
+  return true;
+}
+
+int badUse(const std::string& message) {
+  std::fprintf(stderr, "tarn-sim: %s\nRun tarn-sim --help for the options.\n", message.c_str());
+  return kExitBadUse;
+}
+
+const char kFooter[] = R"(
+An experiment in a folder:
+  tarn-sim --seed 7 --frames 200000 --out runs/seed-7 --checkpoint 10000
+writes world.sav, stats.csv, phylogeny.csv and run.json into runs/seed-7
+(which must be new or empty). Stopped by a signal, or killed after a
+checkpoint, it goes on with
+  tarn-sim --resume runs/seed-7
+
+Exit status:
+  0    done
+  1    an output could not be written (during or after the run)
+  2    bad use: a bad option, an input that cannot be read, an output that
+       cannot be written (found before the first frame)
+  130  interrupted by SIGINT, 143 by SIGTERM, 129 by SIGHUP: the frame was
+       finished and the outputs written as they stand)";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  installSignals();
   CLI::App app{"Runs the simulation headless: no display, no input."};
-  uint32_t seed = 0;
-  long frames = 1000;
-  std::string loadFile, saveFile, statsFile;
-  auto* seedOption = app.add_option("--seed", seed, "Seed of the random generator (default: the clock)");
-  app.add_option("--frames", frames, "Number of running frames to simulate")->check(CLI::NonNegativeNumber);
-  app.add_option("--load", loadFile, "State file to start from (a missing file starts an empty world)");
-  app.add_option("--save", saveFile, "State file to write at the end");
-  app.add_option("--stats", statsFile, "CSV file with a row every 100 frames");
+  app.footer(kFooter);
+  std::string seedText, framesText = "1000", everyText = "100", checkpointText, resume;
+  ExperimentOptions o;
+  app.add_option("--seed", seedText, "Seed of the random generator (default: the clock)")->type_name("S");
+  app.add_option("--frames", framesText, "Number of running frames to simulate (default 1000)")->type_name("N");
+  app.add_option("--load", o.load, "State file to start from")->type_name("FILE");
+  app.add_flag("--strict", o.strict, "A --load file that ends early or holds a bad value is an error, not a warning");
+  app.add_option("--out", o.out,
+                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv and run.json go there")
+      ->type_name("DIR");
+  app.add_option("--every", everyText, "A stats row every K frames (default 100)")->type_name("K");
+  app.add_option("--checkpoint", checkpointText,
+                 "With --out: save the whole run into the folder every N frames, to be resumed")
+      ->type_name("N");
+  app.add_option("--resume", resume, "Go on with the interrupted run in DIR to its last frame")->type_name("DIR");
+  app.add_option("--save", o.save, "State file to write at the end")->type_name("FILE");
+  app.add_option("--stats", o.stats, "CSV file with a stats row every K frames")->type_name("FILE");
+  app.add_option("--phylogeny", o.phylogeny, "CSV file with the lineage of every Unit that lived")->type_name("FILE");
+  app.add_option("--record", o.record, "JSON file with the run record")->type_name("FILE");
+  app.add_flag("--quiet", o.quiet, "Print nothing but warnings and errors");
   app.add_flag("--plain", usePlainPaths,
                "Run the plain versions of the fast paths (the same results, only slower)");
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help
+    const std::string what = e.what();
+    if (what.find("At Most 1 required") != std::string::npos)
+      return badUse(what.substr(0, what.find(':')) + " is given more than once");
+    return badUse(what);
+  }
 
-  if (seedOption->count() == 0) seed = (uint32_t)std::time(nullptr);
-  std::printf("seed %u\n", seed);
-
+  for (int i = 0; i < argc; ++i) o.commandLine.push_back(argv[i]);
   initGeneTable();
-  seedRandom(seed);
-  if (!loadFile.empty()) loadState(loadFile.c_str());
 
-  std::FILE* stats = nullptr;
-  if (!statsFile.empty()) {
-    stats = std::fopen(statsFile.c_str(), "w");
-    if (!stats) {
-      std::fprintf(stderr, "tarn-sim: cannot write %s\n", statsFile.c_str());
-      return 1;
-    }
-    std::fprintf(stats, "frame,living,level,foodDivisor,liveCells,reseeding\n");
+  if (!resume.empty()) {
+    for (const char* other : {"--seed", "--frames", "--load", "--strict", "--out", "--every", "--checkpoint",
+                              "--save", "--stats", "--phylogeny", "--record"})
+      if (app.count(other) > 0)
+        return badUse(std::string("--resume goes on as the run was started: it takes no ") + other);
+    return resumeExperiment(resume, o.quiet, o.commandLine, &stopSignal);
   }
 
-  const bool progress = isatty(2) && frames >= 1000;
-  auto start = std::chrono::steady_clock::now();
-  for (long frame = 1; frame <= frames; ++frame) {
-    simulateFrame();
-    regulatePopulation();
-    if (stats && frame % 100 == 0)
-      std::fprintf(stats, "%ld,%d,%d,%f,%ld,%d\n", frame, livingCount, evolutionLevel(), (double)foodDivisor,
-                   (long)countLiveCells(), reseeding);
-    if (progress && frame % 200 == 0) drawProgress(frame, frames);
+  std::string error;
+  int64_t value = 0;
+  if (seedText.empty()) {
+    o.seed = (uint32_t)std::time(nullptr);
+  } else {
+    if (!parseWhole("--seed", seedText, 0, UINT32_MAX, true, &value, &error)) return badUse(error);
+    o.seed = (uint32_t)value;
   }
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (progress) std::fprintf(stderr, "\n");
-
-  int status = 0;
-  if (stats && std::fclose(stats) != 0) {
-    std::fprintf(stderr, "tarn-sim: writing %s failed\n", statsFile.c_str());
-    status = 1;
+  if (!parseWhole("--frames", framesText, 0, INT64_MAX, false, &o.frames, &error)) return badUse(error);
+  if (!parseWhole("--every", everyText, 1, INT64_MAX, false, &o.every, &error)) return badUse(error);
+  if (app.count("--checkpoint") > 0) {
+    if (!parseWhole("--checkpoint", checkpointText, 1, INT64_MAX, false, &o.checkpointEvery, &error))
+      return badUse(error);
+    if (o.out.empty()) return badUse("--checkpoint needs --out DIR: the checkpoints are kept in that folder");
   }
-  if (!saveFile.empty() && !saveState(saveFile.c_str())) status = 1;
-  std::printf("%ld frames in %.2f s (%.0f frames/s), %d Units living at Evolution Level %d\n", frames, seconds,
-              seconds > 0 ? frames / seconds : 0.0, livingCount, evolutionLevel());
-  return status;
+  if (!o.out.empty())
+    for (const char* single : {"--save", "--stats", "--phylogeny", "--record"})
+      if (app.count(single) > 0)
+        return badUse(std::string(single) + " cannot be used with --out: the folder gets all four outputs");
+  const std::string* files[] = {&o.save, &o.stats, &o.phylogeny, &o.record};
+  for (size_t a = 0; a < 4; ++a)
+    for (size_t b = a + 1; b < 4; ++b)
+      if (!files[a]->empty() && *files[a] == *files[b]) return badUse("two outputs name the same file " + *files[a]);
+  return runExperiment(o, &stopSignal);
 }

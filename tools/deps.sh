@@ -4,7 +4,8 @@
 #   build:       g++ cmake make pkg-config liballegro4-dev
 #   unit tests:  libgtest-dev googletest
 #   benchmarks:  libbenchmark-dev
-#   tools:       libcli11-dev, libssl-dev (SHA-256 digests)
+#   tools:       libcli11-dev, libssl-dev (SHA-256 digests), nlohmann-json3-dev
+#                (run records and resume files), parallel (sweeps of seeds)
 #   pictures:    libpng-dev (PNG files), ffmpeg (videos, and ffprobe for
 #                their tests), gnuplot-nox (plots)
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
@@ -19,7 +20,7 @@ packages=(
   g++ cmake make pkg-config liballegro4-dev
   libgtest-dev googletest
   libbenchmark-dev
-  libcli11-dev libssl-dev
+  libcli11-dev libssl-dev nlohmann-json3-dev parallel
   libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
   clang libclang-rt-14-dev

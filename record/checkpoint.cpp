@@ -1,0 +1,130 @@
+#include "record/checkpoint.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+
+#include "record/census.h"
+#include "units/units.h"
+
+using nlohmann::json;
+
+namespace {
+
+uint32_t floatBits(float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+float bitsFloat(uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+int64_t count(const json& value, const char* what) { return wholeNumber(value, 0, INT64_MAX, what); }
+uint32_t bits(const json& value, const char* what) { return (uint32_t)wholeNumber(value, 0, UINT32_MAX, what); }
+
+json tallyJson(const Tally& t) {
+  json deaths = json::array();
+  for (int64_t d : t.deaths) deaths.push_back(d);
+  return {{"births", t.births}, {"seeded", t.seeded}, {"deaths", deaths}};
+}
+
+Tally tallyFrom(const json& j) {
+  Tally t;
+  t.births = count(j.at("births"), "a count of births");
+  t.seeded = count(j.at("seeded"), "a count of seeded Units");
+  const json& deaths = j.at("deaths");
+  if (deaths.size() != (size_t)kDeathCauseCount) throw std::runtime_error("the death tally is incomplete");
+  for (int c = 0; c < kDeathCauseCount; ++c) t.deaths[c] = count(deaths.at((size_t)c), "a count of deaths");
+  return t;
+}
+
+}  // namespace
+
+json captureSimulation() {
+  json energy = json::array();
+  for (int u = 0; u < kMaxUnits; ++u) energy.push_back(floatBits(units.energy[u]));
+  return {{"random_state", randomState},
+          {"generation_phase", generationPhase},
+          {"reseeding", reseeding},
+          {"living_count", livingCount},
+          {"reseed_genome", reseedGenome},
+          {"reseed_genome_drawn", reseedGenomeDrawn},
+          {"food_divisor_bits", floatBits(foodDivisor)},
+          {"energy_bits", energy}};
+}
+
+void restoreSimulation(const json& saved) {
+  const json& energy = saved.at("energy_bits");
+  if (energy.size() != (size_t)kMaxUnits) throw std::runtime_error("the energies are incomplete");
+  const json& genome = saved.at("reseed_genome");
+  if (genome.size() != (size_t)kGeneCount) throw std::runtime_error("the re-seed genome is incomplete");
+  // Everything is read before anything is changed.
+  const uint32_t state = bits(saved.at("random_state"), "the random generator");
+  const int32_t phase = (int32_t)wholeNumber(saved.at("generation_phase"), 0, 2, "the generation phase");
+  const int32_t seeding = (int32_t)wholeNumber(saved.at("reseeding"), 0, 1, "the re-seeding flag");
+  const int32_t living = (int32_t)wholeNumber(saved.at("living_count"), 0, kMaxUnits + 1, "the living count");
+  Genome reseed;
+  for (int g = 0; g < kGeneCount; ++g)
+    reseed[g] = (int32_t)wholeNumber(genome.at((size_t)g), INT32_MIN, INT32_MAX, "a gene");
+  const bool drawn = saved.at("reseed_genome_drawn").get<bool>();
+  const uint32_t divisor = bits(saved.at("food_divisor_bits"), "foodDivisor");
+  float energies[kMaxUnits];
+  for (int u = 0; u < kMaxUnits; ++u) energies[u] = bitsFloat(bits(energy.at((size_t)u), "an energy"));
+
+  randomState = state;
+  generationPhase = phase;
+  reseeding = seeding;
+  livingCount = living;
+  reseedGenome = reseed;
+  reseedGenomeDrawn = drawn;
+  foodDivisor = bitsFloat(divisor);
+  std::memcpy(units.energy, energies, sizeof energies);
+}
+
+json captureCensus() {
+  json living = json::array();
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive) living.push_back({u, lineage[u].id, lineage[u].parent, lineage[u].origin});
+  return {{"row", tallyJson(rowTally)}, {"run", tallyJson(runTally)}, {"next_id", nextUnitId}, {"living", living}};
+}
+
+void restoreCensus(const json& saved) {
+  const Tally row = tallyFrom(saved.at("row"));
+  const Tally run = tallyFrom(saved.at("run"));
+  const int64_t next = count(saved.at("next_id"), "the next id");
+  Lineage restored[kMaxUnits];
+  for (const json& entry : saved.at("living")) {
+    const int slot = (int)wholeNumber(entry.at(0), 0, kMaxUnits - 1, "a slot");
+    const int64_t id = wholeNumber(entry.at(1), 0, next - 1, "an id");
+    restored[slot] = {id, wholeNumber(entry.at(2), -1, id - 1, "a parent's id"),
+                      count(entry.at(3), "a frame of arrival")};
+  }
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive && restored[u].id < 0) throw std::runtime_error("a living Unit has no id");
+  rowTally = row;
+  runTally = run;
+  nextUnitId = next;
+  std::copy(restored, restored + kMaxUnits, lineage);
+}
+
+int64_t wholeNumber(const json& value, int64_t low, int64_t high, const char* what) {
+  bool fits = false;
+  int64_t v = 0;
+  if (value.is_number_unsigned()) {
+    const uint64_t u = value.get<uint64_t>();
+    fits = u <= (uint64_t)INT64_MAX;
+    v = fits ? (int64_t)u : 0;
+  } else if (value.is_number_integer()) {
+    v = value.get<int64_t>();
+    fits = true;
+  }
+  if (!fits || v < low || v > high) throw std::runtime_error(std::string(what) + " is not a whole number in range");
+  return v;
+}
+
+std::string resumeFilePath(const std::string& folder) { return folder + "/resume"; }

@@ -1,0 +1,28 @@
+// What a checkpoint holds beside its state file. The state file carries the
+// tables, but energies and foodDivisor only to six decimals, and none of the
+// run's own state: the resume file adds the exact bits of every energy and
+// of foodDivisor, the random generator, the generation phase, the re-seeding
+// flag and genome, the population count, and the census. Loading the state
+// file and then restoring these gives the run exactly as it was.
+#pragma once
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+
+// The simulation's state beyond the state file.
+nlohmann::json captureSimulation();
+// Puts it back (after the state file was loaded). Throws nlohmann::json's
+// exceptions, or std::runtime_error, on a value that does not fit.
+void restoreSimulation(const nlohmann::json& saved);
+
+// The census: tallies, the next id, and the lineage of every Alive Unit.
+nlohmann::json captureCensus();
+void restoreCensus(const nlohmann::json& saved);
+
+// A whole number read from a resume file, checked against [low, high]:
+// anything else (a fraction, a text, a number out of range) throws
+// std::runtime_error naming what was read.
+int64_t wholeNumber(const nlohmann::json& value, int64_t low, int64_t high, const char* what);
+
+// The resume file of an experiment folder: "resume" in the folder.
+std::string resumeFilePath(const std::string& folder);

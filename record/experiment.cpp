@@ -1,0 +1,414 @@
+#include "record/experiment.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "persist/digest.h"
+#include "persist/statefile.h"
+#include "record/census.h"
+#include "record/checkpoint.h"
+#include "record/output.h"
+#include "units/units.h"
+
+using nlohmann::json;
+
+namespace {
+
+constexpr const char* kResumeFormat = "tarn-sim resume 1";
+
+void say(const std::string& message) { std::fprintf(stderr, "tarn-sim: %s\n", message.c_str()); }
+
+std::string withCommas(int64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string utcNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm parts;
+  gmtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+std::string duration(double seconds) {
+  long s = (long)(seconds + 0.5);
+  char text[48];
+  if (s >= 3600)
+    std::snprintf(text, sizeof text, "%ld h %02ld min", s / 3600, s / 60 % 60);
+  else if (s >= 60)
+    std::snprintf(text, sizeof text, "%ld min %02ld s", s / 60, s % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld s", s);
+  return text;
+}
+
+const char* signalName(int sig) {
+  switch (sig) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+  }
+  return "a signal";
+}
+
+// An experiment folder must be new or empty: an experiment is never written
+// over. Missing folders are made, parents included.
+bool prepareFolder(const std::string& folder, bool* made, std::string* error) {
+  *made = false;
+  struct stat info;
+  if (stat(folder.c_str(), &info) == 0) {
+    if (!S_ISDIR(info.st_mode)) {
+      *error = folder + " exists and is not a folder";
+      return false;
+    }
+    DIR* d = opendir(folder.c_str());
+    if (!d) {
+      *error = "cannot read the folder " + folder + ": " + std::strerror(errno);
+      return false;
+    }
+    bool empty = true;
+    while (dirent* e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
+    closedir(d);
+    if (!empty) {
+      *error = folder + " is not empty: give a new folder (an experiment is never written over)";
+      return false;
+    }
+    return true;
+  }
+  std::error_code failure;
+  std::filesystem::create_directories(folder, failure);
+  if (failure) {
+    *error = "cannot make the folder " + folder + ": " + failure.message();
+    return false;
+  }
+  *made = true;
+  return true;
+}
+
+// One runner at a time works in a folder: it holds a lock on the folder
+// until it ends. Returns the folder's descriptor, or -1 with the reason.
+int lockFolder(const std::string& folder, std::string* error) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot open the folder " + folder + ": " + std::strerror(errno);
+    return -1;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    *error = folder + " is in use by another tarn-sim";
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A folder name without trailing slashes ("/" stays).
+std::string folderName(std::string name) {
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return name;
+}
+
+// The start of a new run from a state file. A file that cannot be opened is
+// an error; one that ends early or holds a bad value loads as far as it
+// goes, with a warning (an error under strict).
+bool loadStart(const ExperimentOptions& o, RunInfo* info) {
+  LoadReport report;
+  if (!loadState(o.load.c_str(), &report)) {
+    say("cannot read " + o.load + ": " + std::strerror(report.openError));
+    return false;
+  }
+  std::string problem;
+  if (report.stopLine != 0)
+    problem = o.load + ": reading stopped at line " + withCommas(report.stopLine) + ": " +
+              withCommas(report.valuesRead) + " of the " + withCommas(kStateFileLines) +
+              " values were read; the rest keep their start values";
+  else if (report.trailing)
+    problem = o.load + ": text follows the " + withCommas(kStateFileLines) + " values; it was not read";
+  if (!problem.empty()) {
+    if (o.strict) {
+      say(problem + " (--strict)");
+      return false;
+    }
+    say("warning: " + problem);
+  }
+  // A regular file is named with its size and digest; a pipe (a world
+  // unpacked on the fly, say) has neither to give.
+  struct stat st;
+  info->loadFile = o.load;
+  if (stat(o.load.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    info->loadBytes = (int64_t)st.st_size;
+    if (!sha256File(o.load.c_str(), &info->loadSha256)) info->loadSha256.clear();
+  }
+  return true;
+}
+
+class Experiment {
+ public:
+  Experiment(const volatile std::sig_atomic_t* stop, bool quiet) : stop_(stop), quiet_(quiet) {}
+  ~Experiment() {
+    outputs_.clear();
+    stopCensus();
+    if (madeFolder_) rmdir(folder_.c_str());  // only a folder left empty goes
+    if (folderLock_ >= 0) close(folderLock_);
+  }
+
+  RunInfo info;
+
+  // Takes the experiment folder for this run alone.
+  bool takeFolder(const std::string& folder, bool made) {
+    folder_ = folder;
+    madeFolder_ = made;
+    std::string error;
+    folderLock_ = lockFolder(folder, &error);
+    if (folderLock_ < 0) say(error);
+    return folderLock_ >= 0;
+  }
+  // The outputs of the experiment folder; world.sav comes first.
+  void addFolderOutputs() {
+    const std::string& folder = folder_;
+    add("world.sav", makeStateOutput(folder + "/world.sav"));
+    add("stats.csv", makeStatsOutput(folder + "/stats.csv", true));
+    add("phylogeny.csv", makePhylogenyOutput(folder + "/phylogeny.csv", true));
+    add("run.json", makeRecordOutput(folder + "/run.json", &info));
+  }
+  void addSingleOutputs(const ExperimentOptions& o) {
+    if (!o.save.empty()) add("world.sav", makeStateOutput(o.save));
+    if (!o.stats.empty()) add("stats.csv", makeStatsOutput(o.stats, false));
+    if (!o.phylogeny.empty()) add("phylogeny.csv", makePhylogenyOutput(o.phylogeny, false));
+    if (!o.record.empty()) add("run.json", makeRecordOutput(o.record, &info));
+  }
+
+  // Begins outputs [from, to), each with its part of a checkpoint when the
+  // run is resumed.
+  bool beginOutputs(size_t from, size_t to, const json* resumed) {
+    for (size_t i = from; i < to && i < outputs_.size(); ++i) {
+      std::string error;
+      const json* part = resumed ? &resumed->at(names_[i]) : nullptr;
+      if (!outputs_[i]->begin(part, &error)) {
+        say(resumed ? "cannot resume: " + error : error);
+        return false;
+      }
+    }
+    return true;
+  }
+  size_t outputCount() const { return outputs_.size(); }
+
+  // The whole state of the run into the folder; false when it failed (the
+  // previous checkpoint is then kept).
+  bool checkpoint() {
+    json saved = {{"format", kResumeFormat}, {"frame", frame_},       {"run", runInfoJson(info)},
+                  {"simulation", captureSimulation()}, {"census", captureCensus()}};
+    json& parts = saved["outputs"] = json::object();
+    for (size_t i = 0; i < outputs_.size(); ++i) {
+      std::string error;
+      if (!outputs_[i]->checkpoint(frame_, &parts[names_[i]], &error)) {
+        if (!error.empty()) say(error);
+        say("the checkpoint of frame " + std::to_string(frame_) + " failed; the previous one is kept");
+        return false;
+      }
+    }
+    std::string error;
+    if (!writeFileSafely(resumeFilePath(folder_), saved.dump() + "\n", &error)) {
+      say(error + "; the previous checkpoint is kept");
+      return false;
+    }
+    for (auto& output : outputs_) output->commit();
+    syncFolder(folder_);
+    lastCheckpoint_ = frame_;
+    return true;
+  }
+
+  // Runs frames up to info.frames and ends the run. Returns the exit status.
+  int run(int64_t startFrame, bool fromCheckpoint) {
+    frame_ = startFrame;
+    if (fromCheckpoint) lastCheckpoint_ = frame_;
+    if (info.checkpointEvery > 0 && lastCheckpoint_ != frame_ && !checkpoint()) return kExitBadUse;
+
+    const bool progress = !quiet_ && isatty(2);
+    const auto start = std::chrono::steady_clock::now();
+    auto lastShown = start;
+    bool failed = false;
+    while (frame_ < info.frames && *stop_ == 0) {
+      ++frame_;
+      censusFrame = frame_;
+      simulateFrame();
+      regulatePopulation();
+      if (frame_ % info.every == 0) writeRow();
+      if (info.checkpointEvery > 0 && frame_ % info.checkpointEvery == 0 && frame_ < info.frames && *stop_ == 0)
+        failed |= !checkpoint();
+      if (progress && (frame_ & 63) == 0) {
+        auto now = std::chrono::steady_clock::now();
+        if (now - lastShown >= std::chrono::milliseconds(500)) {
+          lastShown = now;
+          showProgress(frame_ - startFrame, std::chrono::duration<double>(now - start).count());
+        }
+      }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (progress) std::fprintf(stderr, "\r\033[K");
+    const bool interrupted = frame_ < info.frames;
+
+    // The end: a last checkpoint (so that a run stopped while it writes its
+    // outputs still resumes), the closing row, then every output.
+    if (!folder_.empty() && lastCheckpoint_ != frame_) failed |= !checkpoint();
+    if (frame_ % info.every != 0) writeRow();
+    for (auto& output : outputs_) {
+      std::string error;
+      if (!output->finish(frame_, interrupted, &error)) {
+        if (!error.empty()) say(error);
+        failed = true;
+      }
+    }
+    if (!folder_.empty() && !interrupted && !failed) unlink(resumeFilePath(folder_).c_str());
+
+    if (!quiet_)
+      std::printf("%" PRId64 " frames in %.2f s (%.0f frames/s), %d Units living at Evolution Level %d\n",
+                  frame_ - startFrame, seconds, seconds > 0 ? (double)(frame_ - startFrame) / seconds : 0.0,
+                  (int)livingCount, (int)evolutionLevel());
+    if (interrupted) {
+      std::string how = folder_.empty() ? "outputs written as they stand (without --out it cannot be resumed)"
+                                        : "outputs written as they stand; to go on: tarn-sim --resume " + folder_;
+      say(std::string("stopped by ") + signalName(*stop_) + " at frame " + std::to_string(frame_) + " of " +
+          std::to_string(info.frames) + "; " + how);
+    }
+    if (failed) return kExitOutputFailed;
+    return interrupted ? 128 + *stop_ : kExitDone;
+  }
+
+ private:
+  void add(const char* name, std::unique_ptr<Output> output) {
+    names_.push_back(name);
+    outputs_.push_back(std::move(output));
+  }
+
+  void writeRow() {
+    const StatsRow row = currentStatsRow(frame_);
+    rowTally = Tally{};
+    for (auto& output : outputs_) output->row(row);
+  }
+
+  void showProgress(int64_t done, double seconds) {
+    const double rate = seconds > 0 ? (double)done / seconds : 0;
+    const double left = rate > 0 ? (double)(info.frames - frame_) / rate : 0;
+    std::fprintf(stderr, "\rframe %" PRId64 " of %" PRId64 "  %.0f frames/s  %s left\033[K", frame_, info.frames,
+                 rate, duration(left).c_str());
+  }
+
+  const volatile std::sig_atomic_t* stop_;
+  bool quiet_;
+  std::string folder_;
+  bool madeFolder_ = false;
+  int folderLock_ = -1;
+  std::vector<std::string> names_;
+  std::vector<std::unique_ptr<Output>> outputs_;
+  int64_t frame_ = 0;
+  int64_t lastCheckpoint_ = -1;
+};
+
+}  // namespace
+
+int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* stop) {
+  Experiment run(stop, o.quiet);
+  RunInfo& info = run.info;
+  info.sessionStart = std::chrono::steady_clock::now();
+  info.startTime = utcNow();
+  info.commandLine = o.commandLine;
+  info.seed = o.seed;
+  info.frames = o.frames;
+  info.every = o.every;
+  info.checkpointEvery = o.checkpointEvery;
+  if (!o.quiet) std::printf("seed %u\n", o.seed);
+
+  seedRandom(o.seed);
+  if (!o.load.empty() && !loadStart(o, &info)) return kExitBadUse;
+
+  if (!o.out.empty()) {
+    bool made = false;
+    std::string error;
+    const std::string folder = folderName(o.out);
+    if (!prepareFolder(folder, &made, &error)) {
+      say(error);
+      return kExitBadUse;
+    }
+    if (!run.takeFolder(folder, made)) return kExitBadUse;
+    run.addFolderOutputs();
+  } else {
+    run.addSingleOutputs(o);
+  }
+  if (!run.beginOutputs(0, run.outputCount(), nullptr)) return kExitBadUse;
+  startCensus();
+  return run.run(0, false);
+}
+
+int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vector<std::string>& commandLine,
+                     const volatile std::sig_atomic_t* stop) {
+  const std::string folder = folderName(folderGiven);
+  const std::string path = resumeFilePath(folder);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0)
+      say("cannot resume: " + folder + ": " + std::strerror(errno));
+    else if (!S_ISDIR(st.st_mode))
+      say("cannot resume: " + folder + " is not a folder");
+    else
+      say("cannot resume: " + folder + " holds no checkpoint (no file \"resume\"; a finished run removes it)");
+    return kExitBadUse;
+  }
+  Experiment run(stop, quiet);
+  if (!run.takeFolder(folder, false)) return kExitBadUse;
+  try {
+    std::stringstream text;
+    text << in.rdbuf();
+    const json saved = json::parse(text.str());
+    if (saved.at("format").get<std::string>() != kResumeFormat)
+      throw std::runtime_error("it was written by another version");
+    const int64_t frame = wholeNumber(saved.at("frame"), 0, INT64_MAX, "the frame");
+    run.info = runInfoFrom(saved.at("run"));
+    run.info.resumedWith.push_back(commandLine);
+    run.info.sessionStart = std::chrono::steady_clock::now();
+    if (frame < 0 || frame > run.info.frames) throw std::runtime_error("its frame is out of range");
+    if (!quiet) std::printf("seed %u, going on from frame %" PRId64 "\n", run.info.seed, frame);
+
+    // The state file first (verified against the checkpoint), then what the
+    // state file does not hold, then the stream files, cut back to where the
+    // checkpoint left them.
+    run.addFolderOutputs();
+    const json& parts = saved.at("outputs");
+    if (!run.beginOutputs(0, 1, &parts)) return kExitBadUse;
+    LoadReport report;
+    const std::string world = folder + "/world.sav";
+    if (!loadState(world.c_str(), &report) || report.stopLine != 0 || report.trailing) {
+      say("cannot resume: " + world + " is damaged");
+      return kExitBadUse;
+    }
+    startCensus();
+    restoreSimulation(saved.at("simulation"));
+    restoreCensus(saved.at("census"));
+    if (!run.beginOutputs(1, run.outputCount(), &parts)) return kExitBadUse;
+    return run.run(frame, true);
+  } catch (const std::exception& e) {
+    say("cannot resume: " + path + " is damaged: " + e.what());
+    return kExitBadUse;
+  }
+}

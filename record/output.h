@@ -1,0 +1,73 @@
+// The outputs of a headless run. Each output is one small class: it names its
+// file, makes sure before the first frame that the file can be written,
+// hears every stats row, puts into each checkpoint what it needs to go on,
+// and is written when the run ends or is interrupted. Adding an output is
+// adding one such class and creating it in the experiment.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "record/outfile.h"
+#include "record/stats.h"
+
+// What the run record tells about a run besides its counts.
+struct RunInfo {
+  std::vector<std::string> commandLine;
+  std::vector<std::vector<std::string>> resumedWith;  // the command lines that resumed it
+  uint32_t seed = 0;
+  int64_t frames = 0;  // asked for
+  int64_t every = 100;
+  int64_t checkpointEvery = 0;
+  std::string loadFile;  // empty: the run started from an empty world
+  int64_t loadBytes = 0;
+  std::string loadSha256;
+  std::string startTime;      // UTC, ISO 8601
+  double earlierSeconds = 0;  // wall time of the sessions before a resume
+  std::chrono::steady_clock::time_point sessionStart;
+
+  double wallSeconds() const;
+};
+
+nlohmann::json runInfoJson(const RunInfo& info);
+RunInfo runInfoFrom(const nlohmann::json& saved);
+
+class Output {
+ public:
+  explicit Output(std::string path) : path_(std::move(path)) {}
+  virtual ~Output() = default;
+  const std::string& path() const { return path_; }
+
+  // Before the first frame: makes sure the file can be written. resumed is
+  // what this output put into the checkpoint the run goes on from, or null
+  // for a new run. False, with the reason in *error.
+  virtual bool begin(const nlohmann::json* resumed, std::string* error) = 0;
+  // Every stats row of the run, as it is written.
+  virtual void row(const StatsRow&) {}
+  // At a checkpoint of frame: puts everything on the disk and tells in
+  // *saved how far it got. commit follows once the resume file is written.
+  virtual bool checkpoint(int64_t frame, nlohmann::json* saved, std::string* error) {
+    (void)frame, (void)saved, (void)error;
+    return true;
+  }
+  virtual void commit() {}
+  // When the run ends or is interrupted after frame; interrupted tells which.
+  virtual bool finish(int64_t frame, bool interrupted, std::string* error) = 0;
+
+ protected:
+  std::string path_;
+};
+
+// stats.csv: the header and a row every K frames.
+std::unique_ptr<Output> makeStatsOutput(const std::string& path, bool inFolder);
+// phylogeny.csv: a row as each Unit dies, and one for each Unit alive at the end.
+std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFolder);
+// world.sav: the state file at the end. It is also the state file of each
+// checkpoint: written beside as world.sav.next, and renamed into place only
+// once the resume file that goes with it is written.
+std::unique_ptr<Output> makeStateOutput(const std::string& path);
+// run.json: the run record.
+std::unique_ptr<Output> makeRecordOutput(const std::string& path, const RunInfo* info);

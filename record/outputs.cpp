@@ -1,0 +1,233 @@
+#include <cstdio>
+
+#include "persist/digest.h"
+#include "persist/statefile.h"
+#include "record/census.h"
+#include "record/checkpoint.h"
+#include "record/output.h"
+#include "record/phylogeny.h"
+
+using nlohmann::json;
+
+#ifndef TARN_VERSION
+#define TARN_VERSION "unknown"
+#endif
+
+double RunInfo::wallSeconds() const {
+  return earlierSeconds +
+         std::chrono::duration<double>(std::chrono::steady_clock::now() - sessionStart).count();
+}
+
+json runInfoJson(const RunInfo& info) {
+  return {{"command_line", info.commandLine}, {"resumed_with", info.resumedWith},
+          {"seed", info.seed},               {"frames", info.frames},
+          {"every", info.every},             {"checkpoint", info.checkpointEvery},
+          {"load_file", info.loadFile},      {"load_bytes", info.loadBytes},
+          {"load_sha256", info.loadSha256},  {"start_time", info.startTime},
+          {"seconds", info.wallSeconds()}};
+}
+
+RunInfo runInfoFrom(const json& saved) {
+  RunInfo info;
+  info.commandLine = saved.at("command_line").get<std::vector<std::string>>();
+  info.resumedWith = saved.at("resumed_with").get<std::vector<std::vector<std::string>>>();
+  info.seed = (uint32_t)wholeNumber(saved.at("seed"), 0, UINT32_MAX, "the seed");
+  info.frames = wholeNumber(saved.at("frames"), 0, INT64_MAX, "the frames");
+  info.every = wholeNumber(saved.at("every"), 1, INT64_MAX, "the rows' spacing");
+  info.checkpointEvery = wholeNumber(saved.at("checkpoint"), 0, INT64_MAX, "the checkpoints' spacing");
+  info.loadFile = saved.at("load_file").get<std::string>();
+  info.loadBytes = wholeNumber(saved.at("load_bytes"), 0, INT64_MAX, "the loaded file's size");
+  info.loadSha256 = saved.at("load_sha256").get<std::string>();
+  info.startTime = saved.at("start_time").get<std::string>();
+  info.earlierSeconds = saved.at("seconds").get<double>();
+  return info;
+}
+
+namespace {
+
+// A stream file with a header: created with it on a new run, cut back to the
+// checkpoint's length on a resumed one.
+class StreamOutput : public Output {
+ public:
+  StreamOutput(const std::string& path, bool inFolder, const char* header)
+      : Output(path), inFolder_(inFolder), header_(header) {}
+
+  bool begin(const json* resumed, std::string* error) override {
+    if (resumed) return file_.reopen(path_, wholeNumber(resumed->at("length"), 0, INT64_MAX, "a length"), error);
+    if (!file_.create(path_, inFolder_, error)) return false;
+    file_.write(header_);
+    return true;
+  }
+  bool checkpoint(int64_t, json* saved, std::string* error) override {
+    int64_t length = 0;
+    if (!file_.sync(&length)) {
+      *error = "writing " + path_ + " failed";
+      return false;
+    }
+    (*saved)["length"] = length;
+    return true;
+  }
+  bool finish(int64_t, bool, std::string* error) override { return file_.finish(error); }
+
+ protected:
+  StreamFile file_;
+  bool inFolder_;
+  const char* header_;
+};
+
+class StatsOutput : public StreamOutput {
+ public:
+  StatsOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kStatsHeader) {}
+  void row(const StatsRow& row) override { file_.write(formatStatsRow(row)); }
+};
+
+class PhylogenyOutput : public StreamOutput {
+ public:
+  PhylogenyOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kPhylogenyHeader) {}
+  ~PhylogenyOutput() override {
+    if (listening == this) unitGoneListener = nullptr;
+  }
+
+  bool begin(const json* resumed, std::string* error) override {
+    if (!StreamOutput::begin(resumed, error)) return false;
+    listening = this;
+    unitGoneListener = [](int slot, DeathCause cause) { listening->write(slot, censusFrame, cause); };
+    return true;
+  }
+  bool finish(int64_t, bool interrupted, std::string* error) override {
+    (void)interrupted;  // an interrupted run lists its living Units too: the file is whole as it stands
+    for (int u = 0; u < kMaxUnits; ++u)
+      if (units.status[u] == Alive) write(u, -1, DeathCause::Age);
+    unitGoneListener = nullptr;
+    return StreamOutput::finish(0, false, error);
+  }
+
+ private:
+  void write(int slot, int64_t destroyed, DeathCause cause) {
+    line_.clear();
+    appendPhylogenyRow(line_, slot, destroyed, cause);
+    file_.write(line_);
+  }
+  static PhylogenyOutput* listening;
+  std::string line_;
+};
+PhylogenyOutput* PhylogenyOutput::listening = nullptr;
+
+class StateOutput : public Output {
+ public:
+  explicit StateOutput(const std::string& path) : Output(path), next_(path + ".next") {}
+
+  bool begin(const json* resumed, std::string* error) override {
+    if (!resumed && isSpecialFile(path_)) {
+      *error = "cannot write " + path_ + ": a state file must be a regular file (it is replaced whole)";
+      return false;
+    }
+    if (!resumed) return probeWritable(path_, error);
+    // The checkpoint's state is world.sav, or world.sav.next when the run
+    // stopped between writing the resume file and renaming it into place.
+    const std::string want = resumed->at("sha256").get<std::string>();
+    std::string have;
+    if (!(sha256File(path_.c_str(), &have) && have == want)) {
+      if (!(sha256File(next_.c_str(), &have) && have == want) || std::rename(next_.c_str(), path_.c_str()) != 0) {
+        *error = path_ + " does not hold the state of its checkpoint";
+        return false;
+      }
+    }
+    savedFrame_ = wholeNumber(resumed->at("frame"), 0, INT64_MAX, "a frame");
+    return true;
+  }
+  bool checkpoint(int64_t frame, json* saved, std::string* error) override {
+    std::string digest;
+    if (!saveState(next_.c_str())) {
+      error->clear();  // the save said why
+      return false;
+    }
+    if (!sha256File(next_.c_str(), &digest)) {
+      *error = "cannot read back " + next_;
+      return false;
+    }
+    (*saved)["sha256"] = digest;
+    (*saved)["frame"] = frame;
+    pendingFrame_ = frame;
+    return true;
+  }
+  void commit() override {
+    if (std::rename(next_.c_str(), path_.c_str()) == 0) savedFrame_ = pendingFrame_;
+  }
+  bool finish(int64_t frame, bool, std::string* error) override {
+    if (savedFrame_ == frame) return true;  // the last checkpoint wrote this very state
+    if (saveState(path_.c_str())) return true;
+    error->clear();
+    return false;
+  }
+
+ private:
+  std::string next_;
+  int64_t savedFrame_ = -1, pendingFrame_ = -1;
+};
+
+using ordered = nlohmann::ordered_json;
+
+ordered countsJson(const StatsRow& row) {
+  return {{"frame", row.frame},         {"living", row.living},       {"alive", row.alive},
+          {"level", row.level},         {"foodDivisor", row.foodDivisor}, {"liveCells", row.liveCells},
+          {"reseeding", row.reseeding}, {"genotypes", row.genotypes}, {"dominant", row.dominant},
+          {"mean_age", row.meanAge},    {"mean_energy", row.meanEnergy}};
+}
+
+ordered totalsJson(const Tally& t) {
+  ordered j = {{"births", t.births}, {"seeded", t.seeded}};
+  for (DeathCause c : {DeathCause::Age, DeathCause::Starvation, DeathCause::Contest, DeathCause::Search,
+                       DeathCause::Unfit, DeathCause::Cull})
+    j[std::string("deaths_") + deathCauseName(c)] = t.deaths[(int)c];
+  return j;
+}
+
+class RecordOutput : public Output {
+ public:
+  RecordOutput(const std::string& path, const RunInfo* info) : Output(path), info_(info) {}
+
+  bool begin(const json*, std::string* error) override { return probeWritable(path_, error); }
+  bool finish(int64_t frame, bool interrupted, std::string* error) override {
+    const double seconds = info_->wallSeconds();
+    ordered record = {{"program", "tarn-sim"},
+                   {"version", TARN_VERSION},
+                   {"command_line", info_->commandLine},
+                   {"seed", info_->seed},
+                   {"frames", info_->frames},
+                   {"frames_run", frame},
+                   {"interrupted", interrupted},
+                   {"every", info_->every},
+                   {"checkpoint", info_->checkpointEvery},
+                   {"start_time", info_->startTime},
+                   {"wall_seconds", seconds},
+                   {"frames_per_second", seconds > 0 ? (double)frame / seconds : 0.0},
+                   {"final", countsJson(currentStatsRow(frame))},
+                   {"totals", totalsJson(runTally)}};
+    if (!info_->resumedWith.empty()) record["resumed_with"] = info_->resumedWith;
+    record["load"] = info_->loadFile.empty()
+                         ? ordered(nullptr)
+                         : ordered{{"file", info_->loadFile},
+                                   {"bytes", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadBytes)},
+                                   {"sha256", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadSha256)}};
+    return writeFileSafely(path_, record.dump(2) + "\n", error);
+  }
+
+ private:
+  const RunInfo* info_;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> makeStatsOutput(const std::string& path, bool inFolder) {
+  return std::make_unique<StatsOutput>(path, inFolder);
+}
+std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFolder) {
+  return std::make_unique<PhylogenyOutput>(path, inFolder);
+}
+std::unique_ptr<Output> makeStateOutput(const std::string& path) {
+  return std::make_unique<StateOutput>(path);
+}
+std::unique_ptr<Output> makeRecordOutput(const std::string& path, const RunInfo* info) {
+  return std::make_unique<RecordOutput>(path, info);
+}
