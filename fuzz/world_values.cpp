@@ -2,84 +2,70 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-void worldValues(std::vector<uint32_t>& v) {
-  v.resize(2249626);
-  uint32_t* out = v.data();
-  forEachStoredBlock([&](const void* p, size_t n) {
-    std::memcpy(out, p, n * 4);
-    out += n;
-  });
-}
-
-bool referenceInt(std::FILE* in, int32_t* value) {
+bool referenceInt(std::FILE* in, int32_t* value, size_t* offset) {
   long long v;
-  if (std::fscanf(in, "%lld", &v) != 1 || v < INT32_MIN || v > INT32_MAX) return false;
+  int used = 0;
+  if (std::fscanf(in, "%lld%n", &v, &used) != 1 || v < INT32_MIN || v > INT32_MAX) return false;
   *value = (int32_t)v;
+  *offset += (size_t)used;
   return true;
 }
 
-bool referenceFloat(std::FILE* in, float* value) {
+bool referenceFloat(std::FILE* in, float* value, size_t* offset) {
   float f;
-  if (std::fscanf(in, "%f", &f) != 1 || !std::isfinite(f)) return false;
+  int used = 0;
+  if (std::fscanf(in, "%f%n", &f, &used) != 1 || !std::isfinite(f)) return false;
   *value = f;
+  *offset += (size_t)used;
   return true;
 }
 
-std::vector<uint32_t> referenceRead(std::FILE* in, int64_t count, int64_t floatFrom, int64_t floatTo) {
+std::vector<uint32_t> referenceRead(std::FILE* in, int64_t count, int64_t floatFrom, int64_t floatTo, size_t* end) {
   std::vector<uint32_t> read;
   for (int64_t i = 0; i < count; ++i) {
-    uint32_t bits;
-    if (i >= floatFrom && i <= floatTo) {
-      float f;
-      if (!referenceFloat(in, &f)) break;
-      std::memcpy(&bits, &f, sizeof bits);
-    } else {
-      int32_t v;
-      if (!referenceInt(in, &v)) break;
-      bits = (uint32_t)v;
-    }
-    read.push_back(bits);
+    int32_t v;
+    float f;
+    const bool isFloat = i >= floatFrom && i <= floatTo;
+    if (isFloat ? !referenceFloat(in, &f, end) : !referenceInt(in, &v, end)) break;
+    if (isFloat) std::memcpy(&v, &f, 4);
+    read.push_back((uint32_t)v);
   }
   return read;
 }
 
+size_t nextText(const uint8_t* text, size_t size, size_t at) {
+  while (at < size && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  return at;
+}
+
+int64_t lineAt(const uint8_t* text, size_t at) { return 1 + std::count(text, text + at, '\n'); }
+
 void writeInput(const char* name, const uint8_t* data, size_t size) {
   std::FILE* out = std::fopen(name, "wb");
-  if (!out) std::abort();
-  if ((size && std::fwrite(data, 1, size, out) != size) || std::fclose(out) != 0) std::abort();
+  if (!out || (size && std::fwrite(data, 1, size, out) != size) || std::fclose(out) != 0) std::abort();
 }
 
 namespace {
 std::string directory;
-void removeDirectory() {
-  if (directory.empty()) return;
-  std::string command = "rm -rf '" + directory + "'";
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", directory.c_str());
 }
-}  // namespace
 
 const char* fuzzDirectory() {
-  if (!directory.empty()) return directory.c_str();
-  std::string bases[3];
-  if (const char* own = std::getenv("TARN_FUZZ_TMP")) bases[0] = own;
-  bases[1] = "/dev/shm";
-  bases[2] = "/tmp";
-  for (const std::string& base : bases) {
-    if (base.empty()) continue;
-    std::string pattern = base + "/tarn-fuzz-XXXXXX";
-    if (mkdtemp(&pattern[0])) {
-      directory = pattern;
-      std::atexit(removeDirectory);
-      return directory.c_str();
-    }
+  if (directory.empty()) {
+    const char* own = std::getenv("TARN_FUZZ_TMP");
+    directory = std::string(own ? own : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/tarn-fuzz-XXXXXX";
+    if (!mkdtemp(&directory[0])) std::abort();
+    std::atexit([] {
+      if (std::system(("rm -rf '" + directory + "'").c_str()) != 0) std::fprintf(stderr, "could not remove the files\n");
+    });
   }
-  std::abort();
+  return directory.c_str();
 }
 
 void fuzzFail(const char* target, const char* what, long long at) {

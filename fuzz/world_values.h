@@ -1,57 +1,42 @@
-// Helpers of the loader fuzz targets: the stored values of the simulation as
-// one flat list in state file order (floats by their bits), and a plain
-// reference reader built on fscanf that the loaders are checked against.
+// Helpers of the fuzz targets: a plain reference reader built on fscanf
+// that the readers are checked against, and the files of a run.
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
-#include "units/units.h"
-#include "world/cellfield.h"
+// The reference: one value read with fscanf "%lld" or "%f". False where a
+// reader must stop: a failed conversion, an integer outside the 32-bit range
+// (beyond 64 bits "%lld" gives LLONG_MIN or LLONG_MAX, outside it too), a
+// float that is not finite. A value read moves *offset past its text. (After
+// a failed conversion fscanf's own offset can lie past the start of the bad
+// text: it does not put back all it took.)
+bool referenceInt(std::FILE* in, int32_t* value, size_t* offset);
+bool referenceFloat(std::FILE* in, float* value, size_t* offset);
+// Up to `count` values from the start of the file, those with an index in
+// [floatFrom, floatTo] floats, until one fails; *end (0 before) becomes the
+// offset after the last.
+std::vector<uint32_t> referenceRead(std::FILE* in, int64_t count, int64_t floatFrom, int64_t floatTo, size_t* end);
 
-// Lines 0-based: the energies and foodDivisor are the only floats.
-constexpr int64_t kFirstFloatLine = 2212625;
-constexpr int64_t kLastFloatLine = 2213625;
-constexpr int64_t kUnitTableLine = 5 * (int64_t)kCellCount;
+// The first offset from `at` on that is not white space (size if none), and
+// the line (from 1) of an offset.
+size_t nextText(const uint8_t* text, size_t size, size_t at);
+int64_t lineAt(const uint8_t* text, size_t at);
 
-// Calls visit(pointer, count) for every stored block, in file order; every
-// element is 4 bytes.
-template <typename Visit>
-void forEachStoredBlock(Visit visit) {
-  for (const int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
-    visit((const void*)grid, (size_t)kCellCount);
-  for (const int32_t* block :
-       {units.posX, units.posY, units.targetX, units.targetY, units.homeX, units.homeY, units.awayX, units.awayY,
-        units.mode, units.searchRadius, units.sowTimer, units.status, units.age, units.stock, units.paceCounter,
-        units.spareA, units.spareB})
-    visit((const void*)block, (size_t)kMaxUnits);
-  visit((const void*)&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
-  visit((const void*)units.energy, (size_t)kMaxUnits);
-  visit((const void*)&foodDivisor, (size_t)1);
-  for (const Genome& g : units.genome) visit((const void*)g.data(), (size_t)kGeneCount);
+// The reader's read size (1 to 32) and put-back room, chosen by one byte.
+inline size_t readSizeFor(uint8_t choice) { return 1 + choice % 32; }
+inline size_t putBackRoomFor(uint8_t choice) { return choice / 32 * 3; }
+
+// Picks the inputs that get the costly checks, so that a finding reproduces
+// from its file.
+inline size_t inputHash(const uint8_t* data, size_t size) {
+  return std::hash<std::string_view>()(std::string_view((const char*)data, size));
 }
 
-// Fills v (2,249,626 values) with the stored values.
-void worldValues(std::vector<uint32_t>& v);
-
-// The reference: one value read with fscanf "%lld" or "%f". False where the
-// loader must stop: a failed conversion, an integer outside the 32-bit range
-// (beyond 64 bits "%lld" gives LLONG_MIN or LLONG_MAX, outside it too), a
-// float that is not finite.
-bool referenceInt(std::FILE* in, int32_t* value);
-bool referenceFloat(std::FILE* in, float* value);
-
-// Reads up to `count` values with the reference, stopping at the first that
-// fails. Values whose index lies in [floatFrom, floatTo] are floats. Returns
-// the values read (floats by their bits).
-std::vector<uint32_t> referenceRead(std::FILE* in, int64_t count, int64_t floatFrom, int64_t floatTo);
-
-// Writes bytes to a file; aborts when it cannot.
 void writeInput(const char* name, const uint8_t* data, size_t size);
-
-// A fresh directory for a target's files: under $TARN_FUZZ_TMP, else
-// /dev/shm, else /tmp. It and everything in it are removed at exit.
+// A fresh directory for a target's files, under $TARN_FUZZ_TMP, else
+// /dev/shm, else /tmp; removed at exit.
 const char* fuzzDirectory();
-
 // Prints the message and aborts: a finding.
 [[noreturn]] void fuzzFail(const char* target, const char* what, long long at);
