@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/world_values.h"
+#include "fuzz/reference.h"
 #include "persist/textio.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/world_values.h"
+#include "fuzz/reference.h"
 #include "persist/slotfile.h"
 #include "units/units.h"
 

@@ -25,7 +25,7 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/world_values.h"
+#include "fuzz/reference.h"
 #include "persist/statefile.h"
 #include "persist/textio.h"
 #include "units/units.h"

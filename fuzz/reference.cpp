@@ -1,4 +1,4 @@
-#include "fuzz/world_values.h"
+#include "fuzz/reference.h"
 
 #include <unistd.h>
 
