@@ -1,5 +1,6 @@
 #include "persist/statefile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -69,31 +70,43 @@ bool loadState(const char* name, LoadReport* report) {
     return false;
   }
   showFileNotice("Loading...");
-  // Each block reads on only if the one before it was complete.
-  int64_t& read = found.valuesRead;
-  auto ints = [&](int32_t* values, size_t count) {
-    const size_t n = in.readInts(values, count);
-    read += (int64_t)n;
-    return n == count;
-  };
-  auto aFloat = [&](float* value) {
-    const bool ok = in.readFloat(value);
-    read += ok;
-    return ok;
-  };
-  bool going = true;
-  for (int32_t* grid : grids(field)) going = going && ints(grid, kCellCount);
-  for (int32_t* block : unitBlocks(units)) going = going && ints(block, kMaxUnits);
-  going = going && ints(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
-  for (int u = 0; going && u < kMaxUnits; ++u) going = aFloat(&units.energy[u]);
-  going = going && aFloat(&foodDivisor);
-  for (int u = 0; going && u < kMaxUnits; ++u) going = ints(units.genome[u].data(), kGeneCount);
-  if (going)
-    found.trailing = in.moreText();
-  else
-    found.stopLine = in.line();
+  readStateValues(in, 0, &found);
   touchField();
   reseeding = 0;
   if (report) *report = found;
   return true;
+}
+
+namespace {
+size_t readValues(TextReader& in, int32_t* values, size_t count) { return in.readInts(values, count); }
+size_t readValues(TextReader& in, float* values, size_t count) {
+  size_t n = 0;
+  while (n < count && in.readFloat(&values[n])) ++n;
+  return n;
+}
+}  // namespace
+
+void readStateValues(TextReader& in, int64_t first, LoadReport* found) {
+  // Each block reads on only if the one before it was complete; the values
+  // before `first` are passed over.
+  int64_t index = 0;  // of the block's first value
+  auto block = [&](auto* values, size_t count) {
+    const int64_t skip = std::clamp<int64_t>(first - index, 0, (int64_t)count);
+    index += (int64_t)count;
+    const size_t wanted = count - (size_t)skip;
+    const size_t n = readValues(in, values + skip, wanted);
+    found->valuesRead += (int64_t)n;
+    return n == wanted;
+  };
+  bool going = true;
+  for (int32_t* grid : grids(field)) going = going && block(grid, kCellCount);
+  for (int32_t* values : unitBlocks(units)) going = going && block(values, kMaxUnits);
+  going = going && block(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
+  going = going && block(units.energy, kMaxUnits);
+  going = going && block(&foodDivisor, 1);
+  for (int u = 0; going && u < kMaxUnits; ++u) going = block(units.genome[u].data(), kGeneCount);
+  if (going)
+    found->trailing = in.moreText();
+  else
+    found->stopLine = in.line();
 }

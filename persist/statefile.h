@@ -45,3 +45,9 @@ struct LoadReport {
 // they held. Returns false, changing nothing, when the file cannot be opened.
 // Every load that opened the file clears reseeding.
 bool loadState(const char* name, LoadReport* report = nullptr);
+
+// The reading part of loadState: the stored values from value `first`
+// (0-based, in file order) to the end, from in straight into the tables,
+// stopping as loadState stops. Counts what it read into *found.
+class TextReader;
+void readStateValues(TextReader& in, int64_t first, LoadReport* found);

@@ -12,9 +12,6 @@
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
-// Room beyond a full read for the unread tail of a float text (readFloat);
-// a longer tail gets a larger buffer.
-constexpr size_t kPutBackRoom = 1 << 16;
 
 bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -179,9 +176,9 @@ bool TextWriter::finish() {
 // --- Reader ------------------------------------------------------------
 
 // The buffer has room beyond a full read for the tail of a float text that
-// is put back (see readFloat).
-TextReader::TextReader(const char* name)
-    : buffer_(new char[kBufferSize + kPutBackRoom]), capacity_(kBufferSize + kPutBackRoom) {
+// is put back (see readFloat); a longer tail gets a larger buffer. A small
+// file gets a small buffer, a file that did not open none.
+TextReader::TextReader(const char* name, size_t readSize, size_t putBackRoom) {
   file_ = std::fopen(name, "r");
   if (!file_) {
     openError_ = errno;
@@ -194,7 +191,12 @@ TextReader::TextReader(const char* name)
     openError_ = EISDIR;
     std::fclose(file_);
     file_ = nullptr;
+    return;
   }
+  if (S_ISREG(info.st_mode) && info.st_size < (off_t)readSize - 4096) readSize = (size_t)info.st_size + 4096;
+  readSize_ = readSize > 0 ? readSize : 1;
+  capacity_ = readSize_ + (putBackRoom < readSize_ ? putBackRoom : readSize_);
+  buffer_ = new char[capacity_];
 }
 
 TextReader::~TextReader() {
@@ -204,7 +206,7 @@ TextReader::~TextReader() {
 
 bool TextReader::refill() {
   if (!file_ || stopped_) return false;
-  end_ = std::fread(buffer_, 1, kBufferSize, file_);
+  end_ = std::fread(buffer_, 1, readSize_, file_);
   pos_ = 0;
   return end_ > 0;
 }

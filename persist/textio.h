@@ -52,7 +52,10 @@ class TextWriter {
 
 class TextReader {
  public:
-  explicit TextReader(const char* name);
+  // Reads the file in pieces of readSize bytes (a small file in one), with
+  // room for putBackRoom more (see readFloat); what is read never depends on
+  // either size.
+  explicit TextReader(const char* name, size_t readSize = 1 << 20, size_t putBackRoom = 1 << 16);
   ~TextReader();
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
@@ -84,8 +87,8 @@ class TextReader {
   int openError_ = 0;
   int64_t line_ = 1;
   bool stopped_ = false;
-  char* buffer_;
-  size_t capacity_;
+  char* buffer_ = nullptr;
+  size_t readSize_ = 0, capacity_ = 0;
   size_t pos_ = 0, end_ = 0;
 };
 
