@@ -18,7 +18,8 @@ constexpr int64_t kUnitTableLine = 5 * (int64_t)kCellCount;
 // element is 4 bytes.
 template <typename Visit>
 void forEachStoredBlock(Visit visit) {
-  for (const int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
+  const CellField& g = cellGrids();
+  for (const int32_t* grid : {g.cells, g.nextCells, g.neighbourCounts, g.claimMarks, g.skipRuns})
     visit((const void*)grid, (size_t)kCellCount);
   for (const int32_t* block :
        {units.posX, units.posY, units.targetX, units.targetY, units.homeX, units.homeY, units.awayX, units.awayY,

@@ -15,16 +15,15 @@ int32_t* const kUnitBlocks[] = {
     units.spareA, units.spareB,
 };
 
-int32_t* const kGrids[] = {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks,
-                           field.skipRuns};
-
 }  // namespace
 
 bool saveState(const char* name) {
   TextWriter out(name);
   if (!out.ok()) return false;
   showFileNotice("Saving...");
-  for (int32_t* grid : kGrids) out.putInts(grid, kCellCount);
+  const CellField& g = cellGrids();
+  for (const int32_t* grid : {g.cells, g.nextCells, g.neighbourCounts, g.claimMarks, g.skipRuns})
+    out.putInts(grid, kCellCount);
   for (int32_t* block : kUnitBlocks) out.putInts(block, kMaxUnits);
   out.putInts(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
   for (int u = 0; u < kMaxUnits; ++u) out.putFloat(units.energy[u]);
@@ -55,7 +54,11 @@ bool loadState(const char* name, LoadReport* report) {
     return ok;
   };
   bool going = true;
-  for (int32_t* grid : kGrids) going = going && ints(grid, kCellCount);
+  // Values not read keep what they held: the grids are brought up to date
+  // before they are written.
+  CellField& g = editCellGrids();
+  for (int32_t* grid : {g.cells, g.nextCells, g.neighbourCounts, g.claimMarks, g.skipRuns})
+    going = going && ints(grid, kCellCount);
   for (int32_t* block : kUnitBlocks) going = going && ints(block, kMaxUnits);
   going = going && ints(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
   for (int u = 0; going && u < kMaxUnits; ++u) going = aFloat(&units.energy[u]);
@@ -65,7 +68,6 @@ bool loadState(const char* name, LoadReport* report) {
     found.trailing = in.moreText();
   else
     found.stopLine = in.line();
-  touchField();
   reseeding = 0;
   if (report) *report = found;
   return true;

@@ -22,13 +22,11 @@ int sowPattern(int32_t x, int32_t y, int u) {
   int n = 0;
   for (const SeedCell& s : kSeedPattern) {
     if (g[s.gene] <= s.threshold) continue;
-    int32_t& count = field.neighbourCounts[cellIndex(x + s.dx, y + s.dy)];
-    if (count != 3) {
-      count = 3;
+    if (neighbourCount(x + s.dx, y + s.dy) != 3) {
+      setNeighbourCount(x + s.dx, y + s.dy, 3);
       ++n;
     }
   }
-  if (n > 0) touchCells(x, y, 2);
   return n;
 }
 

@@ -11,8 +11,7 @@ constexpr int64_t kMinX = 1, kMaxX = kWorldWidth - 1;
 constexpr int64_t kMinY = 1, kMaxY = kWorldHeight - 1;
 
 inline bool qualifies(int64_t x, int64_t y) {
-  int i = cellIndex((int)x, (int)y);
-  return field.cells[i] == Live && field.claimMarks[i] == 0;
+  return cellState((int)x, (int)y) == Live && claimMark((int)x, (int)y) == 0;
 }
 
 inline void claim(int u, int64_t x, int64_t y) {
@@ -37,13 +36,11 @@ bool searchColumn(int u, int64_t x, int64_t from, int64_t to) {
   return false;
 }
 
-}  // namespace
-
-// The ring search: rings of Chebyshev radius 0 .. R-1, each walked in four
-// half-open strokes (top row, bottom row, left column, right column). Rings
-// that cannot touch the searchable area are not walked: the search starts at
-// the first ring that reaches it and ends after the last ring that does.
-int findFood(int u) {
+// Rings of Chebyshev radius 0 .. R-1, each walked in four half-open strokes
+// (top row, bottom row, left column, right column). Rings that cannot touch
+// the searchable area are not walked: the search starts at the first ring
+// that reaches it and ends after the last ring that does.
+int findFoodPlain(int u) {
   const int64_t px = units.posX[u], py = units.posY[u];
   const int64_t radius = units.searchRadius[u];
   if (radius <= 0) return 0;
@@ -58,21 +55,16 @@ int findFood(int u) {
   return 0;
 }
 
+}  // namespace
+
+int findFood(int u) { return findFoodPlain(u); }
+
 double eatAt(int32_t x, int32_t y) {
-  if (!inField(x, y) || field.cells[cellIndex(x, y)] != Live) return 0.0;
+  if (!inField(x, y) || cellState(x, y) != Live) return 0.0;
   static const int kArmX[5] = {0, 1, -1, 0, 0};
   static const int kArmY[5] = {0, 0, 0, 1, -1};
   int eaten = 0;
-  for (int k = 0; k < 5; ++k) {
-    int cx = x + kArmX[k], cy = y + kArmY[k];
-    if (!inField(cx, cy) || field.cells[cellIndex(cx, cy)] != Live) continue;
-    ++eaten;
-    field.cells[cellIndex(cx, cy)] = Empty;
-    for (int nx = cx - 1; nx <= cx + 1; ++nx)
-      for (int ny = cy - 1; ny <= cy + 1; ++ny)
-        if ((nx != cx || ny != cy) && inField(nx, ny)) field.neighbourCounts[cellIndex(nx, ny)] -= 1;
-  }
-  touchCells(x, y, 2);  // counts may have gone below 0 anywhere near
+  for (int k = 0; k < 5; ++k) eaten += eatCell((int64_t)x + kArmX[k], (int64_t)y + kArmY[k]);
   // A divisor that is not a positive finite number makes the bite worthless.
   if (!(foodDivisor > 0.0f) || !std::isfinite(foodDivisor)) return 0.0;
   return (double)eaten / (double)foodDivisor;
