@@ -59,58 +59,55 @@ void resolveContactsPlain(int u) {
   }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define UNIT_KERNEL __attribute__((target_clones("avx2", "default")))
-#else
-#define UNIT_KERNEL
-#endif
-
-// Marks the Alive slots within reach of (px, py); returns false, marking
-// nothing useful, when some position lies too far out for 32-bit sums (only
-// a file can put one there).
-//
-// With every coordinate within 2^29 of 0, each axis distance is below 2^30
-// and their sum fits an unsigned 32-bit number exactly.
-UNIT_KERNEL bool markNear(uint8_t* near, int32_t px, int32_t py, uint32_t reach) {
-  const UnitTable& t = units;
-  uint32_t outside = 0;
-  for (int i = 0; i < kMaxUnits; ++i) {
-    int32_t x = t.posX[i], y = t.posY[i];
-    outside |= ((uint32_t)x + (1u << 29)) | ((uint32_t)y + (1u << 29));
-    // Differences in unsigned arithmetic: the slots far out, whose result
-    // is not used, must not overflow either.
-    uint32_t dx = x > px ? (uint32_t)x - (uint32_t)px : (uint32_t)px - (uint32_t)x;
-    uint32_t dy = y > py ? (uint32_t)y - (uint32_t)py : (uint32_t)py - (uint32_t)y;
-    near[i] = (uint8_t)((t.status[i] == Alive) & (dx + dy < reach));
-  }
-  return (outside >> 30) == 0;
-}
-
 }  // namespace
 
 // --- The contact index ------------------------------------------------
 //
-// While the frame's ticks run, the Units are kept in buckets of 16 x 16
-// cells by position, so that a contest only looks at the buckets around u.
-// Within the ticks positions change only where a Unit walks (its own tick,
-// after its contests) and where one is born, and the frame loop reports both.
+// While the frame's ticks run, the Units are kept in buckets of 8 x 8 cells
+// by position, so that a contest only looks at the buckets around u. Within
+// the ticks positions change only where a Unit walks (its own tick, after
+// its contests) and where one is born, and a kin marker only where a
+// newborn mutates; the frame loop and the breeding report all three.
 // Coordinates beyond the field fall into the outermost buckets: the bucket
 // of a coordinate grows with it, so every Unit within reach still lies in
 // the buckets of the reach's range.
+//
+// Each bucket, each column of buckets and the whole index also know a range
+// that holds the kin markers of their Units (exact when the index is built,
+// widened as Units come in), so that buckets of u's kin alone are passed
+// over without looking at their Units.
 
 namespace {
 
-constexpr int kBucketSize = 16;
+constexpr int kBucketSize = 8;
 constexpr int kBucketColumns = (kWorldWidth + kBucketSize - 1) / kBucketSize;
 constexpr int kBucketRows = (kWorldHeight + kBucketSize - 1) / kBucketSize;
-// Reaches that span more buckets than this are met by one pass over all slots.
-constexpr int64_t kMaxBucketSpan = 8;
+constexpr int kBucketCount = kBucketColumns * kBucketRows;
+static_assert(kBucketRows <= 128, "a bucket column's occupancy is two words");
+
+// Kin markers low..high.
+struct KinRange {
+  int32_t low, high;
+  void widen(int32_t kind) {
+    low = std::min(low, kind);
+    high = std::max(high, kind);
+  }
+  // Every marker in the range lies within 20 of kind, as plain 64-bit
+  // differences: none of them fights a Unit of that kind.
+  bool allKin(int32_t kind) const { return (int64_t)kind - 20 <= low && high <= (int64_t)kind + 20; }
+};
 
 struct ContactIndex {
   bool active = false;
-  int16_t head[kBucketColumns * kBucketRows];
+  int16_t head[kBucketCount];
+  uint64_t occupied[kBucketColumns][2];  // bit by of column bx: bucket (bx, by) is not empty
+  KinRange bucketKin[kBucketCount];      // valid while the bucket is not empty
+  KinRange columnKin[kBucketColumns];    // every bucket of the column; valid while one is not empty
+  KinRange allKin;                       // every Unit in the index; valid while there is one
+  int32_t placed;                        // Units in the index
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
+  int32_t kind[kMaxUnits];    // gene 12 when placed
 } contactIndex;
 
 inline int bucketCoordinate(int64_t v, int count) {
@@ -123,16 +120,41 @@ inline int bucketOf(int u) {
   return bucketCoordinate(units.posX[u], kBucketColumns) * kBucketRows + bucketCoordinate(units.posY[u], kBucketRows);
 }
 
+inline void setOccupied(int b, bool on) {
+  uint64_t& word = contactIndex.occupied[b / kBucketRows][(b % kBucketRows) >> 6];
+  const uint64_t bit = uint64_t(1) << ((b % kBucketRows) & 63);
+  word = on ? word | bit : word & ~bit;
+}
+
 void unlink(int u) {
   ContactIndex& c = contactIndex;
   int b = c.bucket[u];
   if (c.prev[u] >= 0) c.next[c.prev[u]] = c.next[u]; else c.head[b] = c.next[u];
   if (c.next[u] >= 0) c.prev[c.next[u]] = c.prev[u];
   c.bucket[u] = -1;
+  c.placed -= 1;
+  if (c.head[b] < 0) setOccupied(b, false);
 }
 
 void link(int u, int b) {
   ContactIndex& c = contactIndex;
+  const int32_t kind = units.genome[u][12];
+  c.kind[u] = kind;
+  if (c.placed++ == 0)
+    c.allKin = {kind, kind};
+  else
+    c.allKin.widen(kind);
+  const int bx = b / kBucketRows;
+  if ((c.occupied[bx][0] | c.occupied[bx][1]) == 0)
+    c.columnKin[bx] = {kind, kind};
+  else
+    c.columnKin[bx].widen(kind);
+  if (c.head[b] < 0) {
+    c.bucketKin[b] = {kind, kind};
+    setOccupied(b, true);
+  } else {
+    c.bucketKin[b].widen(kind);
+  }
   c.prev[u] = -1;
   c.next[u] = c.head[b];
   if (c.head[b] >= 0) c.prev[c.head[b]] = (int16_t)u;
@@ -140,29 +162,40 @@ void link(int u, int b) {
   c.bucket[u] = (int16_t)b;
 }
 
-// The slots of foreign Alive Units within reach of u, ascending; -1 when
-// the reach is too wide for the buckets to help.
+// The slots of foreign Alive Units within reach of u, ascending.
 int gatherNear(int u, int16_t* found) {
   const UnitTable& t = units;
+  const ContactIndex& c = contactIndex;
   const int64_t px = t.posX[u], py = t.posY[u], reach = t.genome[u][19];
-  if (reach <= 0) return 0;
+  const int32_t kind = t.genome[u][12];
+  if (reach <= 0 || c.placed == 0 || c.allKin.allKin(kind)) return 0;
   const int bx0 = bucketCoordinate(px - (reach - 1), kBucketColumns);
   const int bx1 = bucketCoordinate(px + (reach - 1), kBucketColumns);
   const int by0 = bucketCoordinate(py - (reach - 1), kBucketRows);
   const int by1 = bucketCoordinate(py + (reach - 1), kBucketRows);
-  if (bx1 - bx0 >= kMaxBucketSpan || by1 - by0 >= kMaxBucketSpan) return -1;
-  const int32_t kind = t.genome[u][12];
+  // The rows by0..by1 as a mask over each column's two occupancy words.
+  uint64_t rows[2];
+  for (int k = 0; k < 2; ++k) {
+    const int from = std::max(by0 - 64 * k, 0), to = std::min(by1 - 64 * k, 63);
+    rows[k] = from > to ? 0 : (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+  }
   int n = 0;
-  for (int bx = bx0; bx <= bx1; ++bx)
-    for (int by = by0; by <= by1; ++by)
-      for (int i = contactIndex.head[bx * kBucketRows + by]; i >= 0; i = contactIndex.next[i]) {
-        if (i == u || t.status[i] != Alive) continue;
-        if (absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-        if (wrapAbs(wrapSub(kind, t.genome[i][12])) <= 20) continue;
-        int k = n++;
-        while (k > 0 && found[k - 1] > i) found[k] = found[k - 1], --k;
-        found[k] = (int16_t)i;
+  for (int bx = bx0; bx <= bx1; ++bx) {
+    if (((c.occupied[bx][0] & rows[0]) | (c.occupied[bx][1] & rows[1])) == 0 || c.columnKin[bx].allKin(kind))
+      continue;
+    for (int k = 0; k < 2; ++k)
+      for (uint64_t bits = c.occupied[bx][k] & rows[k]; bits; bits &= bits - 1) {
+        const int b = bx * kBucketRows + 64 * k + __builtin_ctzll(bits);
+        if (c.bucketKin[b].allKin(kind)) continue;
+        for (int i = c.head[b]; i >= 0; i = c.next[i]) {
+          if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
+          if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
+          int m = n++;
+          while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
+          found[m] = (int16_t)i;
+        }
       }
+  }
   return n;
 }
 
@@ -170,7 +203,9 @@ int gatherNear(int u, int16_t* found) {
 
 void beginContactIndex() {
   ContactIndex& c = contactIndex;
-  std::fill(c.head, c.head + kBucketColumns * kBucketRows, (int16_t)-1);
+  std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
+  std::memset(c.occupied, 0, sizeof c.occupied);
+  c.placed = 0;
   std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
   for (int u = kMaxUnits - 1; u >= 0; --u)
     if (units.status[u] == Alive) link(u, bucketOf(u));
@@ -182,8 +217,8 @@ void endContactIndex() { contactIndex.active = false; }
 void placeInContactIndex(int u) {
   ContactIndex& c = contactIndex;
   if (!c.active) return;
-  int b = units.status[u] == Alive ? bucketOf(u) : -1;
-  if (b == c.bucket[u]) return;
+  const int b = units.status[u] == Alive ? bucketOf(u) : -1;
+  if (b == c.bucket[u] && (b < 0 || units.genome[u][12] == c.kind[u])) return;
   if (c.bucket[u] >= 0) unlink(u);
   if (b >= 0) link(u, b);
 }
@@ -196,30 +231,8 @@ void placeInContactIndex(int u) {
 // opponent it is fighting, so the Units still to come keep theirs. The
 // candidates are found first and then met in slot order.
 void resolveContacts(int u) {
-  if (usePlainPaths) return resolveContactsPlain(u);
-  if (contactIndex.active) {
-    static int16_t found[kMaxUnits];
-    int n = gatherNear(u, found);
-    if (n >= 0) {
-      for (int k = 0; k < n; ++k) fight(u, found[k]);
-      return;
-    }
-  }
-  const UnitTable& t = units;
-  const int32_t kind = t.genome[u][12];
-  const int32_t px = t.posX[u], py = t.posY[u], reach = t.genome[u][19];
-  if (reach <= 0) return;  // nobody is closer than that
-  if (((uint32_t)px + (1u << 29)) >> 30 || ((uint32_t)py + (1u << 29)) >> 30) return resolveContactsPlain(u);
-  alignas(8) static uint8_t near[kMaxUnits + 8];
-  if (!markNear(near, px, py, (uint32_t)reach)) return resolveContactsPlain(u);
-  for (int base = 0; base < kMaxUnits; base += 8) {
-    uint64_t chunk;
-    std::memcpy(&chunk, near + base, 8);
-    if (chunk == 0) continue;
-    for (int i = base; i < base + 8 && i < kMaxUnits; ++i) {
-      if (!near[i] || i == u) continue;
-      if (wrapAbs(wrapSub(kind, t.genome[i][12])) <= 20) continue;
-      fight(u, i);
-    }
-  }
+  if (usePlainPaths || !contactIndex.active) return resolveContactsPlain(u);
+  static int16_t found[kMaxUnits];
+  const int n = gatherNear(u, found);
+  for (int k = 0; k < n; ++k) fight(u, found[k]);
 }
