@@ -36,8 +36,8 @@ int64_t countLiveCells() {
   if (gridsAreTruth) {
     for (int i = 0; i < kCellCount; ++i) n += grids.cells[i] == Live;
   } else {
-    for (int x = 1; x <= kWorldWidth; ++x)
-      for (uint64_t word : packed.live[x]) n += __builtin_popcountll(word);
+    for (const auto& row : packed.live)
+      for (uint64_t word : row) n += setBits(word);
   }
   return n;
 }
@@ -63,13 +63,13 @@ bool eatCell(int64_t x64, int64_t y64) {
         if ((nx != x || ny != y) && inField(nx, ny)) grids.neighbourCounts[cellIndex(nx, ny)] -= 1;
     return true;
   }
-  if (!bitAt(packed.live[x + 1], y)) return false;
-  clearBit(packed.live[x + 1], y);
+  if (!bitAt(packed.live, x, y)) return false;
+  clearBit(packed.live, x, y);
   // Counts that follow the Live cells drop by themselves; held ones are
   // lowered where they are held.
   for (int nx = x - 1; nx <= x + 1; ++nx) {
     if (nx < 0 || nx >= kWorldWidth) continue;
-    uint32_t held = window3(packed.heldCounts[nx], y) & (nx == x ? 5 : 7);
+    uint32_t held = window3(packed.heldCounts, nx, y) & (nx == x ? 5 : 7);
     for (; held; held &= held - 1) grids.neighbourCounts[cellIndex(nx, y - 1 + __builtin_ctz(held))] -= 1;
   }
   packed.shownChanged[x] |= (uint16_t)(1u << (y >> 6));

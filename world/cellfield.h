@@ -78,15 +78,23 @@ void restoreField(const FieldCopy& copy);
 extern bool usePlainPaths;
 
 // --- The packed form ------------------------------------------------------
+//
+// A plane holds one bit per cell: word w of column x has bit b for the cell
+// (x, 64 w + b). The words are stored row of words by row of words: word w
+// of every column, then word w + 1, so that neighbouring columns lie side by
+// side (the step works on many columns at once, and the food search and the
+// drawing read a few neighbouring columns). Column x sits at [w][x + 1]; the
+// columns on either side of the field and the rows from 525 on stay 0.
 
-constexpr int kColumnWords = 9;  // rows 0..575; rows 525 and up are always 0
+constexpr int kColumnWords = 9;  // rows 0..575
+constexpr int kPlaneWidth = 832;  // words per row of words: columns -1..825, and spare
 constexpr uint64_t kLastWordRows = (uint64_t(1) << (kWorldHeight - 64 * (kColumnWords - 1))) - 1;
 
-// A set of cells as bits, one packed column per x.
-using BitColumns = uint64_t[kWorldWidth][kColumnWords];
+using BitPlane = uint64_t[kColumnWords][kPlaneWidth];
 
-// Words of a plane that may hold set bits (x * kColumnWords + w), so that
-// the step visits and clears only those; past its capacity every word may.
+// Words of a plane that may hold set bits (w * kPlaneWidth + x + 1), so
+// that the step visits and clears only those; past its capacity every word
+// may.
 struct WordList {
   static constexpr int kCapacity = 4096;
   int32_t count;
@@ -105,19 +113,18 @@ struct WordList {
 };
 
 struct PackedField {
-  // cells == Live, with an empty column on each side: column x at [x + 1].
-  alignas(64) uint64_t live[kWorldWidth + 2][kColumnWords];
-  alignas(64) BitColumns nextLive;    // nextCells == Live
-  alignas(64) BitColumns odd;         // cells neither Empty nor Live: the value is in the grids
-  alignas(64) BitColumns nextOdd;     // nextCells neither Empty nor Live: likewise
-  alignas(64) BitColumns heldCounts;  // counts the grids hold; elsewhere the count is the
-                                      // number of Live neighbours
-  alignas(64) BitColumns claims;      // claim marks that are not 0: the value is in the grids
-  WordList exceptionWords;            // odd, nextOdd or heldCounts may have bits there
-  WordList claimWords;                // claims may have bits there
-  bool runsFromNext;                  // skipRuns follow from nextCells as a step leaves them;
-                                      // when false the grids hold them (a file's, until a step)
-  uint16_t shownChanged[kWorldWidth]; // words whose non-Empty cells may have changed
+  alignas(64) BitPlane live;        // cells == Live
+  alignas(64) BitPlane nextLive;    // nextCells == Live
+  alignas(64) BitPlane odd;         // cells neither Empty nor Live: the value is in the grids
+  alignas(64) BitPlane nextOdd;     // nextCells neither Empty nor Live: likewise
+  alignas(64) BitPlane heldCounts;  // counts the grids hold; elsewhere the count is the
+                                    // number of Live neighbours
+  alignas(64) BitPlane claims;      // claim marks that are not 0: the value is in the grids
+  WordList exceptionWords;          // odd, nextOdd or heldCounts may have bits there
+  WordList claimWords;              // claims may have bits there
+  bool runsFromNext;                // skipRuns follow from nextCells as a step leaves them;
+                                    // when false the grids hold them (a file's, until a step)
+  uint16_t shownChanged[kWorldWidth];  // words whose non-Empty cells may have changed
 };
 
 namespace world_detail {
@@ -126,44 +133,60 @@ extern PackedField packed;
 extern bool gridsAreTruth;  // the grids hold the field; the packed form is stale
 extern bool gridsCurrent;   // (packed form) the grids agree with it
 
-inline bool bitAt(const uint64_t* column, int y) { return (column[y >> 6] >> (y & 63)) & 1; }
-inline void setBit(uint64_t* column, int y) { column[y >> 6] |= uint64_t(1) << (y & 63); }
-inline void clearBit(uint64_t* column, int y) { column[y >> 6] &= ~(uint64_t(1) << (y & 63)); }
+inline int wordIndex(int x, int w) { return w * kPlaneWidth + x + 1; }
+inline uint64_t& wordOf(BitPlane& plane, int x, int w) { return plane[w][x + 1]; }
+inline uint64_t wordOf(const BitPlane& plane, int x, int w) { return plane[w][x + 1]; }
+inline bool bitAt(const BitPlane& plane, int x, int y) { return (plane[y >> 6][x + 1] >> (y & 63)) & 1; }
+inline void setBit(BitPlane& plane, int x, int y) { plane[y >> 6][x + 1] |= uint64_t(1) << (y & 63); }
+inline void clearBit(BitPlane& plane, int x, int y) { plane[y >> 6][x + 1] &= ~(uint64_t(1) << (y & 63)); }
 
-// Rows y - 1, y and y + 1 of a column as bits 0, 1 and 2 (row -1 is 0).
-inline uint32_t window3(const uint64_t* column, int y) {
+// Rows y - 1, y and y + 1 of column x (-1..825) as bits 0, 1 and 2; row -1
+// is 0.
+inline uint32_t window3(const BitPlane& plane, int x, int y) {
   const int b = y & 63;
-  if (b >= 1 && b <= 62) return (uint32_t)(column[y >> 6] >> (b - 1)) & 7;
-  return (y > 0 ? (uint32_t)bitAt(column, y - 1) : 0) | (uint32_t)bitAt(column, y) << 1 |
-         (uint32_t)bitAt(column, y + 1) << 2;
+  if (b >= 1 && b <= 62) return (uint32_t)(plane[y >> 6][x + 1] >> (b - 1)) & 7;
+  return (y > 0 ? (uint32_t)bitAt(plane, x, y - 1) : 0) | (uint32_t)bitAt(plane, x, y) << 1 |
+         (uint32_t)bitAt(plane, x, y + 1) << 2;
 }
 
 // Live cells among the eight neighbours of (x, y), from the packed form.
 inline int liveNeighbours(int x, int y) {
-  return __builtin_popcount(window3(packed.live[x], y)) + __builtin_popcount(window3(packed.live[x + 1], y) & 5) +
-         __builtin_popcount(window3(packed.live[x + 2], y));
+  static constexpr uint8_t kSetBits[8] = {0, 1, 1, 2, 1, 2, 2, 3};
+  return kSetBits[window3(packed.live, x - 1, y)] + kSetBits[window3(packed.live, x, y) & 5] +
+         kSetBits[window3(packed.live, x + 1, y)];
 }
 
-inline bool hasException(int x, int w) { return (packed.odd[x][w] | packed.nextOdd[x][w] | packed.heldCounts[x][w]) != 0; }
+// The number of set bits of a word (without relying on a processor
+// instruction that not every machine has).
+inline int setBits(uint64_t v) {
+  v = v - ((v >> 1) & 0x5555555555555555ull);
+  v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
+  v = (v + (v >> 4)) & 0x0f0f0f0f0f0f0f0full;
+  return (int)((v * 0x0101010101010101ull) >> 56);
+}
+
+inline bool hasException(int k) {
+  return ((&packed.odd[0][0])[k] | (&packed.nextOdd[0][0])[k] | (&packed.heldCounts[0][0])[k]) != 0;
+}
 }  // namespace world_detail
 
 // --- Single cells, in either form -----------------------------------------
 
 inline int32_t cellState(int x, int y) {
   using namespace world_detail;
-  if (gridsAreTruth || bitAt(packed.odd[x], y)) return grids.cells[cellIndex(x, y)];
-  return bitAt(packed.live[x + 1], y) ? Live : Empty;
+  if (gridsAreTruth || bitAt(packed.odd, x, y)) return grids.cells[cellIndex(x, y)];
+  return bitAt(packed.live, x, y) ? Live : Empty;
 }
 
 inline int32_t claimMark(int x, int y) {
   using namespace world_detail;
-  if (gridsAreTruth || bitAt(packed.claims[x], y)) return grids.claimMarks[cellIndex(x, y)];
+  if (gridsAreTruth || bitAt(packed.claims, x, y)) return grids.claimMarks[cellIndex(x, y)];
   return 0;
 }
 
 inline int32_t neighbourCount(int x, int y) {
   using namespace world_detail;
-  if (gridsAreTruth || bitAt(packed.heldCounts[x], y)) return grids.neighbourCounts[cellIndex(x, y)];
+  if (gridsAreTruth || bitAt(packed.heldCounts, x, y)) return grids.neighbourCounts[cellIndex(x, y)];
   return liveNeighbours(x, y);
 }
 
@@ -172,8 +195,8 @@ inline void markClaim(int x, int y) {
   using namespace world_detail;
   grids.claimMarks[cellIndex(x, y)] = 1;
   if (gridsAreTruth) return;
-  if (packed.claims[x][y >> 6] == 0) packed.claimWords.add(x * kColumnWords + (y >> 6));
-  setBit(packed.claims[x], y);
+  if (wordOf(packed.claims, x, y >> 6) == 0) packed.claimWords.add(wordIndex(x, y >> 6));
+  setBit(packed.claims, x, y);
 }
 
 // Sets the neighbour count of a cell, as sowing does.
@@ -181,8 +204,8 @@ inline void setNeighbourCount(int x, int y, int32_t count) {
   using namespace world_detail;
   grids.neighbourCounts[cellIndex(x, y)] = count;
   if (gridsAreTruth) return;
-  if (!hasException(x, y >> 6)) packed.exceptionWords.add(x * kColumnWords + (y >> 6));
-  setBit(packed.heldCounts[x], y);
+  if (!hasException(wordIndex(x, y >> 6))) packed.exceptionWords.add(wordIndex(x, y >> 6));
+  setBit(packed.heldCounts, x, y);
 }
 
 // When (x, y) lies in the field and is Live: makes it Empty, lowers the
@@ -199,11 +222,11 @@ void preparePackedCells();
 
 // Bit b set where the cell (x, 64 w + b) is not Empty.
 inline uint64_t shownWord(int x, int w) {
-  return world_detail::packed.live[x + 1][w] | world_detail::packed.odd[x][w];
+  return world_detail::packed.live[w][x + 1] | world_detail::packed.odd[w][x + 1];
 }
 // Bit b set where the cell (x, 64 w + b) is Live and its claim mark is 0.
 inline uint64_t foodWord(int x, int w) {
-  return world_detail::packed.live[x + 1][w] & ~world_detail::packed.claims[x][w];
+  return world_detail::packed.live[w][x + 1] & ~world_detail::packed.claims[w][x + 1];
 }
 inline void foodColumn(int x, uint64_t out[kColumnWords]) {
   for (int w = 0; w < kColumnWords; ++w) out[w] = foodWord(x, w);

@@ -11,6 +11,7 @@
 // bits: counts from the Live bits, runs from the next states. Only states
 // other than Empty and Live need their values kept in the grids.
 #include <cstring>
+#include <initializer_list>
 
 #include "world/packed.h"
 
@@ -18,59 +19,63 @@ namespace world_detail {
 
 namespace {
 
-constexpr int kWords = kWorldWidth * kColumnWords;
+constexpr int kWords = kColumnWords * kPlaneWidth;
+constexpr uint64_t kZeroRow[kPlaneWidth] = {};
 
-inline uint64_t* flat(BitColumns& plane) { return &plane[0][0]; }
-inline bool hasExceptionAt(int k) { return world_detail::hasException(k / kColumnWords, k % kColumnWords); }
+inline uint64_t* flat(BitPlane& plane) { return &plane[0][0]; }
 
-// The vertical sums of one column: for each row, the Live cells among rows
-// y - 1, y and y + 1, as two bit planes.
-struct ColumnSums {
-  uint64_t low[kColumnWords], high[kColumnWords];
-  bool any;
-};
+// The step's kernels use wider vectors where the processor has them;
+// integer results are the same either way.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define ROW_KERNEL __attribute__((target_clones("avx2", "default")))
+#else
+#define ROW_KERNEL
+#endif
 
-inline void columnSums(const uint64_t* column, ColumnSums& s) {
-  uint64_t any = 0;
-  for (int w = 0; w < kColumnWords; ++w) any |= column[w];
-  s.any = any != 0;
-  if (!s.any) {
-    std::memset(s.low, 0, sizeof s.low);
-    std::memset(s.high, 0, sizeof s.high);
-    return;
-  }
-  for (int w = 0; w < kColumnWords; ++w) {
-    const uint64_t mid = column[w];
-    const uint64_t up = (mid << 1) | (w > 0 ? column[w - 1] >> 63 : 0);                  // row y - 1
-    const uint64_t down = (mid >> 1) | (w + 1 < kColumnWords ? column[w + 1] << 63 : 0);  // row y + 1
-    const uint64_t t = up ^ mid;
-    s.low[w] = t ^ down;
-    s.high[w] = (up & mid) | (t & down);
+// Four words of a row at once, as the processor's vectors allow. (The
+// helpers are always inlined, so how a vector would be passed to a function
+// never matters.)
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef uint64_t Lanes __attribute__((vector_size(32)));
+static_assert(kPlaneWidth % 4 == 0 && kWorldWidth + 6 <= kPlaneWidth, "rows of words are read four at a time");
+__attribute__((always_inline)) inline Lanes load(const uint64_t* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+__attribute__((always_inline)) inline void store(uint64_t* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+
+// The vertical sums of one row of words: for each cell, the Live cells among
+// rows y - 1, y and y + 1 of its column, as two bit planes.
+ROW_KERNEL void rowSums(const uint64_t* up, const uint64_t* mid, const uint64_t* down, uint64_t* low, uint64_t* high) {
+  for (int c = 0; c < kPlaneWidth; c += 4) {
+    const Lanes m = load(mid + c);
+    const Lanes u = (m << 1) | (load(up + c) >> 63);    // row y - 1
+    const Lanes d = (m >> 1) | (load(down + c) << 63);  // row y + 1
+    const Lanes t = u ^ m;
+    store(low + c, t ^ d);
+    store(high + c, (u & m) | (t & d));
   }
 }
 
-// The new Live bits of one column from the sums of it and its neighbours:
-// with total = the Live cells of the 3 x 3 block (the cell included), a
-// cell lives when total is 3, or 4 and it is Live itself.
-inline uint16_t ruleColumn(const ColumnSums& a, const ColumnSums& b, const ColumnSums& c, const uint64_t* mid,
-                           uint64_t* out) {
-  uint16_t changed = 0;
-  for (int w = 0; w < kColumnWords; ++w) {
-    const uint64_t a0 = a.low[w], b0 = b.low[w], c0 = c.low[w];
-    const uint64_t t0 = a0 ^ b0 ^ c0;                   // weight 1
-    const uint64_t k0 = (a0 & b0) | (c0 & (a0 ^ b0));   // carry, weight 2
-    // total = t0 + 2 * (a.high + b.high + c.high + k0)
-    const uint64_t x1 = a.high[w] ^ b.high[w], y1 = a.high[w] & b.high[w];
-    const uint64_t x2 = c.high[w] ^ k0, y2 = c.high[w] & k0;
-    const uint64_t none2 = ~(y1 | y2);
-    const uint64_t one = (x1 ^ x2) & none2;                         // the weight-2 sum is 1
-    const uint64_t two = (x1 & x2 & none2) | (~(x1 | x2) & (y1 ^ y2));  // ... is 2
-    uint64_t next = (t0 & one) | (~t0 & two & mid[w]);
-    if (w == kColumnWords - 1) next &= kLastWordRows;
-    out[w] = next;
-    changed |= (uint16_t)((next != mid[w]) << w);
+// The new Live bits of one row of words from the sums of each column and
+// its two neighbours: with total = the Live cells of the 3 x 3 block (the
+// cell included), a cell lives when total is 3, or 4 and it is Live itself.
+ROW_KERNEL void ruleRow(const uint64_t* low, const uint64_t* high, const uint64_t* mid, uint64_t* out, uint64_t rows) {
+  for (int c = 1; c <= kWorldWidth; c += 4) {
+    const Lanes a0 = load(low + c - 1), b0 = load(low + c), c0 = load(low + c + 1);
+    const Lanes a1 = load(high + c - 1), b1 = load(high + c), c1 = load(high + c + 1);
+    const Lanes t0 = a0 ^ b0 ^ c0;                  // weight 1
+    const Lanes k0 = (a0 & b0) | (c0 & (a0 ^ b0));  // carry, weight 2
+    // total = t0 + 2 * (a1 + b1 + c1 + k0)
+    const Lanes x1 = a1 ^ b1, y1 = a1 & b1, x2 = c1 ^ k0, y2 = c1 & k0;
+    const Lanes none2 = ~(y1 | y2);
+    const Lanes one = (x1 ^ x2) & none2;                             // the weight-2 sum is 1
+    const Lanes two = (x1 & x2 & none2) | (~(x1 | x2) & (y1 ^ y2));  // ... is 2
+    store(out + c, ((t0 & one) | (~t0 & two & load(mid + c))) & rows);
   }
-  return changed;
+  // The last pass ran past column 824: the words beyond stay empty.
+  std::memset(out + kWorldWidth + 1, 0, sizeof(uint64_t) * (kPlaneWidth - kWorldWidth - 1));
 }
 
 // The cells of one word that the word rule cannot decide (states other than
@@ -83,16 +88,17 @@ struct Patch {
 Patch patches[kWords];
 
 Patch patchWord(int k) {
-  const int x = k / kColumnWords, w = k % kColumnWords;
-  Patch p{k, packed.odd[x][w] | packed.heldCounts[x][w], 0, 0, packed.live[x + 1][w] | packed.odd[x][w]};
+  const int w = k / kPlaneWidth, x = k % kPlaneWidth - 1;
+  const uint64_t odd = packed.odd[w][x + 1], held = packed.heldCounts[w][x + 1];
+  const uint64_t live = packed.live[w][x + 1], nextOdd = packed.nextOdd[w][x + 1], nextLive = packed.nextLive[w][x + 1];
+  Patch p{k, odd | held, 0, 0, live | odd};
   for (uint64_t bits = p.mask; bits; bits &= bits - 1) {
     const int b = __builtin_ctzll(bits);
     const uint64_t bit = uint64_t(1) << b;
     const int y = 64 * w + b, i = cellIndex(x, y);
-    const int32_t state = (packed.odd[x][w] & bit) ? grids.cells[i] : (int32_t)((packed.live[x + 1][w] >> b) & 1);
-    const int32_t count = (packed.heldCounts[x][w] & bit) ? grids.neighbourCounts[i] : liveNeighbours(x, y);
-    const int32_t previous =
-        (packed.nextOdd[x][w] & bit) ? grids.nextCells[i] : (int32_t)((packed.nextLive[x][w] >> b) & 1);
+    const int32_t state = (odd & bit) ? grids.cells[i] : (int32_t)((live >> b) & 1);
+    const int32_t count = (held & bit) ? grids.neighbourCounts[i] : liveNeighbours(x, y);
+    const int32_t previous = (nextOdd & bit) ? grids.nextCells[i] : (int32_t)((nextLive >> b) & 1);
     const int32_t next = ruleNext(state, count, previous);
     if (next == Live) {
       p.live |= bit;
@@ -113,45 +119,38 @@ void stepPacked() {
   int patchCount = 0;
   if (packed.exceptionWords.overflow) {
     for (int k = 0; k < kWords; ++k)
-      if (hasExceptionAt(k)) patches[patchCount++] = patchWord(k);
+      if (hasException(k)) patches[patchCount++] = patchWord(k);
   } else {
     for (int n = 0; n < packed.exceptionWords.count; ++n) patches[patchCount++] = patchWord(packed.exceptionWords.words[n]);
   }
 
-  // The sweep: the rule on whole words, column by column.
-  static ColumnSums sums[3];
-  ColumnSums *left = &sums[0], *mid = &sums[1], *right = &sums[2];
-  columnSums(packed.live[0], *left);
-  columnSums(packed.live[1], *mid);
-  for (int x = 0; x < kWorldWidth; ++x) {
-    columnSums(packed.live[x + 2], *right);
-    if (left->any | mid->any | right->any) {
-      packed.shownChanged[x] |= ruleColumn(*left, *mid, *right, packed.live[x + 1], packed.nextLive[x]);
-    } else {
-      std::memset(packed.nextLive[x], 0, sizeof packed.nextLive[x]);
-    }
-    ColumnSums* spare = left;
-    left = mid;
-    mid = right;
-    right = spare;
+  // The sweep: the rule on whole words, a row of words at a time.
+  static uint64_t low[kPlaneWidth], high[kPlaneWidth];
+  for (int w = 0; w < kColumnWords; ++w) {
+    rowSums(w > 0 ? packed.live[w - 1] : kZeroRow, packed.live[w], w + 1 < kColumnWords ? packed.live[w + 1] : kZeroRow,
+            low, high);
+    ruleRow(low, high, packed.live[w], packed.nextLive[w], w + 1 < kColumnWords ? ~uint64_t(0) : kLastWordRows);
   }
+  for (int w = 0; w < kColumnWords; ++w)
+    for (int x = 0; x < kWorldWidth; ++x)
+      packed.shownChanged[x] |= (uint16_t)((packed.nextLive[w][x + 1] != packed.live[w][x + 1]) << w);
 
   // The worked cells go in; held counts are gone; only the new odd states
   // remain exceptions.
   packed.exceptionWords.clear();
   for (int n = 0; n < patchCount; ++n) {
     const Patch& p = patches[n];
-    const int x = p.word / kColumnWords, w = p.word % kColumnWords;
-    uint64_t& next = packed.nextLive[x][w];
+    uint64_t& next = flat(packed.nextLive)[p.word];
     next = (next & ~p.mask) | p.live;
-    packed.odd[x][w] = p.odd;
-    packed.nextOdd[x][w] = p.odd;
-    packed.heldCounts[x][w] = 0;
+    flat(packed.odd)[p.word] = p.odd;
+    flat(packed.nextOdd)[p.word] = p.odd;
+    flat(packed.heldCounts)[p.word] = 0;
     if (p.odd) packed.exceptionWords.add(p.word);
-    if ((next | p.odd) != p.shownBefore) packed.shownChanged[x] |= (uint16_t)(1u << w);
+    if ((next | p.odd) != p.shownBefore)
+      packed.shownChanged[p.word % kPlaneWidth - 1] |= (uint16_t)(1u << (p.word / kPlaneWidth));
   }
 
-  std::memcpy(packed.live[1], packed.nextLive, sizeof packed.nextLive);
+  std::memcpy(packed.live, packed.nextLive, sizeof packed.live);
 
   if (packed.claimWords.overflow) {
     std::memset(packed.claims, 0, sizeof packed.claims);
@@ -167,8 +166,8 @@ void stepPacked() {
 // --- Between the forms ---------------------------------------------------
 
 void adoptGrids() {
-  std::memset(packed.live[0], 0, sizeof packed.live[0]);
-  std::memset(packed.live[kWorldWidth + 1], 0, sizeof packed.live[0]);
+  for (BitPlane* plane : {&packed.live, &packed.nextLive, &packed.odd, &packed.nextOdd, &packed.heldCounts, &packed.claims})
+    std::memset(plane, 0, sizeof *plane);
   static int32_t across[kWorldHeight + 2];  // Live cells of columns x-1..x+1, row y at y + 1
   for (int x = 0; x < kWorldWidth; ++x) {
     const int base = cellIndex(x, 0);
@@ -183,32 +182,20 @@ void adoptGrids() {
       across[y + 1] = n;
     }
     across[0] = across[kWorldHeight + 1] = 0;
-    for (int w = 0; w < kColumnWords; ++w) {
-      uint64_t live = 0, odd = 0, nextLive = 0, nextOdd = 0, held = 0, claims = 0;
-      for (int b = 0; b < 64; ++b) {
-        const int y = 64 * w + b;
-        if (y >= kWorldHeight) break;
-        const uint64_t bit = uint64_t(1) << b;
-        const bool isLive = cells[y] == Live;
-        if (isLive) live |= bit;
-        if (cells[y] != Live && cells[y] != Empty) odd |= bit;
-        if (next[y] == Live) nextLive |= bit;
-        if (next[y] != Live && next[y] != Empty) nextOdd |= bit;
-        if (counts[y] != across[y] + across[y + 1] + across[y + 2] - (int32_t)isLive) held |= bit;
-        if (marks[y] != 0) claims |= bit;
-      }
-      packed.live[x + 1][w] = live;
-      packed.odd[x][w] = odd;
-      packed.nextLive[x][w] = nextLive;
-      packed.nextOdd[x][w] = nextOdd;
-      packed.heldCounts[x][w] = held;
-      packed.claims[x][w] = claims;
+    for (int y = 0; y < kWorldHeight; ++y) {
+      const bool isLive = cells[y] == Live;
+      if (isLive) setBit(packed.live, x, y);
+      if (cells[y] != Live && cells[y] != Empty) setBit(packed.odd, x, y);
+      if (next[y] == Live) setBit(packed.nextLive, x, y);
+      if (next[y] != Live && next[y] != Empty) setBit(packed.nextOdd, x, y);
+      if (counts[y] != across[y] + across[y + 1] + across[y + 2] - (int32_t)isLive) setBit(packed.heldCounts, x, y);
+      if (marks[y] != 0) setBit(packed.claims, x, y);
     }
   }
   packed.exceptionWords.clear();
   packed.claimWords.clear();
   for (int k = 0; k < kWords; ++k) {
-    if (hasExceptionAt(k)) packed.exceptionWords.add(k);
+    if (hasException(k)) packed.exceptionWords.add(k);
     if (flat(packed.claims)[k]) packed.claimWords.add(k);
   }
   std::memset(packed.shownChanged, 0xff, sizeof packed.shownChanged);
@@ -225,15 +212,15 @@ void syncGrids() {
     int32_t* next = grids.nextCells + base;
     int32_t* counts = grids.neighbourCounts + base;
     int32_t* marks = grids.claimMarks + base;
-    const uint64_t *left = packed.live[x], *mid = packed.live[x + 1], *right = packed.live[x + 2];
-    for (int y = 0; y < kWorldHeight; ++y) across[y + 1] = bitAt(left, y) + bitAt(mid, y) + bitAt(right, y);
+    for (int y = 0; y < kWorldHeight; ++y)
+      across[y + 1] = bitAt(packed.live, x - 1, y) + bitAt(packed.live, x, y) + bitAt(packed.live, x + 1, y);
     across[0] = across[kWorldHeight + 1] = 0;
     for (int y = 0; y < kWorldHeight; ++y) {
-      const bool isLive = bitAt(mid, y);
-      if (!bitAt(packed.odd[x], y)) cells[y] = isLive;
-      if (!bitAt(packed.nextOdd[x], y)) next[y] = bitAt(packed.nextLive[x], y);
-      if (!bitAt(packed.heldCounts[x], y)) counts[y] = across[y] + across[y + 1] + across[y + 2] - (int32_t)isLive;
-      if (!bitAt(packed.claims[x], y)) marks[y] = 0;
+      const bool isLive = bitAt(packed.live, x, y);
+      if (!bitAt(packed.odd, x, y)) cells[y] = isLive;
+      if (!bitAt(packed.nextOdd, x, y)) next[y] = bitAt(packed.nextLive, x, y);
+      if (!bitAt(packed.heldCounts, x, y)) counts[y] = across[y] + across[y + 1] + across[y + 2] - (int32_t)isLive;
+      if (!bitAt(packed.claims, x, y)) marks[y] = 0;
     }
     if (packed.runsFromNext) {
       int32_t* runs = grids.skipRuns + base;
