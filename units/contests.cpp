@@ -63,31 +63,33 @@ void resolveContactsPlain(int u) {
 
 // --- The contact index ------------------------------------------------
 //
-// While the frame's ticks run, the Units are kept in buckets of 8 x 8 cells
-// by position, so that a contest only looks at the buckets around u. Within
-// the ticks positions change only where a Unit walks (its own tick, after
-// its contests) and where one is born, and a kin marker only where a
-// newborn mutates; the frame loop and the breeding report all three.
-// Coordinates beyond the field fall into the outermost buckets: the bucket
-// of a coordinate grows with it, so every Unit within reach still lies in
-// the buckets of the reach's range.
+// Contests find their opponents through an index of the Alive Units by
+// position, in buckets of 16 x 16 cells, so that a contest only looks at the
+// buckets around u. The index lives from frame to frame: the start of each
+// frame's ticks brings every slot's entry up to date (a Unit that moved, was
+// born, changed its kin marker or died since), and within the ticks the
+// frame loop and the breeding report each Unit that walked, was born or
+// mutated. Coordinates beyond the field fall into the outermost buckets: the
+// bucket of a coordinate grows with it, so every Unit within reach still
+// lies in the buckets of the reach's range.
 //
-// Each bucket, each column of buckets and the whole index also know a range
-// that holds the kin markers of their Units (exact when the index is built,
-// widened as Units come in), so that buckets of u's kin alone are passed
-// over without looking at their Units.
+// Each bucket knows the exact range of its Units' kin markers, and the index
+// a range that holds all of them (exact at the start of the frame's ticks,
+// widened as Units come in), so that buckets of u's kin alone, or a world of
+// one kin, are passed over without looking at their Units.
 
 namespace {
 
-constexpr int kBucketSize = 8;
+constexpr int kBucketSize = 16;
 constexpr int kBucketColumns = (kWorldWidth + kBucketSize - 1) / kBucketSize;
 constexpr int kBucketRows = (kWorldHeight + kBucketSize - 1) / kBucketSize;
 constexpr int kBucketCount = kBucketColumns * kBucketRows;
-static_assert(kBucketRows <= 128, "a bucket column's occupancy is two words");
+static_assert(kBucketRows <= 64, "a bucket column's occupancy is one word");
 
-// Kin markers low..high.
+// Kin markers low..high; low > high when there are none.
 struct KinRange {
   int32_t low, high;
+  static KinRange none() { return {INT32_MAX, INT32_MIN}; }
   void widen(int32_t kind) {
     low = std::min(low, kind);
     high = std::max(high, kind);
@@ -98,13 +100,13 @@ struct KinRange {
 };
 
 struct ContactIndex {
-  bool active = false;
+  bool active = false;  // the frame's ticks are running: queries use the index
+  bool built = false;
   int16_t head[kBucketCount];
-  uint64_t occupied[kBucketColumns][2];  // bit by of column bx: bucket (bx, by) is not empty
-  KinRange bucketKin[kBucketCount];      // valid while the bucket is not empty
-  KinRange columnKin[kBucketColumns];    // every bucket of the column; valid while one is not empty
-  KinRange allKin;                       // every Unit in the index; valid while there is one
-  int32_t placed;                        // Units in the index
+  uint64_t occupied[kBucketColumns];  // bit by of column bx: bucket (bx, by) is not empty
+  KinRange bucketKin[kBucketCount];  // none() while the bucket is empty
+  int16_t atLow[kBucketCount], atHigh[kBucketCount];  // Units whose marker is the bucket's low, high
+  KinRange allKin;
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
   int32_t kind[kMaxUnits];    // gene 12 when placed
@@ -120,46 +122,63 @@ inline int bucketOf(int u) {
   return bucketCoordinate(units.posX[u], kBucketColumns) * kBucketRows + bucketCoordinate(units.posY[u], kBucketRows);
 }
 
-inline void setOccupied(int b, bool on) {
-  uint64_t& word = contactIndex.occupied[b / kBucketRows][(b % kBucketRows) >> 6];
-  const uint64_t bit = uint64_t(1) << ((b % kBucketRows) & 63);
-  word = on ? word | bit : word & ~bit;
-}
-
 void unlink(int u) {
   ContactIndex& c = contactIndex;
-  int b = c.bucket[u];
+  const int b = c.bucket[u];
   if (c.prev[u] >= 0) c.next[c.prev[u]] = c.next[u]; else c.head[b] = c.next[u];
   if (c.next[u] >= 0) c.prev[c.next[u]] = c.prev[u];
   c.bucket[u] = -1;
-  c.placed -= 1;
-  if (c.head[b] < 0) setOccupied(b, false);
+  if (c.head[b] < 0) {
+    c.occupied[b / kBucketRows] &= ~(uint64_t(1) << (b % kBucketRows));
+    c.bucketKin[b] = KinRange::none();
+    return;
+  }
+  KinRange& range = c.bucketKin[b];
+  const bool lowGone = c.kind[u] == range.low && --c.atLow[b] == 0;
+  const bool highGone = c.kind[u] == range.high && --c.atHigh[b] == 0;
+  if (lowGone || highGone) {
+    // u held an end of the range alone: it is taken again from who is left.
+    range = KinRange::none();
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) range.widen(c.kind[i]);
+    c.atLow[b] = c.atHigh[b] = 0;
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) c.atLow[b] += c.kind[i] == range.low, c.atHigh[b] += c.kind[i] == range.high;
+  }
 }
 
-void link(int u, int b) {
+void link(int u, int b, int32_t kind) {
   ContactIndex& c = contactIndex;
-  const int32_t kind = units.genome[u][12];
   c.kind[u] = kind;
-  if (c.placed++ == 0)
-    c.allKin = {kind, kind};
-  else
-    c.allKin.widen(kind);
-  const int bx = b / kBucketRows;
-  if ((c.occupied[bx][0] | c.occupied[bx][1]) == 0)
-    c.columnKin[bx] = {kind, kind};
-  else
-    c.columnKin[bx].widen(kind);
+  KinRange& range = c.bucketKin[b];
   if (c.head[b] < 0) {
-    c.bucketKin[b] = {kind, kind};
-    setOccupied(b, true);
+    range = {kind, kind};
+    c.atLow[b] = c.atHigh[b] = 1;
+    c.occupied[b / kBucketRows] |= uint64_t(1) << (b % kBucketRows);
   } else {
-    c.bucketKin[b].widen(kind);
+    if (kind < range.low) range.low = kind, c.atLow[b] = 0;
+    if (kind > range.high) range.high = kind, c.atHigh[b] = 0;
+    c.atLow[b] += kind == range.low;
+    c.atHigh[b] += kind == range.high;
   }
+  c.allKin.widen(kind);
   c.prev[u] = -1;
   c.next[u] = c.head[b];
   if (c.head[b] >= 0) c.prev[c.head[b]] = (int16_t)u;
   c.head[b] = (int16_t)u;
   c.bucket[u] = (int16_t)b;
+}
+
+// Brings slot u's entry up to date.
+inline void place(int u) {
+  ContactIndex& c = contactIndex;
+  if (units.status[u] != Alive) {
+    if (c.bucket[u] >= 0) unlink(u);
+    return;
+  }
+  const int b = bucketOf(u);
+  const int32_t kind = units.genome[u][12];
+  if (b == c.bucket[u] && kind == c.kind[u]) return;
+  if (c.bucket[u] >= 0) unlink(u);
+  link(u, b, kind);
 }
 
 // The slots of foreign Alive Units within reach of u, ascending.
@@ -168,33 +187,37 @@ int gatherNear(int u, int16_t* found) {
   const ContactIndex& c = contactIndex;
   const int64_t px = t.posX[u], py = t.posY[u], reach = t.genome[u][19];
   const int32_t kind = t.genome[u][12];
-  if (reach <= 0 || c.placed == 0 || c.allKin.allKin(kind)) return 0;
+  if (reach <= 0 || c.allKin.allKin(kind)) return 0;
   const int bx0 = bucketCoordinate(px - (reach - 1), kBucketColumns);
   const int bx1 = bucketCoordinate(px + (reach - 1), kBucketColumns);
   const int by0 = bucketCoordinate(py - (reach - 1), kBucketRows);
   const int by1 = bucketCoordinate(py + (reach - 1), kBucketRows);
-  // The rows by0..by1 as a mask over each column's two occupancy words.
-  uint64_t rows[2];
-  for (int k = 0; k < 2; ++k) {
-    const int from = std::max(by0 - 64 * k, 0), to = std::min(by1 - 64 * k, 63);
-    rows[k] = from > to ? 0 : (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+  if (bx1 - bx0 <= 1 && by1 - by0 <= 1) {
+    // The common case, two buckets or fewer each way: all of u's kin or
+    // empty, in one test.
+    const KinRange* k0 = c.bucketKin + bx0 * kBucketRows;
+    const KinRange* k1 = c.bucketKin + bx1 * kBucketRows;
+    if (k0[by0].allKin(kind) & k0[by1].allKin(kind) & k1[by0].allKin(kind) & k1[by1].allKin(kind)) return 0;
   }
   int n = 0;
-  for (int bx = bx0; bx <= bx1; ++bx) {
-    if (((c.occupied[bx][0] & rows[0]) | (c.occupied[bx][1] & rows[1])) == 0 || c.columnKin[bx].allKin(kind))
-      continue;
-    for (int k = 0; k < 2; ++k)
-      for (uint64_t bits = c.occupied[bx][k] & rows[k]; bits; bits &= bits - 1) {
-        const int b = bx * kBucketRows + 64 * k + __builtin_ctzll(bits);
-        if (c.bucketKin[b].allKin(kind)) continue;
-        for (int i = c.head[b]; i >= 0; i = c.next[i]) {
-          if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-          if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
-          int m = n++;
-          while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
-          found[m] = (int16_t)i;
-        }
-      }
+  auto meet = [&](int b) {
+    if (c.bucketKin[b].allKin(kind)) return;  // empty buckets too
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) {
+      if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
+      if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
+      int m = n++;
+      while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
+      found[m] = (int16_t)i;
+    }
+  };
+  if ((bx1 - bx0) + (by1 - by0) <= 2) {
+    // A few buckets: each is looked at directly.
+    for (int bx = bx0; bx <= bx1; ++bx)
+      for (int by = by0; by <= by1; ++by) meet(bx * kBucketRows + by);
+  } else {
+    const uint64_t rows = (~uint64_t(0) >> (63 - by1)) & (~uint64_t(0) << by0);
+    for (int bx = bx0; bx <= bx1; ++bx)
+      for (uint64_t bits = c.occupied[bx] & rows; bits; bits &= bits - 1) meet(bx * kBucketRows + __builtin_ctzll(bits));
   }
   return n;
 }
@@ -203,24 +226,26 @@ int gatherNear(int u, int16_t* found) {
 
 void beginContactIndex() {
   ContactIndex& c = contactIndex;
-  std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
-  std::memset(c.occupied, 0, sizeof c.occupied);
-  c.placed = 0;
-  std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
-  for (int u = kMaxUnits - 1; u >= 0; --u)
-    if (units.status[u] == Alive) link(u, bucketOf(u));
   c.active = !usePlainPaths;
+  if (!c.active) return;
+  if (!c.built) {
+    std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
+    std::memset(c.occupied, 0, sizeof c.occupied);
+    std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
+    std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinRange::none());
+    c.built = true;
+  }
+  c.allKin = KinRange::none();
+  for (int u = 0; u < kMaxUnits; ++u) {
+    place(u);
+    if (c.bucket[u] >= 0) c.allKin.widen(c.kind[u]);
+  }
 }
 
 void endContactIndex() { contactIndex.active = false; }
 
 void placeInContactIndex(int u) {
-  ContactIndex& c = contactIndex;
-  if (!c.active) return;
-  const int b = units.status[u] == Alive ? bucketOf(u) : -1;
-  if (b == c.bucket[u] && (b < 0 || units.genome[u][12] == c.kind[u])) return;
-  if (c.bucket[u] >= 0) unlink(u);
-  if (b >= 0) link(u, b);
+  if (contactIndex.active) place(u);
 }
 
 // u fights every foreign Alive Unit within its reach, in slot order. u fights
