@@ -73,10 +73,11 @@ void resolveContactsPlain(int u) {
 // bucket of a coordinate grows with it, so every Unit within reach still
 // lies in the buckets of the reach's range.
 //
-// Each bucket knows the exact range of its Units' kin markers, and the index
-// a range that holds all of them (exact at the start of the frame's ticks,
-// widened as Units come in), so that buckets of u's kin alone, or a world of
-// one kin, are passed over without looking at their Units.
+// Each bucket, and each block of 4 x 4 buckets, knows the exact range of its
+// Units' kin markers, and the index a range that holds all of them (exact at
+// the start of the frame's ticks, widened as Units come in), so that buckets
+// and blocks of u's kin alone, or a world of one kin, are passed over
+// without looking at their Units.
 
 namespace {
 
@@ -85,17 +86,36 @@ constexpr int kBucketColumns = (kWorldWidth + kBucketSize - 1) / kBucketSize;
 constexpr int kBucketRows = (kWorldHeight + kBucketSize - 1) / kBucketSize;
 constexpr int kBucketCount = kBucketColumns * kBucketRows;
 static_assert(kBucketRows <= 64, "a bucket column's occupancy is one word");
+// Blocks of 4 x 4 buckets, for the wide reaches.
+constexpr int kBlockSide = 4;
+constexpr int kBlockColumns = (kBucketColumns + kBlockSide - 1) / kBlockSide;
+constexpr int kBlockRows = (kBucketRows + kBlockSide - 1) / kBlockSide;
 
-// Kin markers low..high; low > high when there are none.
-struct KinRange {
-  int32_t low, high;
-  static KinRange none() { return {INT32_MAX, INT32_MIN}; }
-  void widen(int32_t kind) {
-    low = std::min(low, kind);
-    high = std::max(high, kind);
+// The kin markers of a group of Units: their range low..high (low > high
+// when there are none) and how many of them hold each end.
+struct KinTally {
+  int32_t low, high, atLow, atHigh;
+  static KinTally none() { return {INT32_MAX, INT32_MIN, 0, 0}; }
+  void add(int32_t kind) {
+    if (kind < low) low = kind, atLow = 0;
+    if (kind > high) high = kind, atHigh = 0;
+    atLow += kind == low;
+    atHigh += kind == high;
   }
-  // Every marker in the range lies within 20 of kind, as plain 64-bit
-  // differences: none of them fights a Unit of that kind.
+  // False when the marker held an end alone: the tally must be taken again.
+  bool remove(int32_t kind) {
+    const bool lowGone = kind == low && --atLow == 0;
+    const bool highGone = kind == high && --atHigh == 0;
+    return !lowGone && !highGone;
+  }
+  void merge(const KinTally& other) {
+    if (other.low < low) low = other.low, atLow = 0;
+    if (other.high > high) high = other.high, atHigh = 0;
+    if (other.low == low) atLow += other.atLow;
+    if (other.high == high) atHigh += other.atHigh;
+  }
+  // Every marker lies within 20 of kind, as plain 64-bit differences: none
+  // of them fights a Unit of that kind (true for an empty group).
   bool allKin(int32_t kind) const { return (int64_t)kind - 20 <= low && high <= (int64_t)kind + 20; }
 };
 
@@ -104,9 +124,9 @@ struct ContactIndex {
   bool built = false;
   int16_t head[kBucketCount];
   uint64_t occupied[kBucketColumns];  // bit by of column bx: bucket (bx, by) is not empty
-  KinRange bucketKin[kBucketCount];  // none() while the bucket is empty
-  int16_t atLow[kBucketCount], atHigh[kBucketCount];  // Units whose marker is the bucket's low, high
-  KinRange allKin;
+  KinTally bucketKin[kBucketCount];
+  KinTally blockKin[kBlockColumns][kBlockRows];
+  KinTally allKin;  // every Unit placed since the frame's start, at least
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
   int32_t kind[kMaxUnits];    // gene 12 when placed
@@ -122,6 +142,10 @@ inline int bucketOf(int u) {
   return bucketCoordinate(units.posX[u], kBucketColumns) * kBucketRows + bucketCoordinate(units.posY[u], kBucketRows);
 }
 
+inline KinTally& blockOf(int b) {
+  return contactIndex.blockKin[b / kBucketRows / kBlockSide][b % kBucketRows / kBlockSide];
+}
+
 void unlink(int u) {
   ContactIndex& c = contactIndex;
   const int b = c.bucket[u];
@@ -130,36 +154,28 @@ void unlink(int u) {
   c.bucket[u] = -1;
   if (c.head[b] < 0) {
     c.occupied[b / kBucketRows] &= ~(uint64_t(1) << (b % kBucketRows));
-    c.bucketKin[b] = KinRange::none();
-    return;
+    c.bucketKin[b] = KinTally::none();
+  } else if (!c.bucketKin[b].remove(c.kind[u])) {
+    c.bucketKin[b] = KinTally::none();
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) c.bucketKin[b].add(c.kind[i]);
   }
-  KinRange& range = c.bucketKin[b];
-  const bool lowGone = c.kind[u] == range.low && --c.atLow[b] == 0;
-  const bool highGone = c.kind[u] == range.high && --c.atHigh[b] == 0;
-  if (lowGone || highGone) {
-    // u held an end of the range alone: it is taken again from who is left.
-    range = KinRange::none();
-    for (int i = c.head[b]; i >= 0; i = c.next[i]) range.widen(c.kind[i]);
-    c.atLow[b] = c.atHigh[b] = 0;
-    for (int i = c.head[b]; i >= 0; i = c.next[i]) c.atLow[b] += c.kind[i] == range.low, c.atHigh[b] += c.kind[i] == range.high;
+  KinTally& block = blockOf(b);
+  if (!block.remove(c.kind[u])) {
+    // Taken again from the block's buckets, whose tallies are exact.
+    const int bx0 = b / kBucketRows / kBlockSide * kBlockSide, by0 = b % kBucketRows / kBlockSide * kBlockSide;
+    block = KinTally::none();
+    for (int bx = bx0; bx < std::min(bx0 + kBlockSide, kBucketColumns); ++bx)
+      for (int by = by0; by < std::min(by0 + kBlockSide, kBucketRows); ++by) block.merge(c.bucketKin[bx * kBucketRows + by]);
   }
 }
 
 void link(int u, int b, int32_t kind) {
   ContactIndex& c = contactIndex;
   c.kind[u] = kind;
-  KinRange& range = c.bucketKin[b];
-  if (c.head[b] < 0) {
-    range = {kind, kind};
-    c.atLow[b] = c.atHigh[b] = 1;
-    c.occupied[b / kBucketRows] |= uint64_t(1) << (b % kBucketRows);
-  } else {
-    if (kind < range.low) range.low = kind, c.atLow[b] = 0;
-    if (kind > range.high) range.high = kind, c.atHigh[b] = 0;
-    c.atLow[b] += kind == range.low;
-    c.atHigh[b] += kind == range.high;
-  }
-  c.allKin.widen(kind);
+  c.bucketKin[b].add(kind);
+  blockOf(b).add(kind);
+  c.allKin.add(kind);
+  if (c.head[b] < 0) c.occupied[b / kBucketRows] |= uint64_t(1) << (b % kBucketRows);
   c.prev[u] = -1;
   c.next[u] = c.head[b];
   if (c.head[b] >= 0) c.prev[c.head[b]] = (int16_t)u;
@@ -195,29 +211,38 @@ int gatherNear(int u, int16_t* found) {
   if (bx1 - bx0 <= 1 && by1 - by0 <= 1) {
     // The common case, two buckets or fewer each way: all of u's kin or
     // empty, in one test.
-    const KinRange* k0 = c.bucketKin + bx0 * kBucketRows;
-    const KinRange* k1 = c.bucketKin + bx1 * kBucketRows;
+    const KinTally* k0 = c.bucketKin + bx0 * kBucketRows;
+    const KinTally* k1 = c.bucketKin + bx1 * kBucketRows;
     if (k0[by0].allKin(kind) & k0[by1].allKin(kind) & k1[by0].allKin(kind) & k1[by1].allKin(kind)) return 0;
   }
   int n = 0;
-  auto meet = [&](int b) {
-    if (c.bucketKin[b].allKin(kind)) return;  // empty buckets too
-    for (int i = c.head[b]; i >= 0; i = c.next[i]) {
-      if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-      if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
-      int m = n++;
-      while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
-      found[m] = (int16_t)i;
-    }
+  // The occupied buckets of columns from..to and rows by0..by1 that hold
+  // Units of another kin, and in them the Units within reach.
+  auto meet = [&](int from, int to, uint64_t rows) {
+    for (int bx = from; bx <= to; ++bx)
+      for (uint64_t bits = c.occupied[bx] & rows; bits; bits &= bits - 1) {
+        const int b = bx * kBucketRows + __builtin_ctzll(bits);
+        if (c.bucketKin[b].allKin(kind)) continue;
+        for (int i = c.head[b]; i >= 0; i = c.next[i]) {
+          if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
+          if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
+          int m = n++;
+          while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
+          found[m] = (int16_t)i;
+        }
+      }
   };
-  if ((bx1 - bx0) + (by1 - by0) <= 2) {
-    // A few buckets: each is looked at directly.
-    for (int bx = bx0; bx <= bx1; ++bx)
-      for (int by = by0; by <= by1; ++by) meet(bx * kBucketRows + by);
+  auto rowMask = [](int from, int to) { return (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from); };
+  if (bx1 - bx0 < kBlockSide && by1 - by0 < kBlockSide) {
+    meet(bx0, bx1, rowMask(by0, by1));
   } else {
-    const uint64_t rows = (~uint64_t(0) >> (63 - by1)) & (~uint64_t(0) << by0);
-    for (int bx = bx0; bx <= bx1; ++bx)
-      for (uint64_t bits = c.occupied[bx] & rows; bits; bits &= bits - 1) meet(bx * kBucketRows + __builtin_ctzll(bits));
+    // Wide reaches: whole blocks of u's kin are passed over.
+    for (int gx = bx0 / kBlockSide; gx <= bx1 / kBlockSide; ++gx)
+      for (int gy = by0 / kBlockSide; gy <= by1 / kBlockSide; ++gy) {
+        if (c.blockKin[gx][gy].allKin(kind)) continue;
+        meet(std::max(bx0, gx * kBlockSide), std::min(bx1, gx * kBlockSide + kBlockSide - 1),
+             rowMask(std::max(by0, gy * kBlockSide), std::min(by1, gy * kBlockSide + kBlockSide - 1)));
+      }
   }
   return n;
 }
@@ -232,14 +257,14 @@ void beginContactIndex() {
     std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
     std::memset(c.occupied, 0, sizeof c.occupied);
     std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
-    std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinRange::none());
+    std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinTally::none());
+    std::fill(&c.blockKin[0][0], &c.blockKin[0][0] + kBlockColumns * kBlockRows, KinTally::none());
     c.built = true;
   }
-  c.allKin = KinRange::none();
-  for (int u = 0; u < kMaxUnits; ++u) {
-    place(u);
-    if (c.bucket[u] >= 0) c.allKin.widen(c.kind[u]);
-  }
+  for (int u = 0; u < kMaxUnits; ++u) place(u);
+  c.allKin = KinTally::none();
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (c.bucket[u] >= 0) c.allKin.add(c.kind[u]);
 }
 
 void endContactIndex() { contactIndex.active = false; }
