@@ -140,6 +140,8 @@ struct Case {
   void (*round)(int);
 };
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 void hundredFrames(int) { frames(100); }
 void noWorld() {}
 
