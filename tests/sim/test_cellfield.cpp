@@ -16,7 +16,6 @@
 namespace {
 
 enum Grid { State, Next, Count, Mark, Run };
-constexpr int32_t kTrue = INT32_MIN + 1;  // a count left as the Live cells make it
 
 struct Entry {
   int x, y;
@@ -82,7 +81,7 @@ class Step : public ::testing::TestWithParam<bool> {
       if (e.grid != Count) gridOf(f, e.grid)[cellIndex(e.x, e.y)] = e.value;
     trueCounts(f);
     for (const Entry& e : entries)
-      if (e.grid == Count && e.value != kTrue) f.neighbourCounts[cellIndex(e.x, e.y)] = e.value;
+      if (e.grid == Count) f.neighbourCounts[cellIndex(e.x, e.y)] = e.value;
   }
   void step(const std::string& what) {
     static CellField before, want;
@@ -91,15 +90,14 @@ class Step : public ::testing::TestWithParam<bool> {
     usePlainPaths = GetParam();
     stepGeneration();
     usePlainPaths = false;
-    const CellField& now = cellGrids();
     const char* names[] = {"cells", "nextCells", "neighbourCounts", "claimMarks", "skipRuns"};
-    for (int g = 0; g < 5; ++g)
-      for (int i = 0; i < kCellCount; ++i)
-        if (gridOf(now, (Grid)g)[i] != gridOf(want, (Grid)g)[i]) {
-          ADD_FAILURE() << what << ": " << names[g] << " at (" << i / kWorldHeight << ", " << i % kWorldHeight
-                        << ") is " << gridOf(now, (Grid)g)[i] << ", the rules give " << gridOf(want, (Grid)g)[i];
-          return;
-        }
+    for (int g = 0; g < 5; ++g) {
+      const int32_t *got = gridOf(cellGrids(), (Grid)g), *rule = gridOf(want, (Grid)g);
+      const int i = (int)(std::mismatch(rule, rule + kCellCount, got).first - rule);
+      if (i < kCellCount)
+        return ADD_FAILURE() << what << ": " << names[g] << " at (" << i / kWorldHeight << ", " << i % kWorldHeight
+                             << ") is " << got[i] << ", the rules give " << rule[i];
+    }
   }
   static int occupied() {
     int n = 0;
@@ -144,7 +142,6 @@ const Worked kWorked[] = {
      {{400, 0, State, Live}, {0, 0, State, Live}, {824, 524, State, Live}, {399, 1, Count, 1}, {824, 250, Count, 0},
       {0, 100, Count, 0}, {400, 524, Count, 0}, {1, 1, Count, 1}, {823, 523, Count, 1}},
      7},
-    {"lone cells die", {{400, 0, Count, 3}, {0, 0, Count, 3}, {412, 262, Count, 3}}, 2, {}, 0},
     {"blinkers along the borders shrink", live({{600, 0}, {601, 0}, {602, 0}, {0, 300}, {0, 301}, {0, 302}}), 1,
      {{601, 0, State, Live}, {601, 1, State, Live}, {0, 301, State, Live}, {1, 301, State, Live}}, 4},
     {"... and die", live({{600, 0}, {601, 0}, {602, 0}, {824, 100}, {824, 101}, {824, 102}}), 2, {}, 0},
@@ -276,17 +273,14 @@ TEST_P(Step, EatingIsAsIfTheCellsHadBeenEmpty) {
       if (at(State, x, y) == Live && ++bites % 7 == 0) eatAt(x, y);
   bitten = cellGrids();
   for (CellField& f : after) step("after eating"), f = cellGrids();
-  // Eating kept the counts true to the cells.
-  static CellField recounted;
-  recounted = bitten;
-  trueCounts(recounted);
-  EXPECT_TRUE(std::equal(bitten.neighbourCounts, bitten.neighbourCounts + kCellCount, recounted.neighbourCounts));
-  // The eaten cells Empty already in the step before: the same steps follow.
+  // The eaten cells Empty already in the step before, the counts recounted:
+  // they are the counts that eating left, and the same steps follow.
   CellField& f = editCellGrids();
   f = start;
   for (int i = 0; i < kCellCount; ++i)
     if (start.cells[i] == Live && bitten.cells[i] == Empty) f.cells[i] = f.nextCells[i] = Empty;
   trueCounts(f);
+  EXPECT_TRUE(std::equal(f.neighbourCounts, f.neighbourCounts + kCellCount, bitten.neighbourCounts));
   for (const CellField& want : after) {
     step("eaten beforehand");
     EXPECT_EQ(std::memcmp(&cellGrids(), &want, sizeof want), 0);
