@@ -5,24 +5,25 @@
 // -----------------------------------------
 // The five grids of CellField are the field as the state file, the plain
 // passes and the tests see it. The fast step does not rewrite them every
-// generation: it keeps the cells as packed bit columns (bit y % 64 of word
-// y / 64 of column x) and holds in the grids only what the bits cannot say
-// (states other than Empty and Live, counts that sowing or a file set, claim
-// marks, a file's skip runs). So the field is kept in one of two forms, and
-// nobody outside world/ touches either directly:
+// generation: it keeps the cells as packed bits (see "The packed form"
+// below) and holds in the grids only what bits cannot say (states other than
+// Empty and Live, counts that sowing or a file set, claim marks, a file's
+// skip runs). So the field is kept in one of two forms, and nobody outside
+// world/ touches either directly:
 //
 //   cellGrids()      brings the grids up to date and returns them, to read.
-//   editCellGrids()  brings them up to date and returns them, to write: from
-//                    then on the grids are the truth, and the next field call
-//                    that works on the packed form (the fast step, the fast
-//                    food search, prepareShownCells) first takes over what was
-//                    written. Writes count until the next field call; call it
-//                    again before writing after any other field call.
+//   editCellGrids()  brings them up to date and returns them, to write: the
+//                    grids are then the truth until a call that works on the
+//                    packed form (the fast step, preparePackedCells, which the
+//                    fast food search and the drawing make) takes them over.
+//                    Write through the reference only until then; call
+//                    editCellGrids() again to write after such a call.
 //
 // Single cells, in either form, as the Units use them:
 //   cellState, claimMark, neighbourCount       read one entry
 //   markClaim, eatCell, setNeighbourCount      the writes a Unit makes
-// and countLiveCells, clearField, stepGeneration, stepGenerationPlain.
+// and countLiveCells, clearField, stepGeneration, stepGenerationPlain,
+// copyField and restoreField.
 //
 // The drawing and the fast food search read the packed form 64 cells at a
 // time: preparePackedCells, then shownWord, foodWord, takeShownChanges.

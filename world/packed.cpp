@@ -32,29 +32,23 @@ inline uint64_t* flat(BitPlane& plane) { return &plane[0][0]; }
 #define ROW_KERNEL
 #endif
 
-// Four words of a row at once, as the processor's vectors allow. (The
-// helpers are always inlined, so how a vector would be passed to a function
-// never matters.)
-#pragma GCC diagnostic ignored "-Wpsabi"
-typedef uint64_t Lanes __attribute__((vector_size(32)));
+// Four words of a row at once, as the processor's vectors allow; read and
+// written in place at any word (8-byte alignment, may alias the planes).
+typedef uint64_t Lanes __attribute__((vector_size(32), aligned(8), may_alias));
 static_assert(kPlaneWidth % 4 == 0 && kWorldWidth + 6 <= kPlaneWidth, "rows of words are read four at a time");
-__attribute__((always_inline)) inline Lanes load(const uint64_t* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-__attribute__((always_inline)) inline void store(uint64_t* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+#define LANES(p) (*reinterpret_cast<const Lanes*>(p))
+#define LANES_OUT(p) (*reinterpret_cast<Lanes*>(p))
 
 // The vertical sums of one row of words: for each cell, the Live cells among
 // rows y - 1, y and y + 1 of its column, as two bit planes.
 ROW_KERNEL void rowSums(const uint64_t* up, const uint64_t* mid, const uint64_t* down, uint64_t* low, uint64_t* high) {
   for (int c = 0; c < kPlaneWidth; c += 4) {
-    const Lanes m = load(mid + c);
-    const Lanes u = (m << 1) | (load(up + c) >> 63);    // row y - 1
-    const Lanes d = (m >> 1) | (load(down + c) << 63);  // row y + 1
+    const Lanes m = LANES(mid + c);
+    const Lanes u = (m << 1) | (LANES(up + c) >> 63);    // row y - 1
+    const Lanes d = (m >> 1) | (LANES(down + c) << 63);  // row y + 1
     const Lanes t = u ^ m;
-    store(low + c, t ^ d);
-    store(high + c, (u & m) | (t & d));
+    LANES_OUT(low + c) = t ^ d;
+    LANES_OUT(high + c) = (u & m) | (t & d);
   }
 }
 
@@ -63,8 +57,8 @@ ROW_KERNEL void rowSums(const uint64_t* up, const uint64_t* mid, const uint64_t*
 // cell included), a cell lives when total is 3, or 4 and it is Live itself.
 ROW_KERNEL void ruleRow(const uint64_t* low, const uint64_t* high, const uint64_t* mid, uint64_t* out, uint64_t rows) {
   for (int c = 1; c <= kWorldWidth; c += 4) {
-    const Lanes a0 = load(low + c - 1), b0 = load(low + c), c0 = load(low + c + 1);
-    const Lanes a1 = load(high + c - 1), b1 = load(high + c), c1 = load(high + c + 1);
+    const Lanes a0 = LANES(low + c - 1), b0 = LANES(low + c), c0 = LANES(low + c + 1);
+    const Lanes a1 = LANES(high + c - 1), b1 = LANES(high + c), c1 = LANES(high + c + 1);
     const Lanes t0 = a0 ^ b0 ^ c0;                  // weight 1
     const Lanes k0 = (a0 & b0) | (c0 & (a0 ^ b0));  // carry, weight 2
     // total = t0 + 2 * (a1 + b1 + c1 + k0)
@@ -72,7 +66,7 @@ ROW_KERNEL void ruleRow(const uint64_t* low, const uint64_t* high, const uint64_
     const Lanes none2 = ~(y1 | y2);
     const Lanes one = (x1 ^ x2) & none2;                             // the weight-2 sum is 1
     const Lanes two = (x1 & x2 & none2) | (~(x1 | x2) & (y1 ^ y2));  // ... is 2
-    store(out + c, ((t0 & one) | (~t0 & two & load(mid + c))) & rows);
+    LANES_OUT(out + c) = ((t0 & one) | (~t0 & two & LANES(mid + c))) & rows;
   }
   // The last pass ran past column 824: the words beyond stay empty.
   std::memset(out + kWorldWidth + 1, 0, sizeof(uint64_t) * (kPlaneWidth - kWorldWidth - 1));
