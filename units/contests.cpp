@@ -213,7 +213,9 @@ int gatherNear(int u, int16_t* found) {
     // empty, in one test.
     const KinTally* k0 = c.bucketKin + bx0 * kBucketRows;
     const KinTally* k1 = c.bucketKin + bx1 * kBucketRows;
-    if (k0[by0].allKin(kind) & k0[by1].allKin(kind) & k1[by0].allKin(kind) & k1[by1].allKin(kind)) return 0;
+    const int allKin = (int)k0[by0].allKin(kind) & (int)k0[by1].allKin(kind) & (int)k1[by0].allKin(kind) &
+                       (int)k1[by1].allKin(kind);  // without branches between the four
+    if (allKin) return 0;
   }
   int n = 0;
   // The occupied buckets of columns from..to and rows by0..by1 that hold
