@@ -119,6 +119,19 @@ struct KinTally {
   bool allKin(int32_t kind) const { return (int64_t)kind - 20 <= low && high <= (int64_t)kind + 20; }
 };
 
+// A tally's range as the queries read it: 16-bit ends, so that the spans of
+// every bucket stay in the nearest cache. A range beyond 16 bits is never
+// all of one kin; an empty one is (for every marker of 16 bits).
+struct KinSpan {
+  int16_t low, high;
+  static KinSpan of(const KinTally& t) {
+    if (t.low > t.high) return {INT16_MAX, INT16_MIN};
+    if (t.low < INT16_MIN || t.high > INT16_MAX) return {INT16_MIN, INT16_MAX};
+    return {(int16_t)t.low, (int16_t)t.high};
+  }
+  bool allKin(int32_t kind) const { return (int64_t)kind - 20 <= low && high <= (int64_t)kind + 20; }
+};
+
 struct ContactIndex {
   bool active = false;  // the frame's ticks are running: queries use the index
   bool built = false;
@@ -126,6 +139,8 @@ struct ContactIndex {
   uint64_t occupied[kBucketColumns];  // bit by of column bx: bucket (bx, by) is not empty
   KinTally bucketKin[kBucketCount];
   KinTally blockKin[kBlockColumns][kBlockRows];
+  KinSpan bucketSpan[kBucketCount];  // of bucketKin and blockKin
+  KinSpan blockSpan[kBlockColumns][kBlockRows];
   KinTally allKin;  // every Unit placed since the frame's start, at least
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
@@ -142,8 +157,13 @@ inline int bucketOf(int u) {
   return bucketCoordinate(units.posX[u], kBucketColumns) * kBucketRows + bucketCoordinate(units.posY[u], kBucketRows);
 }
 
-inline KinTally& blockOf(int b) {
-  return contactIndex.blockKin[b / kBucketRows / kBlockSide][b % kBucketRows / kBlockSide];
+inline int blockColumn(int b) { return b / kBucketRows / kBlockSide; }
+inline int blockRow(int b) { return b % kBucketRows / kBlockSide; }
+
+inline void updateSpans(int b) {
+  ContactIndex& c = contactIndex;
+  c.bucketSpan[b] = KinSpan::of(c.bucketKin[b]);
+  c.blockSpan[blockColumn(b)][blockRow(b)] = KinSpan::of(c.blockKin[blockColumn(b)][blockRow(b)]);
 }
 
 void unlink(int u) {
@@ -159,7 +179,7 @@ void unlink(int u) {
     c.bucketKin[b] = KinTally::none();
     for (int i = c.head[b]; i >= 0; i = c.next[i]) c.bucketKin[b].add(c.kind[i]);
   }
-  KinTally& block = blockOf(b);
+  KinTally& block = c.blockKin[blockColumn(b)][blockRow(b)];
   if (!block.remove(c.kind[u])) {
     // Taken again from the block's buckets, whose tallies are exact.
     const int bx0 = b / kBucketRows / kBlockSide * kBlockSide, by0 = b % kBucketRows / kBlockSide * kBlockSide;
@@ -167,13 +187,15 @@ void unlink(int u) {
     for (int bx = bx0; bx < std::min(bx0 + kBlockSide, kBucketColumns); ++bx)
       for (int by = by0; by < std::min(by0 + kBlockSide, kBucketRows); ++by) block.merge(c.bucketKin[bx * kBucketRows + by]);
   }
+  updateSpans(b);
 }
 
 void link(int u, int b, int32_t kind) {
   ContactIndex& c = contactIndex;
   c.kind[u] = kind;
   c.bucketKin[b].add(kind);
-  blockOf(b).add(kind);
+  c.blockKin[blockColumn(b)][blockRow(b)].add(kind);
+  updateSpans(b);
   c.allKin.add(kind);
   if (c.head[b] < 0) c.occupied[b / kBucketRows] |= uint64_t(1) << (b % kBucketRows);
   c.prev[u] = -1;
@@ -211,8 +233,8 @@ int gatherNear(int u, int16_t* found) {
   if (bx1 - bx0 <= 1 && by1 - by0 <= 1) {
     // The common case, two buckets or fewer each way: all of u's kin or
     // empty, in one test.
-    const KinTally* k0 = c.bucketKin + bx0 * kBucketRows;
-    const KinTally* k1 = c.bucketKin + bx1 * kBucketRows;
+    const KinSpan* k0 = c.bucketSpan + bx0 * kBucketRows;
+    const KinSpan* k1 = c.bucketSpan + bx1 * kBucketRows;
     const int allKin = (int)k0[by0].allKin(kind) & (int)k0[by1].allKin(kind) & (int)k1[by0].allKin(kind) &
                        (int)k1[by1].allKin(kind);  // without branches between the four
     if (allKin) return 0;
@@ -224,7 +246,7 @@ int gatherNear(int u, int16_t* found) {
     for (int bx = from; bx <= to; ++bx)
       for (uint64_t bits = c.occupied[bx] & rows; bits; bits &= bits - 1) {
         const int b = bx * kBucketRows + __builtin_ctzll(bits);
-        if (c.bucketKin[b].allKin(kind)) continue;
+        if (c.bucketSpan[b].allKin(kind)) continue;
         for (int i = c.head[b]; i >= 0; i = c.next[i]) {
           if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
           if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
@@ -241,7 +263,7 @@ int gatherNear(int u, int16_t* found) {
     // Wide reaches: whole blocks of u's kin are passed over.
     for (int gx = bx0 / kBlockSide; gx <= bx1 / kBlockSide; ++gx)
       for (int gy = by0 / kBlockSide; gy <= by1 / kBlockSide; ++gy) {
-        if (c.blockKin[gx][gy].allKin(kind)) continue;
+        if (c.blockSpan[gx][gy].allKin(kind)) continue;
         meet(std::max(bx0, gx * kBlockSide), std::min(bx1, gx * kBlockSide + kBlockSide - 1),
              rowMask(std::max(by0, gy * kBlockSide), std::min(by1, gy * kBlockSide + kBlockSide - 1)));
       }
@@ -261,6 +283,8 @@ void beginContactIndex() {
     std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
     std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinTally::none());
     std::fill(&c.blockKin[0][0], &c.blockKin[0][0] + kBlockColumns * kBlockRows, KinTally::none());
+    std::fill(c.bucketSpan, c.bucketSpan + kBucketCount, KinSpan::of(KinTally::none()));
+    std::fill(&c.blockSpan[0][0], &c.blockSpan[0][0] + kBlockColumns * kBlockRows, KinSpan::of(KinTally::none()));
     c.built = true;
   }
   for (int u = 0; u < kMaxUnits; ++u) place(u);
