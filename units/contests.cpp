@@ -65,19 +65,19 @@ void resolveContactsPlain(int u) {
 //
 // Contests find their opponents through an index of the Alive Units by
 // position, in buckets of 16 x 16 cells, so that a contest only looks at the
-// buckets around u. The index lives from frame to frame: the start of each
-// frame's ticks brings every slot's entry up to date (a Unit that moved, was
-// born, changed its kin marker or died since), and within the ticks the
-// frame loop and the breeding report each Unit that walked, was born or
-// mutated. Coordinates beyond the field fall into the outermost buckets: the
+// buckets around u. The index lives from frame to frame: the first contest
+// of a frame that is not settled by the kin markers alone brings every
+// slot's entry up to date (a Unit that moved, was born, changed its kin
+// marker or died since), and from then on the frame loop and the breeding
+// report each Unit that walked, was born or mutated. Coordinates beyond the field fall into the outermost buckets: the
 // bucket of a coordinate grows with it, so every Unit within reach still
 // lies in the buckets of the reach's range.
 //
 // Each bucket, and each block of 4 x 4 buckets, knows the exact range of its
-// Units' kin markers, and the index a range that holds all of them (exact at
-// the start of the frame's ticks, widened as Units come in), so that buckets
-// and blocks of u's kin alone, or a world of one kin, are passed over
-// without looking at their Units.
+// Units' kin markers, and the index a range that holds those of all Alive
+// Units (taken at the start of the frame's ticks, widened as Units are
+// born), so that buckets and blocks of u's kin alone, or a world of one kin,
+// are passed over without looking at their Units.
 
 namespace {
 
@@ -133,7 +133,8 @@ struct KinSpan {
 };
 
 struct ContactIndex {
-  bool active = false;  // the frame's ticks are running: queries use the index
+  bool active = false;   // the frame's ticks are running: queries use the index
+  bool current = false;  // (while active) every slot's entry is up to date
   bool built = false;
   int16_t head[kBucketCount];
   uint64_t occupied[kBucketColumns];  // bit by of column bx: bucket (bx, by) is not empty
@@ -141,7 +142,7 @@ struct ContactIndex {
   KinTally blockKin[kBlockColumns][kBlockRows];
   KinSpan bucketSpan[kBucketCount];  // of bucketKin and blockKin
   KinSpan blockSpan[kBlockColumns][kBlockRows];
-  KinTally allKin;  // every Unit placed since the frame's start, at least
+  KinTally allKin;  // every Alive Unit since the frame's start, at least
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
   int32_t kind[kMaxUnits];    // gene 12 when placed
@@ -219,13 +220,32 @@ inline void place(int u) {
   link(u, b, kind);
 }
 
+// Every slot's entry brought up to date, once in a frame: when the first
+// contest of the frame needs the buckets.
+void bringUpToDate() {
+  ContactIndex& c = contactIndex;
+  if (!c.built) {
+    std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
+    std::memset(c.occupied, 0, sizeof c.occupied);
+    std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
+    std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinTally::none());
+    std::fill(&c.blockKin[0][0], &c.blockKin[0][0] + kBlockColumns * kBlockRows, KinTally::none());
+    std::fill(c.bucketSpan, c.bucketSpan + kBucketCount, KinSpan::of(KinTally::none()));
+    std::fill(&c.blockSpan[0][0], &c.blockSpan[0][0] + kBlockColumns * kBlockRows, KinSpan::of(KinTally::none()));
+    c.built = true;
+  }
+  for (int u = 0; u < kMaxUnits; ++u) place(u);
+  c.current = true;
+}
+
 // The slots of foreign Alive Units within reach of u, ascending.
 int gatherNear(int u, int16_t* found) {
   const UnitTable& t = units;
-  const ContactIndex& c = contactIndex;
+  ContactIndex& c = contactIndex;
   const int64_t px = t.posX[u], py = t.posY[u], reach = t.genome[u][19];
   const int32_t kind = t.genome[u][12];
   if (reach <= 0 || c.allKin.allKin(kind)) return 0;
+  if (!c.current) bringUpToDate();
   const int bx0 = bucketCoordinate(px - (reach - 1), kBucketColumns);
   const int bx1 = bucketCoordinate(px + (reach - 1), kBucketColumns);
   const int by0 = bucketCoordinate(py - (reach - 1), kBucketRows);
@@ -276,27 +296,24 @@ int gatherNear(int u, int16_t* found) {
 void beginContactIndex() {
   ContactIndex& c = contactIndex;
   c.active = !usePlainPaths;
+  c.current = false;
   if (!c.active) return;
-  if (!c.built) {
-    std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
-    std::memset(c.occupied, 0, sizeof c.occupied);
-    std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
-    std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinTally::none());
-    std::fill(&c.blockKin[0][0], &c.blockKin[0][0] + kBlockColumns * kBlockRows, KinTally::none());
-    std::fill(c.bucketSpan, c.bucketSpan + kBucketCount, KinSpan::of(KinTally::none()));
-    std::fill(&c.blockSpan[0][0], &c.blockSpan[0][0] + kBlockColumns * kBlockRows, KinSpan::of(KinTally::none()));
-    c.built = true;
-  }
-  for (int u = 0; u < kMaxUnits; ++u) place(u);
+  // The kin markers alone: while every contest finds only kin, the buckets
+  // are not needed.
   c.allKin = KinTally::none();
   for (int u = 0; u < kMaxUnits; ++u)
-    if (c.bucket[u] >= 0) c.allKin.add(c.kind[u]);
+    if (units.status[u] == Alive) c.allKin.add(units.genome[u][12]);
 }
 
 void endContactIndex() { contactIndex.active = false; }
 
 void placeInContactIndex(int u) {
-  if (contactIndex.active) place(u);
+  ContactIndex& c = contactIndex;
+  if (!c.active) return;
+  if (c.current)
+    place(u);
+  else if (units.status[u] == Alive)
+    c.allKin.add(units.genome[u][12]);  // a newborn's marker
 }
 
 // u fights every foreign Alive Unit within its reach, in slot order. u fights
