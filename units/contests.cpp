@@ -146,6 +146,7 @@ struct ContactIndex {
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
   int32_t kind[kMaxUnits];    // gene 12 when placed
+  int32_t kindNow[kMaxUnits];  // (while active) gene 12 of each Alive Unit
 } contactIndex;
 
 inline int bucketCoordinate(int64_t v, int count) {
@@ -214,7 +215,7 @@ inline void place(int u) {
     return;
   }
   const int b = bucketOf(u);
-  const int32_t kind = units.genome[u][12];
+  const int32_t kind = c.kindNow[u];
   if (b == c.bucket[u] && kind == c.kind[u]) return;
   if (c.bucket[u] >= 0) unlink(u);
   link(u, b, kind);
@@ -302,18 +303,20 @@ void beginContactIndex() {
   // are not needed.
   c.allKin = KinTally::none();
   for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive) c.allKin.add(units.genome[u][12]);
+    if (units.status[u] == Alive) c.allKin.add(c.kindNow[u] = units.genome[u][12]);
 }
 
 void endContactIndex() { contactIndex.active = false; }
 
 void placeInContactIndex(int u) {
   ContactIndex& c = contactIndex;
-  if (!c.active) return;
-  if (c.current)
-    place(u);
-  else if (units.status[u] == Alive)
-    c.allKin.add(units.genome[u][12]);  // a newborn's marker
+  if (!c.active || units.status[u] != Alive) {
+    if (c.active && c.current) place(u);
+    return;
+  }
+  c.kindNow[u] = units.genome[u][12];  // a newborn's marker may be new
+  c.allKin.add(c.kindNow[u]);
+  if (c.current) place(u);
 }
 
 // u fights every foreign Alive Unit within its reach, in slot order. u fights
