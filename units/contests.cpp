@@ -146,6 +146,7 @@ struct ContactIndex {
   int16_t next[kMaxUnits], prev[kMaxUnits];
   int16_t bucket[kMaxUnits];  // -1: not in the index
   int32_t kind[kMaxUnits];    // gene 12 when placed
+  int32_t placedX[kMaxUnits], placedY[kMaxUnits];  // the position when placed
   int32_t kindNow[kMaxUnits];  // (while active) gene 12 of each Alive Unit
 } contactIndex;
 
@@ -214,6 +215,8 @@ inline void place(int u) {
     if (c.bucket[u] >= 0) unlink(u);
     return;
   }
+  c.placedX[u] = units.posX[u];
+  c.placedY[u] = units.posY[u];
   const int b = bucketOf(u);
   const int32_t kind = c.kindNow[u];
   if (b == c.bucket[u] && kind == c.kind[u]) return;
@@ -235,7 +238,15 @@ void bringUpToDate() {
     std::fill(&c.blockSpan[0][0], &c.blockSpan[0][0] + kBlockColumns * kBlockRows, KinSpan::of(KinTally::none()));
     c.built = true;
   }
-  for (int u = 0; u < kMaxUnits; ++u) place(u);
+  // Only the entries whose slot changed since it was placed: a pass over
+  // small tables first.
+  static uint8_t stale[kMaxUnits];
+  const UnitTable& t = units;
+  for (int u = 0; u < kMaxUnits; ++u)
+    stale[u] = ((t.status[u] == Alive) != (c.bucket[u] >= 0)) |
+               ((c.bucket[u] >= 0) & ((t.posX[u] != c.placedX[u]) | (t.posY[u] != c.placedY[u]) | (c.kindNow[u] != c.kind[u])));
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (stale[u]) place(u);
   c.current = true;
 }
 
@@ -279,7 +290,11 @@ int gatherNear(int u, int16_t* found) {
   };
   auto rowMask = [](int from, int to) { return (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from); };
   if (bx1 - bx0 < kBlockSide && by1 - by0 < kBlockSide) {
-    meet(bx0, bx1, rowMask(by0, by1));
+    // At most two blocks each way: all of u's kin or empty, in one test.
+    const int gx0 = bx0 / kBlockSide, gx1 = bx1 / kBlockSide, gy0 = by0 / kBlockSide, gy1 = by1 / kBlockSide;
+    const int allKin = (int)c.blockSpan[gx0][gy0].allKin(kind) & (int)c.blockSpan[gx0][gy1].allKin(kind) &
+                       (int)c.blockSpan[gx1][gy0].allKin(kind) & (int)c.blockSpan[gx1][gy1].allKin(kind);
+    if (!allKin) meet(bx0, bx1, rowMask(by0, by1));
   } else {
     // Wide reaches: whole blocks of u's kin are passed over.
     for (int gx = bx0 / kBlockSide; gx <= bx1 / kBlockSide; ++gx)
