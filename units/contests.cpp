@@ -69,9 +69,10 @@ void resolveContactsPlain(int u) {
 // of a frame that is not settled by the kin markers alone brings every
 // slot's entry up to date (a Unit that moved, was born, changed its kin
 // marker or died since), and from then on the frame loop and the breeding
-// report each Unit that walked, was born or mutated. Coordinates beyond the field fall into the outermost buckets: the
-// bucket of a coordinate grows with it, so every Unit within reach still
-// lies in the buckets of the reach's range.
+// report each Unit that walked, was born or mutated. Coordinates beyond the
+// field fall into the outermost buckets: the bucket of a coordinate grows
+// with it, so every Unit within reach still lies in the buckets of the
+// reach's range.
 //
 // Each bucket, and each block of 4 x 4 buckets, knows the exact range of its
 // Units' kin markers, and the index a range that holds those of all Alive
