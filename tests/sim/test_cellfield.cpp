@@ -206,8 +206,8 @@ TEST_P(Step, NextStateOfEveryKindOfCell) {
   std::vector<Entry> start;
   for (size_t k = 0; k < std::size(cases); ++k) {
     const int x = 10 + 3 * (int)k;
-    start = start + std::vector<Entry>{{x, 200, State, cases[k].state}, {x, 200, Next, cases[k].next},
-                                       {x, 200, Count, cases[k].count}};
+    start.insert(start.end(),
+                 {{x, 200, State, cases[k].state}, {x, 200, Next, cases[k].next}, {x, 200, Count, cases[k].count}});
   }
   build(start);
   step("first step");
@@ -262,7 +262,7 @@ TEST_P(Step, EatingIsAsIfTheCellsHadBeenEmpty) {
   for (int x = 0; x < 440; ++x)
     for (int y = 0; y < kWorldHeight; ++y)
       if (((x >= 380 && y < 50) || (x < 40 && y >= 480)) && (r = r * 1664525u + 1013904223u) >> 24 < 100)
-        soup = soup + live({{x, y}});
+        soup.insert(soup.end(), {{x, y, State, Live}, {x, y, Next, Live}});
   build(soup);
   step("soup");
   static CellField start, bitten, after[2];
