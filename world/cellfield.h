@@ -11,7 +11,10 @@
 // skip runs). So the field is kept in one of two forms, and nobody outside
 // world/ touches either directly:
 //
-//   cellGrids()      brings the grids up to date and returns them, to read.
+//   cellGrids()      brings the grids up to date and returns them, to read
+//                    (a pass over the whole field when the packed form has
+//                    changed since: in a loop that also changes the field,
+//                    read single cells instead).
 //   editCellGrids()  brings them up to date and returns them, to write: the
 //                    grids are then the truth until a call that works on the
 //                    packed form (the fast step, preparePackedCells, which the

@@ -270,7 +270,7 @@ TEST_P(Step, EatingIsAsIfTheCellsHadBeenEmpty) {
   int bites = 0;
   for (int x = 0; x < kWorldWidth; ++x)
     for (int y = 0; y < kWorldHeight; ++y)
-      if (at(State, x, y) == Live && ++bites % 7 == 0) eatAt(x, y);
+      if (cellState(x, y) == Live && ++bites % 7 == 0) eatAt(x, y);
   bitten = cellGrids();
   for (CellField& f : after) step("after eating"), f = cellGrids();
   // The eaten cells Empty already in the step before, the counts recounted:
