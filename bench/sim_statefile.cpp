@@ -29,6 +29,7 @@ void makeWorld() {
 // for the disk itself.
 void savePerValue(const char* name) {
   std::FILE* f = std::fopen(name, "w");
+  const CellField& field = cellGrids();
   for (const int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
     for (int i = 0; i < kCellCount; ++i) std::fprintf(f, "%d\n", grid[i]);
   for (const int32_t* block :
@@ -49,6 +50,7 @@ void savePerValue(const char* name) {
 
 void loadPerValue(const char* name) {
   std::FILE* f = std::fopen(name, "r");
+  CellField& field = editCellGrids();
   for (int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
     for (int i = 0; i < kCellCount; ++i)
       if (std::fscanf(f, "%d", &grid[i]) != 1) break;

@@ -42,6 +42,7 @@ Scene& scene() {
     initGeneTable();
     resetSimulation();
     seedRandom(12345);
+    CellField& field = editCellGrids();
     for (int i = 0; i < kCellCount; ++i) field.cells[i] = field.nextCells[i] = rawRandom() % 3 == 0 ? Live : Empty;
     for (int x = 0; x < kWorldWidth; ++x)
       for (int y = 0; y < kWorldHeight; ++y)

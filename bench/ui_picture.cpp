@@ -52,6 +52,7 @@ void makeWorld(int which) {
     }
   } else {
     seedRandom(12345);
+    CellField& field = editCellGrids();
     for (int i = 0; i < kCellCount; ++i) field.cells[i] = rawRandom() % 3 == 0 ? Live : Empty;
     Genome genome;
     for (int u = 0; u < 800; ++u) {

@@ -53,6 +53,9 @@ void forEachStored(int64_t from, int64_t to, Visit visit) {
     if (lo < hi) visit(lo, (uint32_t*)p + (lo - index), (size_t)(hi - lo));
     index += n;
   };
+  // The harness keeps the grids as the field's truth (a living world's
+  // frames hand it to the packed form; this takes it back).
+  CellField& field = editCellGrids();
   for (int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
     block(grid, kCellCount);
   for (int32_t* values : {units.posX, units.posY, units.targetX, units.targetY, units.homeX, units.homeY, units.awayX,
@@ -86,7 +89,9 @@ uintptr_t pageDown(const void* p) { return (uintptr_t)p & ~(kPage - 1); }
 uintptr_t pageUp(const void* p) { return pageDown((const char*)p + kPage - 1); }
 
 void protect(uintptr_t lo, uintptr_t hi, int how) {
-  static const uintptr_t tables[2][2] = {{pageUp(&field), pageDown(&field + 1)}, {pageUp(&units), pageDown(&units + 1)}};
+  // First called while the tables are writable and the grids hold the field.
+  static const CellField* const grids = &editCellGrids();
+  static const uintptr_t tables[2][2] = {{pageUp(grids), pageDown(grids + 1)}, {pageUp(&units), pageDown(&units + 1)}};
   for (const auto& t : tables) {
     const uintptr_t a = std::max(lo, t[0]), b = std::min(hi, t[1]);
     if (a < b && mprotect((void*)a, b - a, how) != 0) std::abort();
@@ -203,7 +208,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TextReader again(inputName.c_str());
     LoadReport ignored;
     readStateValues(again, first, &ignored);
-    touchField();
     reseeding = 0;
     for (int frame = 0; frame < 3; ++frame) {
       simulateFrame();

@@ -40,10 +40,10 @@ bool writeState(const char* name, const CellField& cellField, const UnitTable& t
 
 }  // namespace
 
-bool saveState(const char* name) { return writeState(name, field, units, foodDivisor, true); }
+bool saveState(const char* name) { return writeState(name, cellGrids(), units, foodDivisor, true); }
 
 void takeStateSnapshot(StateSnapshot& snapshot) {
-  snapshot.field = field;
+  snapshot.field = cellGrids();
   snapshot.units = units;
   snapshot.foodDivisor = foodDivisor;
 }
@@ -52,7 +52,7 @@ bool stateMatchesSnapshot(const StateSnapshot& snapshot) {
   // Every table is made of 32-bit values only, so a byte comparison is a
   // value comparison (a float compares by its bits: -0 and 0 differ, as
   // their texts do).
-  return std::memcmp(&snapshot.field, &field, sizeof field) == 0 &&
+  return std::memcmp(&snapshot.field, &cellGrids(), sizeof(CellField)) == 0 &&
          std::memcmp(&snapshot.units, &units, sizeof units) == 0 &&
          std::memcmp(&snapshot.foodDivisor, &foodDivisor, sizeof foodDivisor) == 0;
 }
@@ -71,7 +71,6 @@ bool loadState(const char* name, LoadReport* report) {
   }
   showFileNotice("Loading...");
   readStateValues(in, 0, &found);
-  touchField();
   reseeding = 0;
   if (report) *report = found;
   return true;
@@ -99,7 +98,9 @@ void readStateValues(TextReader& in, int64_t first, LoadReport* found) {
     return n == wanted;
   };
   bool going = true;
-  for (int32_t* grid : grids(field)) going = going && block(grid, kCellCount);
+  // Values not read keep what they held: the grids are brought up to date
+  // before they are written.
+  for (int32_t* grid : grids(editCellGrids())) going = going && block(grid, kCellCount);
   for (int32_t* values : unitBlocks(units)) going = going && block(values, kMaxUnits);
   going = going && block(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
   going = going && block(units.energy, kMaxUnits);

@@ -44,6 +44,19 @@ void drawGenomeGlyph(const PixelTarget& target, const Genome& genome, int32_t x,
   }
 }
 
+// A 64 x 64 bit block transposed in place: bit j of word i trades places
+// with bit i of word j.
+void transpose64(uint64_t a[64]) {
+  uint64_t m = 0x00000000FFFFFFFFull;
+  for (int j = 32; j; j >>= 1, m ^= m << j) {
+    for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+      const uint64_t t = ((a[k] >> j) ^ a[k | j]) & m;
+      a[k] ^= t << j;
+      a[k | j] ^= t;
+    }
+  }
+}
+
 // Cells 1..823 by 1..523 that are not Empty, one pixel each; the outer ring
 // of the field is never drawn.
 void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
@@ -54,40 +67,37 @@ void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
   if (yFrom < (int64_t)target.top - offsetY) yFrom = (int64_t)target.top - offsetY;
   if (yTo > (int64_t)target.bottom - 1 - offsetY) yTo = (int64_t)target.bottom - 1 - offsetY;
   if (xFrom > xTo || yFrom > yTo) return;
+  preparePackedCells();
 
   if (target.direct) {
-    // Tiles of kTile columns, walked row by row: the cell columns are read
-    // as parallel sequential streams and each bitmap row is written in one
-    // short run (walking a column of the bitmap instead would touch a new
-    // row, and with 4096-byte rows the same cache set, at every cell). The
-    // test is branch-free: a pixel whose cell is Empty is written back
-    // unchanged, so the picture is the same as drawing the other cells alone.
-    constexpr int64_t kTile = 32;
+    // Blocks of 64 columns by 64 rows: the field's bits run down a column,
+    // so each block is transposed, and every bitmap row is then written from
+    // one word of its cells, left to right.
     const uint32_t c = (uint32_t)colour;
-    for (int64_t x0 = xFrom; x0 <= xTo; x0 += kTile) {
-      const int64_t width = xTo - x0 + 1 < kTile ? xTo - x0 + 1 : kTile;
-      const int32_t* tile = field.cells + cellIndex((int)x0, 0);
-      for (int64_t y = yFrom; y <= yTo; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(target.bitmap->line[y + offsetY]) + (x0 + offsetX);
-        const int32_t* cell = tile + y;
-        auto merge = [&](int64_t k) {
-          const uint32_t set = 0u - (uint32_t)(cell[k * kWorldHeight] != 0);
-          row[k] = (row[k] & ~set) | (c & set);
-        };
-        if (width == kTile) {
-          for (int64_t k = 0; k < kTile; ++k) merge(k);
-        } else {
-          for (int64_t k = 0; k < width; ++k) merge(k);
+    for (int64_t x0 = xFrom; x0 <= xTo; x0 += 64) {
+      const int width = (int)(xTo - x0 + 1 < 64 ? xTo - x0 + 1 : 64);
+      for (int w = (int)(yFrom >> 6); w <= (int)(yTo >> 6); ++w) {
+        uint64_t block[64];
+        uint64_t any = 0;
+        for (int k = 0; k < 64; ++k) any |= block[k] = k < width ? shownWord((int)x0 + k, w) : 0;
+        if (!any) continue;
+        transpose64(block);
+        const int64_t rowFrom = yFrom > 64 * w ? yFrom : 64 * w;
+        const int64_t rowTo = yTo < 64 * w + 63 ? yTo : 64 * w + 63;
+        for (int64_t y = rowFrom; y <= rowTo; ++y) {
+          uint64_t bits = block[y - 64 * w];
+          if (!bits) continue;
+          uint32_t* row = reinterpret_cast<uint32_t*>(target.bitmap->line[y + offsetY]) + (x0 + offsetX);
+          for (; bits; bits &= bits - 1) row[__builtin_ctzll(bits)] = c;
         }
       }
     }
     return;
   }
-  for (int64_t x = xFrom; x <= xTo; ++x) {
-    const int32_t* column = field.cells + cellIndex((int)x, 0);
+  for (int64_t x = xFrom; x <= xTo; ++x)
     for (int64_t y = yFrom; y <= yTo; ++y)
-      if (column[y] != 0) target.write((int)(x + offsetX), (int)(y + offsetY), colour);
-  }
+      if ((shownWord((int)x, (int)(y >> 6)) >> (y & 63)) & 1)
+        target.write((int)(x + offsetX), (int)(y + offsetY), colour);
 }
 
 // Allegro's circle, skipped where it would lie wholly outside any bitmap.

@@ -11,8 +11,7 @@ constexpr int64_t kMinX = 1, kMaxX = kWorldWidth - 1;
 constexpr int64_t kMinY = 1, kMaxY = kWorldHeight - 1;
 
 inline bool qualifies(int64_t x, int64_t y) {
-  int i = cellIndex((int)x, (int)y);
-  return field.cells[i] == Live && field.claimMarks[i] == 0;
+  return cellState((int)x, (int)y) == Live && claimMark((int)x, (int)y) == 0;
 }
 
 inline void claim(int u, int64_t x, int64_t y) {
@@ -20,6 +19,8 @@ inline void claim(int u, int64_t x, int64_t y) {
   units.targetY[u] = (int32_t)y;
   markClaim((int)x, (int)y);
 }
+
+// --- The ring walk -------------------------------------------------------
 
 // A row stroke at row y over columns from..to (inclusive), clipped to the
 // searchable columns; returns true when it claimed a cell.
@@ -37,13 +38,11 @@ bool searchColumn(int u, int64_t x, int64_t from, int64_t to) {
   return false;
 }
 
-}  // namespace
-
-// The ring search: rings of Chebyshev radius 0 .. R-1, each walked in four
-// half-open strokes (top row, bottom row, left column, right column). Rings
-// that cannot touch the searchable area are not walked: the search starts at
-// the first ring that reaches it and ends after the last ring that does.
-int findFood(int u) {
+// Rings of Chebyshev radius 0 .. R-1, each walked in four half-open strokes
+// (top row, bottom row, left column, right column). Rings that cannot touch
+// the searchable area are not walked: the search starts at the first ring
+// that reaches it and ends after the last ring that does.
+int findFoodPlain(int u) {
   const int64_t px = units.posX[u], py = units.posY[u];
   const int64_t radius = units.searchRadius[u];
   if (radius <= 0) return 0;
@@ -58,21 +57,156 @@ int findFood(int u) {
   return 0;
 }
 
+// --- The column search -----------------------------------------------------
+//
+// The ring walk finds the nearest food by Chebyshev distance, with two
+// quirks of its half-open strokes: the Unit's own cell (ring 0) and the
+// lower-right corner of every ring, (px + r, py + r), are never visited.
+// So the ring of the winner is the least, over the searchable columns x, of
+//   max(|x - px|, the row distance |y - py| of the nearest food in column x),
+// leaving out (px, py) in the Unit's column and (x, py + (x - px)) in a
+// column to its right. Packed columns give each column's nearest food in a
+// few word operations; columns are taken outward from px and the walk stops
+// once they lie farther out than the best ring so far. Then only that ring
+// is walked, in stroke order, for the winner.
+
+// Free Live cells of column x (1..824) in word w, rows 1..524.
+inline uint64_t foodBits(int64_t x, int w) {
+  const uint64_t bits = foodWord((int)x, w);
+  return w == 0 ? bits & ~uint64_t(1) : bits;  // row 0 is never searched
+}
+
+// The highest food row of column x in low..y, or -1.
+int64_t highestFood(int64_t x, int64_t y, int64_t low) {
+  y = std::min<int64_t>(y, kWorldHeight - 1);
+  low = std::max<int64_t>(low, 0);
+  if (y < low) return -1;
+  int w = (int)(y >> 6);
+  uint64_t word = foodBits(x, w) & (~uint64_t(0) >> (63 - (y & 63)));
+  while (!word) {
+    if (--w < (int)(low >> 6)) return -1;
+    word = foodBits(x, w);
+  }
+  const int64_t row = 64 * w + 63 - __builtin_clzll(word);
+  return row >= low ? row : -1;
+}
+
+// The lowest food row of column x in y..high, or -1.
+int64_t lowestFood(int64_t x, int64_t y, int64_t high) {
+  y = std::max<int64_t>(y, 0);
+  high = std::min<int64_t>(high, kWorldHeight - 1);
+  if (y > high) return -1;
+  int w = (int)(y >> 6);
+  uint64_t word = foodBits(x, w) & (~uint64_t(0) << (y & 63));
+  while (!word) {
+    if (++w > (int)(high >> 6)) return -1;
+    word = foodBits(x, w);
+  }
+  const int64_t row = 64 * w + __builtin_ctzll(word);
+  return row <= high ? row : -1;
+}
+
+// The least |y - py|, up to limit, over the food rows of column x other
+// than skip; -1 when there is none.
+int64_t nearestFood(int64_t x, int64_t py, int64_t skip, int64_t limit) {
+  int64_t above = highestFood(x, py, py - limit);
+  if (above >= 0 && above == skip) above = highestFood(x, above - 1, py - limit);
+  int64_t below = lowestFood(x, py + 1, py + limit);
+  if (below >= 0 && below == skip) below = lowestFood(x, below + 1, py + limit);
+  if (above < 0) return below < 0 ? -1 : below - py;
+  return below < 0 ? py - above : std::min(py - above, below - py);
+}
+
+// Food of column x in rows py - 32 .. py + 31 as bits 0..63 (row py is bit
+// 32); rows outside the column are 0.
+inline uint64_t foodAround(int64_t x, int64_t py) {
+  const int64_t first = py - 32;
+  if (first <= -64 || first >= kWorldHeight) return 0;
+  if (first < 0) return foodBits(x, 0) << -first;
+  const int w = (int)(first >> 6), shift = (int)(first & 63);
+  const uint64_t low = foodBits(x, w) >> shift;
+  if (shift == 0 || w + 1 >= kColumnWords) return low;
+  return low | foodBits(x, w + 1) << (64 - shift);
+}
+
+// nearestFood for limits up to 31, from one window of bits.
+inline int64_t nearestFoodClose(int64_t x, int64_t py, int64_t skip, int64_t limit) {
+  uint64_t bits = foodAround(x, py);
+  if (skip >= py - 32 && skip < py + 32) bits &= ~(uint64_t(1) << (skip - (py - 32)));
+  const uint64_t above = bits & ((uint64_t(1) << 33) - 1) & (~uint64_t(0) << (32 - limit));  // rows py - limit .. py
+  const uint64_t below = bits & (~uint64_t(0) << 33) & (~uint64_t(0) >> (31 - limit));       // rows py + 1 .. py + limit
+  const int64_t up = above ? 32 - (63 - __builtin_clzll(above)) : INT64_MAX;
+  const int64_t down = below ? __builtin_ctzll(below) - 32 : INT64_MAX;
+  const int64_t d = std::min(up, down);
+  return d == INT64_MAX ? -1 : d;
+}
+
+int findFoodByColumns(int u) {
+  const int64_t px = units.posX[u], py = units.posY[u];
+  const int64_t radius = units.searchRadius[u];
+  if (radius <= 0) return 0;
+  preparePackedCells();
+  // The least ring found so far (rings from radius on are not searched), and
+  // the columns whose food lies on it or on a wider ring.
+  int64_t best = radius;
+  static int64_t candidate[2 * kWorldWidth], candidateRing[2 * kWorldWidth];
+  int candidates = 0;
+  const int64_t nearestColumn = std::max<int64_t>({0, kMinX - px, px - kMaxX});
+  const int64_t farthestColumn = std::max<int64_t>(px - kMinX, kMaxX - px);
+  for (int64_t dx = nearestColumn; dx < best && dx <= farthestColumn; ++dx) {
+    for (int side = 0; side < 2; ++side) {
+      if (side == 1 && dx == 0) break;
+      const int64_t x = side == 0 ? px - dx : px + dx;
+      if (x < kMinX || x > kMaxX) continue;
+      const int64_t skip = side == 0 ? (dx == 0 ? py : -1) : py + dx;
+      const int64_t d = best <= 31 ? nearestFoodClose(x, py, skip, best) : nearestFood(x, py, skip, best);
+      if (d < 0) continue;
+      const int64_t ring = std::max(dx, d);
+      best = std::min(best, ring);
+      candidate[candidates] = x, candidateRing[candidates++] = ring;
+    }
+  }
+  if (best >= radius) return 0;
+  // Ring `best` holds the winner; walk it in stroke order. Its top and
+  // bottom rows (columns px - best .. px + best - 1) can hold food only in
+  // the candidate columns on that ring and in column px - best, which the
+  // scan may not have reached.
+  const int64_t r = best;
+  auto row = [&](int64_t y) {
+    if (y < kMinY || y > kMaxY) return false;
+    int64_t winner = INT64_MAX;
+    for (int k = 0; k < candidates; ++k)
+      if (candidateRing[k] == r && candidate[k] < winner && candidate[k] < px + r && foodAt((int)candidate[k], (int)y))
+        winner = candidate[k];
+    if (px - r >= kMinX && foodAt((int)(px - r), (int)y)) winner = px - r;
+    if (winner == INT64_MAX) return false;
+    claim(u, winner, y);
+    return true;
+  };
+  auto column = [&](int64_t x) {
+    if (x < kMinX || x > kMaxX) return false;
+    const int64_t y = lowestFood(x, std::max(py - r, kMinY), py + r - 1);
+    if (y < 0) return false;
+    claim(u, x, y);
+    return true;
+  };
+  if (row(py - r) || row(py + r) || column(px - r) || column(px + r)) return 1;
+  return 0;  // not reached: ring `best` holds food
+}
+
+}  // namespace
+
+int findFood(int u) {
+  if (usePlainPaths) return findFoodPlain(u);
+  return findFoodByColumns(u);
+}
+
 double eatAt(int32_t x, int32_t y) {
-  if (!inField(x, y) || field.cells[cellIndex(x, y)] != Live) return 0.0;
+  if (!inField(x, y) || cellState(x, y) != Live) return 0.0;
   static const int kArmX[5] = {0, 1, -1, 0, 0};
   static const int kArmY[5] = {0, 0, 0, 1, -1};
   int eaten = 0;
-  for (int k = 0; k < 5; ++k) {
-    int cx = x + kArmX[k], cy = y + kArmY[k];
-    if (!inField(cx, cy) || field.cells[cellIndex(cx, cy)] != Live) continue;
-    ++eaten;
-    field.cells[cellIndex(cx, cy)] = Empty;
-    for (int nx = cx - 1; nx <= cx + 1; ++nx)
-      for (int ny = cy - 1; ny <= cy + 1; ++ny)
-        if ((nx != cx || ny != cy) && inField(nx, ny)) field.neighbourCounts[cellIndex(nx, ny)] -= 1;
-  }
-  touchCells(x, y, 2);  // counts may have gone below 0 anywhere near
+  for (int k = 0; k < 5; ++k) eaten += eatCell((int64_t)x + kArmX[k], (int64_t)y + kArmY[k]);
   // A divisor that is not a positive finite number makes the bite worthless.
   if (!(foodDivisor > 0.0f) || !std::isfinite(foodDivisor)) return 0.0;
   return (double)eaten / (double)foodDivisor;

@@ -18,10 +18,11 @@ void cullWorld() {
   raiseFoodDivisor();
   for (int u = 0; u < kMaxUnits; ++u)
     if (units.status[u] == Alive && randomRange(0, 100) > 10) markDead(u, DeathCause::Cull);
+  CellField& grids = editCellGrids();
   for (int i = 0; i < kCellCount; ++i) {
     if (randomRange(0, 100) > 30) {
-      field.cells[i] = Empty;
-      field.neighbourCounts[i] = 0;
+      grids.cells[i] = Empty;
+      grids.neighbourCounts[i] = 0;
     }
   }
 }
@@ -80,9 +81,10 @@ void regulatePopulation() {
 
 void clearWorld() {
   for (int u = 0; u < kMaxUnits; ++u) markDead(u, DeathCause::Clear);  // Free slots too
+  CellField& grids = editCellGrids();
   for (int i = 0; i < kCellCount; ++i) {
-    field.cells[i] = Empty;
-    field.neighbourCounts[i] = 0;
+    grids.cells[i] = Empty;
+    grids.neighbourCounts[i] = 0;
   }
 }
 

@@ -24,6 +24,7 @@ void breed(int u) {
   if (child != -1) {
     noteArrival(child, Arrival::Birth, u);
     mutateGenome(child, (float)((double)g[33] / 30.0));
+    placeInContactIndex(child);  // its kin marker may have changed
   }
   units.stock[u] = 0;
 }

@@ -84,8 +84,8 @@ double eatAt(int32_t x, int32_t y);
 int sowPattern(int32_t x, int32_t y, int u);
 void resolveContacts(int u);
 // While the ticks of a frame run, contests find their opponents through an
-// index of positions: begin builds it, place reports a Unit that walked or
-// was born, end stops its use.
+// index of positions and kin markers: begin builds it, place reports a Unit
+// that walked, was born or mutated, end stops its use.
 void beginContactIndex();
 void placeInContactIndex(int u);
 void endContactIndex();

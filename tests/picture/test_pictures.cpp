@@ -82,6 +82,7 @@ class PictureTest : public UiTest {
 // inside it, each kind of non-empty cell, Units whose glyphs reach past all
 // four edges, glyphs that show the run rule, and both selections in use.
 void craftWorld() {
+  CellField& field = editCellGrids();
   for (int x = 0; x < kWorldWidth; x += 7) field.cells[cellIndex(x, 0)] = field.cells[cellIndex(x, 524)] = Live;
   for (int y = 0; y < kWorldHeight; y += 5) field.cells[cellIndex(0, y)] = field.cells[cellIndex(824, y)] = Live;
   field.cells[cellIndex(1, 1)] = Live;
@@ -114,6 +115,7 @@ void craftWorld() {
 TEST_F(PictureTest, WorldPictureIsTheWindowsWorldDrawingCutAtTheFieldsEdge) {
   craftWorld();
   auto tables = std::make_unique<UnitTable>(units);
+  const CellField& field = cellGrids();
   std::vector<int32_t> cells(field.cells, field.cells + kCellCount);
   const Selection hover = hoverSelection, picked = pickedSelection;
 
@@ -122,7 +124,7 @@ TEST_F(PictureTest, WorldPictureIsTheWindowsWorldDrawingCutAtTheFieldsEdge) {
   ASSERT_EQ(picture.width, 825);
   ASSERT_EQ(picture.height, 525);
   EXPECT_EQ(std::memcmp(tables.get(), &units, sizeof units), 0);
-  EXPECT_TRUE(std::equal(cells.begin(), cells.end(), field.cells));
+  EXPECT_TRUE(std::equal(cells.begin(), cells.end(), cellGrids().cells));
   EXPECT_EQ(std::memcmp(&hover, &hoverSelection, sizeof hover), 0);
   EXPECT_EQ(std::memcmp(&picked, &pickedSelection, sizeof picked), 0);
 

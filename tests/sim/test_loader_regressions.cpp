@@ -60,12 +60,12 @@ TEST_F(LoaderRegressions, FloatTextOfAnyLengthReadsAsFscanfReadsIt) {
   for (int u = 0; u < 4; ++u) units.energy[u] = 40.0f + (float)u;
   foodDivisor = 0.75f;
   units.posX[999] = 77;
-  field.cells[0] = 5;
+  editCellGrids().cells[0] = 5;
 
   // "1xxx...": energy 0 is 1; the letters are no number, so energy 1 on
   // keep what they held.
   ASSERT_TRUE(loadState(write("tail.sav", stateFromEnergies("1" + std::string(70000, 'x') + "\n2\n")).c_str()));
-  EXPECT_EQ(field.cells[0], 0);
+  EXPECT_EQ(editCellGrids().cells[0], 0);
   EXPECT_EQ(units.posX[999], 0);
   EXPECT_EQ(units.energy[0], 1.0f);
   EXPECT_EQ(units.energy[1], 41.0f);
@@ -112,10 +112,10 @@ TEST_F(LoaderRegressions, HostileIntegersStopTheStateLoadWhereTheyStand) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    for (int i = 0; i < 8; ++i) field.cells[i] = 100 + i;
+    for (int i = 0; i < 8; ++i) editCellGrids().cells[i] = 100 + i;
     ASSERT_TRUE(loadState(write(c.name, c.text).c_str()));
-    for (int i = 0; i < c.read; ++i) EXPECT_EQ(field.cells[i], c.values[i]) << "cell " << i;
-    for (int i = c.read; i < 8; ++i) EXPECT_EQ(field.cells[i], 100 + i) << "cell " << i;
+    for (int i = 0; i < c.read; ++i) EXPECT_EQ(editCellGrids().cells[i], c.values[i]) << "cell " << i;
+    for (int i = c.read; i < 8; ++i) EXPECT_EQ(editCellGrids().cells[i], 100 + i) << "cell " << i;
   }
 }
 

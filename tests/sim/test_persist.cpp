@@ -77,7 +77,7 @@ std::vector<std::string> lines(const std::string& text) {
 // their bits), in file order.
 std::vector<int64_t> snapshot() {
   std::vector<int64_t> v;
-  for (const int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
+  for (const int32_t* grid : {editCellGrids().cells, editCellGrids().nextCells, editCellGrids().neighbourCounts, editCellGrids().claimMarks, editCellGrids().skipRuns})
     v.insert(v.end(), grid, grid + kCellCount);
   for (const int32_t* block :
        {units.posX, units.posY, units.targetX, units.targetY, units.homeX, units.homeY, units.awayX, units.awayY,
@@ -104,7 +104,7 @@ void scramble(uint32_t seed) {
     s = s * 6364136223846793005u + 1442695040888963407u;
     return (int32_t)(s >> 32);
   };
-  for (int32_t* grid : {field.cells, field.nextCells, field.neighbourCounts, field.claimMarks, field.skipRuns})
+  for (int32_t* grid : {editCellGrids().cells, editCellGrids().nextCells, editCellGrids().neighbourCounts, editCellGrids().claimMarks, editCellGrids().skipRuns})
     for (int i = 0; i < kCellCount; ++i) grid[i] = next() % 9;
   int32_t* blocks[] = {units.posX,  units.posY,         units.targetX,  units.targetY, units.homeX, units.homeY,
                        units.awayX, units.awayY,        units.mode,     units.searchRadius, units.sowTimer,

@@ -194,8 +194,7 @@ TEST_F(RegulationCull, AboveEightHundredCullsUnitsAndCells) {
   units.status[30] = Dead;
   units.status[803] = Alive;
   ASSERT_EQ(aliveCount(), 801);
-  for (int i = 0; i < kCellCount; ++i) field.cells[i] = Live, field.neighbourCounts[i] = 5;
-  touchField();
+  for (int i = 0; i < kCellCount; ++i) editCellGrids().cells[i] = Live, editCellGrids().neighbourCounts[i] = 5;
   foodDivisor = 0.5f;
   Draws draws{randomState};
   regulatePopulation();
@@ -224,7 +223,7 @@ TEST_F(RegulationCull, AboveEightHundredCullsUnitsAndCells) {
       int i = cellIndex(x, y);
       bool clear = draws.range(0, 100) > 30;
       cleared += clear;
-      if (field.cells[i] != (clear ? Empty : Live) || field.neighbourCounts[i] != (clear ? 0 : 5)) ++wrong;
+      if (editCellGrids().cells[i] != (clear ? Empty : Live) || editCellGrids().neighbourCounts[i] != (clear ? 0 : 5)) ++wrong;
     }
   EXPECT_EQ(wrong, 0);
   EXPECT_NEAR(cleared / (double)kCellCount, 0.69, 0.01);
@@ -291,7 +290,7 @@ TEST_F(RegulationSowing, FiresOnOneDrawInThirtyAtTheFirstAliveSlot) {
       if (quiet++ < 20) {
         sowAtRandom();
         EXPECT_EQ(randomState, draws.state) << seed;  // one draw, nothing sown
-        EXPECT_EQ(field.neighbourCounts[cellIndex(400, 300)], 0);
+        EXPECT_EQ(editCellGrids().neighbourCounts[cellIndex(400, 300)], 0);
       }
       continue;
     }
@@ -307,10 +306,10 @@ TEST_F(RegulationSowing, FiresOnOneDrawInThirtyAtTheFirstAliveSlot) {
     EXPECT_EQ(randomState, draws.state);
     bool inside = x >= 3 && x <= 822 && y >= 3 && y <= 522;
     int sown = 0;
-    for (int i = 0; i < kCellCount; ++i) sown += field.neighbourCounts[i] == 3;
+    for (int i = 0; i < kCellCount; ++i) sown += editCellGrids().neighbourCounts[i] == 3;
     EXPECT_EQ(sown, inside ? 1 : 0);
     if (inside) {
-      int32_t& count = field.neighbourCounts[cellIndex(x, slot == 100 ? y - 1 : y + 1)];
+      int32_t& count = editCellGrids().neighbourCounts[cellIndex(x, slot == 100 ? y - 1 : y + 1)];
       EXPECT_EQ(count, 3);
       count = 0;
     }
@@ -347,8 +346,8 @@ TEST_F(RegulationSowing, TopDrawStartsAtSlotZeroAndNoUnitMeansNoSowing) {
   units.status[999] = Alive, units.genome[999] = b;
   seedRandom(seed);
   sowAtRandom();
-  EXPECT_EQ(field.neighbourCounts[cellIndex(x, y - 1)], 3);
-  EXPECT_EQ(field.neighbourCounts[cellIndex(x, y + 1)], 0);
+  EXPECT_EQ(editCellGrids().neighbourCounts[cellIndex(x, y - 1)], 3);
+  EXPECT_EQ(editCellGrids().neighbourCounts[cellIndex(x, y + 1)], 0);
   EXPECT_EQ(randomState, draws.state);
 
   // No Unit alive (Dead ones do not count): two draws, nothing sown.
@@ -362,7 +361,7 @@ TEST_F(RegulationSowing, TopDrawStartsAtSlotZeroAndNoUnitMeansNoSowing) {
   sowAtRandom();
   EXPECT_EQ(randomState, two.state);
   int sown = 0;
-  for (int i = 0; i < kCellCount; ++i) sown += field.neighbourCounts[i] != 0;
+  for (int i = 0; i < kCellCount; ++i) sown += editCellGrids().neighbourCounts[i] != 0;
   EXPECT_EQ(sown, 0);
 }
 
@@ -370,12 +369,11 @@ TEST_F(RegulationClear, EverySlotDeadAndTheFieldEmptyThenReseeded) {
   populate(30);
   units.status[7] = Dead;
   for (int i = 0; i < kCellCount; i += 3) {
-    field.cells[i] = i % 2 ? Live : Dormant;
-    field.neighbourCounts[i] = 4;
-    field.nextCells[i] = 8;
-    field.skipRuns[i] = 2;
+    editCellGrids().cells[i] = i % 2 ? Live : Dormant;
+    editCellGrids().neighbourCounts[i] = 4;
+    editCellGrids().nextCells[i] = 8;
+    editCellGrids().skipRuns[i] = 2;
   }
-  touchField();
   markClaim(10, 10);
   markClaim(500, 400);
   reseeding = 0;
@@ -384,13 +382,13 @@ TEST_F(RegulationClear, EverySlotDeadAndTheFieldEmptyThenReseeded) {
   for (int u = 0; u < kMaxUnits; ++u) ASSERT_EQ(units.status[u], Dead) << u;
   int leftover = 0, kept = 0;
   for (int i = 0; i < kCellCount; ++i) {
-    leftover += field.cells[i] != 0 || field.neighbourCounts[i] != 0;
-    if (i % 3 == 0) kept += field.nextCells[i] == 8 && field.skipRuns[i] == 2;
+    leftover += editCellGrids().cells[i] != 0 || editCellGrids().neighbourCounts[i] != 0;
+    if (i % 3 == 0) kept += editCellGrids().nextCells[i] == 8 && editCellGrids().skipRuns[i] == 2;
   }
   EXPECT_EQ(leftover, 0);
   EXPECT_EQ(kept, (kCellCount + 2) / 3);
-  EXPECT_EQ(field.claimMarks[cellIndex(10, 10)], 1);
-  EXPECT_EQ(field.claimMarks[cellIndex(500, 400)], 1);
+  EXPECT_EQ(editCellGrids().claimMarks[cellIndex(10, 10)], 1);
+  EXPECT_EQ(editCellGrids().claimMarks[cellIndex(500, 400)], 1);
 
   // In the same frame: nobody alive, re-seeding starts, no slot is free,
   // and the count still goes up by one.

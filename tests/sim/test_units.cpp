@@ -44,10 +44,10 @@ Genome quietGenome() {
   return g;
 }
 
-void setCell(int x, int y, int32_t state) { field.cells[cellIndex(x, y)] = state; }
-int32_t cellAt(int x, int y) { return field.cells[cellIndex(x, y)]; }
-int32_t countAt(int x, int y) { return field.neighbourCounts[cellIndex(x, y)]; }
-int32_t markAt(int x, int y) { return field.claimMarks[cellIndex(x, y)]; }
+void setCell(int x, int y, int32_t state) { editCellGrids().cells[cellIndex(x, y)] = state; }
+int32_t cellAt(int x, int y) { return editCellGrids().cells[cellIndex(x, y)]; }
+int32_t countAt(int x, int y) { return editCellGrids().neighbourCounts[cellIndex(x, y)]; }
+int32_t markAt(int x, int y) { return editCellGrids().claimMarks[cellIndex(x, y)]; }
 
 int32_t liveNeighbours(int x, int y) {
   int32_t n = 0;
@@ -60,7 +60,7 @@ int32_t liveNeighbours(int x, int y) {
 // Counts as a generation step leaves them: the live neighbours of each cell.
 void recountNeighbours() {
   for (int x = 0; x < kWorldWidth; ++x)
-    for (int y = 0; y < kWorldHeight; ++y) field.neighbourCounts[cellIndex(x, y)] = liveNeighbours(x, y);
+    for (int y = 0; y < kWorldHeight; ++y) editCellGrids().neighbourCounts[cellIndex(x, y)] = liveNeighbours(x, y);
 }
 
 struct Lcg {
@@ -292,7 +292,6 @@ TEST_F(TickDeath, NoEnergyDiesButLivesOutTheTick) {
   setHome(negative, 110, 300);
   setCell(101, 100, Live);
   setCell(101, 200, Live);
-  touchField();
   for (int u : {starved, weak, negative}) tickUnit(u);
   EXPECT_EQ(units.status[starved], Dead);
   EXPECT_EQ(units.posX[starved], 101);
@@ -361,7 +360,6 @@ TEST_F(TickPace, ForagerSearchesOnOneTickInFour) {
   int u = place(quietGenome(), 100, 100, Forage, 50.0f);
   units.searchRadius[u] = 119;
   setCell(99, 100, Live);
-  touchField();
   for (int t = 0; t < 3; ++t) tickUnit(u);
   EXPECT_EQ(markAt(99, 100), 0);
   EXPECT_EQ(units.targetX[u], 100);
@@ -570,7 +568,7 @@ Genome farmerGenome() {
 }
 void zeroCountsAround(int x, int y) {
   for (int cx = x - 3; cx <= x + 3; ++cx)
-    for (int cy = y - 3; cy <= y + 3; ++cy) field.neighbourCounts[cellIndex(cx, cy)] = 0;
+    for (int cy = y - 3; cy <= y + 3; ++cy) editCellGrids().neighbourCounts[cellIndex(cx, cy)] = 0;
 }
 }  // namespace
 
@@ -760,7 +758,6 @@ TEST_F(ForageSearch, RingOneOrderAndTheCornerNeverVisited) {
   const int px = 300, py = 200;
   for (int dx = -1; dx <= 1; ++dx)
     for (int dy = -1; dy <= 1; ++dy) setCell(px + dx, py + dy, Live);
-  touchField();
   int u = place(quietGenome(), px, py, Forage, 50.0f);
   units.searchRadius[u] = 2;
   // Each search claims one cell, so the next finds the next in order. The
@@ -787,7 +784,6 @@ TEST_F(ForageSearch, NearerRingWinsAndSmallRadiiFindNothing) {
   setCell(px - 2, py - 2, Live);  // first cell of ring 2
   setCell(px + 1, py, Live);      // last stroke of ring 1
   setCell(px, py, Live);          // under the Unit
-  touchField();
   int u = place(quietGenome(), px, py, Forage, 50.0f);
   for (int32_t radius : {1, 0, -5, kIntMin}) {
     units.searchRadius[u] = radius;
@@ -808,7 +804,6 @@ TEST_F(ForageSearch, NearerRingWinsAndSmallRadiiFindNothing) {
   setCell(2, 2, Dormant);
   setCell(3, 2, Sprout);
   setCell(2, 3, 5);
-  touchField();
   int corner = place(quietGenome(), 1, 1, Forage, 50.0f);
   units.searchRadius[corner] = 20;
   EXPECT_EQ(findFood(corner), 0);
@@ -818,7 +813,6 @@ TEST_F(ForageSearch, TwoUnitsNeverShareATargetUntilTheNextGeneration) {
   // A block survives the generation; set its counts as a step would.
   for (int dx = 0; dx < 2; ++dx)
     for (int dy = 0; dy < 2; ++dy) setCell(50 + dx, 50 + dy, Live);
-  touchField();
   recountNeighbours();
   int a = place(quietGenome(), 52, 52, Forage, 50.0f);
   int b = place(quietGenome(), 52, 52, Forage, 50.0f);
@@ -849,9 +843,8 @@ TEST_F(ForageSearch, MatchesTheLiteralRingWalk) {
     Lcg rng{plain ? 17u : 29u};
     for (int i = 0; i < kCellCount; ++i) {
       uint32_t r = rng.next() % 3000;
-      field.cells[i] = r == 0 ? Live : r == 1 ? Dormant : r == 2 ? Sprout : Empty;
+      editCellGrids().cells[i] = r == 0 ? Live : r == 1 ? Dormant : r == 2 ? Sprout : Empty;
     }
-    touchField();
     for (int k = 0; k < 40; ++k) markClaim((int)(rng.next() % kWorldWidth), (int)(rng.next() % kWorldHeight));
     usePlainPaths = plain;
     resetUnitTable();
@@ -895,7 +888,6 @@ TEST_F(ForageSearch, HugeRadiiFromFarAway) {
   setCell(300, 524, Live);
   setCell(0, 50, Live);
   setCell(50, 0, Live);
-  touchField();
   markClaim(824, 200);
   int u = place(quietGenome(), 0, 0, Forage, 50.0f);
   auto search = [&](int32_t x, int32_t y, int32_t radius) {
@@ -955,7 +947,6 @@ TEST_F(ForageEat, BiteKeepsNeighbourCountsInStep) {
   // A full plus in the interior, and a cell that stays claimed.
   for (auto d : {std::pair<int, int>{0, 0}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}}) setCell(600 + d.first, 100 + d.second, Live);
   setCell(412, 262, Live);
-  touchField();
   recountNeighbours();
   markClaim(412, 262);
 
@@ -996,7 +987,6 @@ TEST_F(ForageEat, OnlyLiveCellsInsideTheFieldAreEaten) {
     setCell(299, 300, Live);
     setCell(300, 301, Live);
     setCell(300, 299, Live);
-    touchField();
     recountNeighbours();
     EXPECT_EQ(eatAt(300, 300), 0.0) << centre;
     EXPECT_EQ(cellAt(301, 300), Live);
@@ -1008,7 +998,6 @@ TEST_F(ForageEat, OnlyLiveCellsInsideTheFieldAreEaten) {
   setCell(301, 300, Dormant);
   setCell(299, 300, Sprout);
   setCell(300, 301, Live);
-  touchField();
   EXPECT_EQ(eatAt(300, 300), 4.0);
   EXPECT_EQ(cellAt(301, 300), Dormant);
   EXPECT_EQ(cellAt(299, 300), Sprout);
@@ -1022,7 +1011,6 @@ TEST_F(ForageEat, OnlyLiveCellsInsideTheFieldAreEaten) {
   setCell(1, 0, Live);
   setCell(0, 1, Live);
   setCell(1, 1, Live);
-  touchField();
   EXPECT_EQ(eatAt(0, 0), 6.0);
   EXPECT_EQ(cellAt(1, 1), Live);
 }
@@ -1033,7 +1021,6 @@ TEST_F(ForageEat, FoodDivisorSetsTheWorth) {
     setCell(300, 300, Live);
     if (cellsToEat > 1) setCell(301, 300, Live);
     if (cellsToEat > 2) setCell(299, 300, Live);
-    touchField();
     return eatAt(300, 300);
   };
   foodDivisor = 0.55f;  // slightly above 0.55
@@ -1050,7 +1037,6 @@ TEST_F(ForageEat, FoodDivisorSetsTheWorth) {
   setCell(300, 300, Live);
   setCell(301, 300, Live);
   setCell(299, 300, Live);
-  touchField();
   int u = place(quietGenome(), 300, 300, Homeward, 10.0f);
   setHome(u, 300, 300);
   tickUnit(u);
@@ -1076,7 +1062,6 @@ TEST_F(ForageEat, EatenNeighbourPreventsABirth) {
     setCell(300, 300, Live);
     setCell(302, 300, Live);
     setCell(301, 302, Live);
-    touchField();
     recountNeighbours();
     if (eat) {
       EXPECT_EQ(eatAt(300, 300), 2.0);
@@ -1125,8 +1110,8 @@ TEST_F(SowPattern, BoundsAndTheFullPattern) {
     // Counts already at 3 are left alone and not counted.
     EXPECT_EQ(sowPattern(p.first, p.second, u), 0);
   }
-  field.neighbourCounts[cellIndex(401, 300)] = 0;
-  field.neighbourCounts[cellIndex(400, 302)] = 7;
+  editCellGrids().neighbourCounts[cellIndex(401, 300)] = 0;
+  editCellGrids().neighbourCounts[cellIndex(400, 302)] = 7;
   EXPECT_EQ(sowPattern(400, 300, u), 2);
   EXPECT_EQ(countAt(400, 302), 3);
 }
@@ -1173,7 +1158,7 @@ TEST_F(SowPattern, SownCellsComeAliveAtTheNextGeneration) {
     EXPECT_EQ(sowPattern(5, 520, u), 12);
     stepGeneration();
     int live = 0;
-    for (int i = 0; i < kCellCount; ++i) live += field.cells[i] == Live;
+    for (int i = 0; i < kCellCount; ++i) live += editCellGrids().cells[i] == Live;
     EXPECT_EQ(live, 24);
     for (const PatternCell& c : kPattern) {
       EXPECT_EQ(cellAt(400 + c.dx, 300 + c.dy), Live);

@@ -66,11 +66,10 @@ int aliveCount() {
 
 // A Live cell with the counts a recount would give its neighbours.
 void placeLive(int x, int y) {
-  field.cells[cellIndex(x, y)] = Live;
+  editCellGrids().cells[cellIndex(x, y)] = Live;
   for (int nx = x - 1; nx <= x + 1; ++nx)
     for (int ny = y - 1; ny <= y + 1; ++ny)
-      if ((nx != x || ny != y) && inField(nx, ny)) ++field.neighbourCounts[cellIndex(nx, ny)];
-  touchCells(x, y, 1);
+      if ((nx != x || ny != y) && inField(nx, ny)) ++editCellGrids().neighbourCounts[cellIndex(nx, ny)];
 }
 
 // A horizontal blinker centred on (x, y).
@@ -78,11 +77,11 @@ void placeBlinker(int x, int y) {
   for (int dx = -1; dx <= 1; ++dx) placeLive(x + dx, y);
 }
 bool blinkerIsHorizontal(int x, int y) {
-  auto live = [](int cx, int cy) { return field.cells[cellIndex(cx, cy)] == Live; };
+  auto live = [](int cx, int cy) { return editCellGrids().cells[cellIndex(cx, cy)] == Live; };
   return live(x - 1, y) && live(x, y) && live(x + 1, y) && !live(x, y - 1) && !live(x, y + 1);
 }
 bool blinkerIsVertical(int x, int y) {
-  auto live = [](int cx, int cy) { return field.cells[cellIndex(cx, cy)] == Live; };
+  auto live = [](int cx, int cy) { return editCellGrids().cells[cellIndex(cx, cy)] == Live; };
   return live(x, y - 1) && live(x, y) && live(x, y + 1) && !live(x - 1, y) && !live(x + 1, y);
 }
 
@@ -622,7 +621,7 @@ TEST_F(FrameButtons, NewSimulationClearsAfterTheFrameWasDrawn) {
   // but every slot is Dead, so nothing is spawned yet.
   EXPECT_EQ(aliveCount(), 0);
   for (int u = 0; u < kMaxUnits; ++u) ASSERT_EQ(units.status[u], Dead) << u;
-  for (int i = 0; i < kCellCount; ++i) ASSERT_EQ(field.cells[i], 0) << i;
+  for (int i = 0; i < kCellCount; ++i) ASSERT_EQ(editCellGrids().cells[i], 0) << i;
   EXPECT_EQ(reseeding, 1);
   EXPECT_EQ(livingCount, 1);
   EXPECT_EQ(foodDivisor, 0.5f);

@@ -109,7 +109,7 @@ TEST_F(GlyphTest, GlyphsAreClippedToBitmapAndClipRectangle) {
 
 TEST_F(GlyphTest, ExtremeGenesPositionsAndOffsetsAreDrawnSafely) {
   BITMAP* bmp = makeBitmap(300, 300, kBackground);
-  field.cells[cellIndex(100, 100)] = Live;
+  editCellGrids().cells[cellIndex(100, 100)] = Live;
   for (int off : {INT_MAX, INT_MIN}) {
     drawWorld(bmp, off, 0);
     drawWorld(bmp, 0, off);
@@ -144,13 +144,13 @@ TEST_F(GlyphTest, ExtremeGenesPositionsAndOffsetsAreDrawnSafely) {
 class WorldTest : public UiTest {};
 
 TEST_F(WorldTest, CellLayerDrawsEveryNonEmptyCellButTheOuterRing) {
-  field.cells[cellIndex(1, 1)] = Live;
-  field.cells[cellIndex(823, 523)] = Live;
-  field.cells[cellIndex(400, 200)] = Sprout;
-  field.cells[cellIndex(401, 200)] = Dormant;
-  field.cells[cellIndex(402, 200)] = 5;
-  for (int x = 0; x < kWorldWidth; ++x) field.cells[cellIndex(x, 0)] = field.cells[cellIndex(x, 524)] = Live;
-  for (int y = 0; y < kWorldHeight; ++y) field.cells[cellIndex(0, y)] = field.cells[cellIndex(824, y)] = Live;
+  editCellGrids().cells[cellIndex(1, 1)] = Live;
+  editCellGrids().cells[cellIndex(823, 523)] = Live;
+  editCellGrids().cells[cellIndex(400, 200)] = Sprout;
+  editCellGrids().cells[cellIndex(401, 200)] = Dormant;
+  editCellGrids().cells[cellIndex(402, 200)] = 5;
+  for (int x = 0; x < kWorldWidth; ++x) editCellGrids().cells[cellIndex(x, 0)] = editCellGrids().cells[cellIndex(x, 524)] = Live;
+  for (int y = 0; y < kWorldHeight; ++y) editCellGrids().cells[cellIndex(0, y)] = editCellGrids().cells[cellIndex(824, y)] = Live;
   BITMAP* bmp = makeBitmap(kScreenWidth, kScreenHeight, kBackground);
   drawWorld(bmp, WorldOffsetX, WorldOffsetY);
   const uint32_t cell = rgb(50, 160, 160);
@@ -172,7 +172,7 @@ void populate(bool withCells, bool withUnits) {
   if (withCells)
     for (int i = 0; i < kCellCount; ++i) {
       const int32_t r = rawRandom() % 10;
-      field.cells[i] = r < 3 ? Live : r == 3 ? Dormant : Empty;
+      editCellGrids().cells[i] = r < 3 ? Live : r == 3 ? Dormant : Empty;
     }
   if (withUnits)
     for (int u = 0; u < 600; ++u) {
