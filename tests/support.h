@@ -38,8 +38,6 @@ inline void placeLive(int x, int y) {
     for (int ny = y - 1; ny <= y + 1; ++ny)
       if ((nx != x || ny != y) && inField(nx, ny)) setCount(nx, ny, countAt(nx, ny) + 1);
 }
-// After writing grids wholesale (every cell at once).
-inline void fieldWritten() { touchField(); }
 inline int64_t liveCells() { return countLiveCells(); }
 
 // --- The simulation -------------------------------------------------------
@@ -76,22 +74,14 @@ inline void writeFile(const std::string& name, const std::string& text) {
 inline bool fileExists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
 
 // A fresh folder that is the working directory while the object lives.
-class WorkFolder {
- public:
+struct WorkFolder {
   WorkFolder() {
     char pattern[] = "/tmp/tarn-test-XXXXXX";
     path = mkdtemp(pattern) ? pattern : "";
-    EXPECT_FALSE(path.empty());
-    EXPECT_NE(getcwd(previous, sizeof previous), nullptr);
-    EXPECT_EQ(chdir(path.c_str()), 0);
+    EXPECT_TRUE(getcwd(previous, sizeof previous) && chdir(path.c_str()) == 0);
   }
-  ~WorkFolder() {
-    EXPECT_EQ(chdir(previous), 0);
-    EXPECT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0);
-  }
+  ~WorkFolder() { EXPECT_TRUE(chdir(previous) == 0 && std::system(("rm -rf '" + path + "'").c_str()) == 0); }
   std::string path;
-
- private:
   char previous[4096];
 };
 
@@ -116,9 +106,8 @@ inline std::string stateDigest(const char* name = "digest.sav") {
 #include "ui/ui.h"
 
 inline void startAllegroWithoutDisplay() {
-  static bool started = false;
-  if (!started) install_allegro(SYSTEM_NONE, &errno, atexit);
-  started = true;
+  static const bool started = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
+  EXPECT_TRUE(started);
   set_color_depth(32);
 }
 inline uint32_t rgb(int r, int g, int b) { return (uint32_t)makecol(r, g, b); }
@@ -159,9 +148,7 @@ class DrawingTest : public ::testing::Test {
     bitmaps.push_back(b);
     return b;
   }
-  void point(int x, int y, int buttons = 0) {
-    input.mouseX = x, input.mouseY = y, input.mouseB = buttons;
-  }
+  void point(int x, int y, int buttons = 0) { input.mouseX = x, input.mouseY = y, input.mouseB = buttons; }
   ScriptedInput input;
   std::vector<BITMAP*> bitmaps;
 };

@@ -5,13 +5,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "persist/notice.h"
 #include "persist/slotfile.h"
-#include "persist/textio.h"
 #include "tests/support.h"
 
 namespace {
@@ -58,30 +56,6 @@ void scramble(uint32_t seed) {
 const int64_t kFloatLine = 2212626;  // the first energy's line
 
 }  // namespace
-
-TEST(NumberText, MatchesPrintfForEveryKindOfValue) {
-  char fast[64], slow[64];
-  for (int32_t v : {0, 1, -1, 10, -10, INT32_MAX, INT32_MIN}) {
-    *formatInt(fast, v) = 0;
-    std::snprintf(slow, sizeof slow, "%d", v);
-    ASSERT_STREQ(fast, slow);
-  }
-  auto check = [&](float v) {
-    *formatFloat(fast, v) = 0;
-    std::snprintf(slow, sizeof slow, "%f", (double)v);
-    ASSERT_STREQ(fast, slow) << "bits of " << v;
-  };
-  for (float v : {0.0f, -0.0f, 0.55f, 4.9999e-7f, 5e-7f, 2.5e-6f, 4294967040.0f, 3.4028235e38f, 1e-45f, INFINITY, NAN})
-    check(v);
-  uint32_t s = 12345;  // random bit patterns, and values near the six-decimal rounding
-  for (int i = 0; i < 100000; ++i) {
-    s = s * 1664525u + 1013904223u;
-    float v;
-    std::memcpy(&v, &s, sizeof v);
-    check(v);
-    check((float)((int32_t)(s % 2000000) - 1000000) / 1e6f + (float)(s % 7) * 0.0000005f);
-  }
-}
 
 TEST_F(Files, SaveAndLoadRoundTrip) {
   scramble(7);

@@ -1,16 +1,17 @@
-// The rules of the simulation where a reader needs to see them at work: the
-// edge cases of the genome operations, a Unit's tick, the food search, the
-// bite, sowing, contests, regulation and the selections, worked by hand.
-// Whole runs are pinned in test_runs.cpp.
+// The rules of the simulation where a reader needs to see them at work, in
+// hand-worked cases: the genome operations, a Unit's tick, the food search
+// and the bite, sowing, contests, regulation and the selections. Whole runs
+// are pinned in test_runs.cpp.
 #include <cstring>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "selection/selection.h"
 #include "tests/support.h"
 
 namespace {
+
+using std::tuple;
 
 // The generator's state one draw earlier.
 uint32_t stepBack(uint32_t state) {
@@ -50,7 +51,7 @@ class Rules : public ::testing::Test {
     foodDivisor = 0.5f;
   }
   // A Unit in the lowest free slot at (x, y), its target and anchors there too.
-  int place(const Genome& g, int32_t x, int32_t y, int32_t mode = Homeward, float energy = 100.0f) {
+  static int place(const Genome& g, int32_t x, int32_t y, int32_t mode = Homeward, float energy = 100.0f) {
     int u = spawnUnit(x, y, g);
     units.mode[u] = mode;
     units.energy[u] = energy;
@@ -59,6 +60,7 @@ class Rules : public ::testing::Test {
     units.paceCounter[u] = 0;
     return u;
   }
+  static tuple<int32_t, int32_t> at(int u) { return {units.posX[u], units.posY[u]}; }
 };
 
 UnitTable tableBefore;  // too large for the stack
@@ -67,37 +69,28 @@ UnitTable tableBefore;  // too large for the stack
 
 // --- Genome ---------------------------------------------------------------
 
-TEST_F(Rules, RandomRangeReachesItsTopOnlyForTheTopRawNumber) {
-  for (int32_t raw : {0, 16384, 32767}) {
-    forceRaw(raw);
-    EXPECT_EQ(randomRange(14, 14), 14);
-  }
+TEST_F(Rules, RandomRangeAndMutationSteps) {
   for (int32_t raw = 0; raw <= 32767; ++raw) {
     forceRaw(raw);
+    ASSERT_EQ(randomRange(14, 14), 14);
+    forceRaw(raw);
     const int32_t v = randomRange(10, 25);
-    ASSERT_TRUE(v >= 10 && v <= (raw == 32767 ? 25 : 24)) << raw;
+    ASSERT_TRUE(v >= 10 && v <= (raw == 32767 ? 25 : 24)) << raw;  // 25 only for the top raw number
   }
-}
-
-TEST_F(Rules, MutationStepsTruncateTowardZeroThenClamp) {
-  struct Case { int gene; int32_t value, amplitude, raw, result; } cases[] = {
-      {0, 40, 10, kR850, 46},        // f = 0.7f, a shade below 0.7: +6, not +7
-      {0, 40, 10, kR1000, 50},       // the full step
-      {0, 40, 10, kR1, 31},          // f = -0.998: -9
-      {10, 3, 0, kR1000, 14},        // amplitude 0 still clamps a gene from a file
-      {0, 75, 10, kR1000, 79},       // into the upper bound
-      {0, INT32_MAX, 10, kR1000, 1},  // the sum wraps, and is clamped
-  };
-  for (const Case& c : cases) {
+  // f = (r - 500) / 500 in single precision; the change truncates toward 0.
+  for (auto [gene, value, amplitude, raw, result] : {tuple{0, 40, 10, kR850, 46},  // 0.7f is a shade below 0.7
+                                                     {0, 40, 10, kR1000, 50}, {0, 40, 10, kR1, 31},
+                                                     {10, 3, 0, kR1000, 14},  // amplitude 0 still clamps
+                                                     {0, INT32_MAX, 10, kR1000, 1}}) {
     units.genome[7] = midGenome();
-    units.genome[7][c.gene] = c.value;
-    forceRaw(c.raw);
-    mutateGene(7, c.gene, c.amplitude);
-    EXPECT_EQ(units.genome[7][c.gene], c.result) << "gene " << c.gene << " = " << c.value << ", raw " << c.raw;
+    units.genome[7][gene] = value;
+    forceRaw(raw);
+    mutateGene(7, gene, amplitude);
+    EXPECT_EQ(units.genome[7][gene], result) << "gene " << gene << " = " << value << ", raw " << raw;
   }
   // A parent's gene 33 of 10 gives the factor 10 / 30: amplitude 3 for a step
   // of 10 (gene 0), 1 for a step of 5 (gene 4), 0 for a step of 2 (gene 20).
-  for (auto [gene, change] : {std::pair{0, 3}, {4, 1}, {20, 0}}) {
+  for (auto [gene, change] : {tuple{0, 3}, {4, 1}, {20, 0}}) {
     units.genome[7] = midGenome();
     forceRaw(kR1000, gene);  // each gene draws once, in order
     mutateGenome(7, (float)(10.0 / 30.0));
@@ -106,7 +99,7 @@ TEST_F(Rules, MutationStepsTruncateTowardZeroThenClamp) {
 }
 
 TEST_F(Rules, ViabilityBoundaries) {
-  // Home (10, 10); away given. Factor 0 leaves the genes as set here.
+  // Home (10, 10). Factor 0 leaves the genes as set here.
   struct Case { const char* what; int32_t g5, g6, g11, g16, g32, awayX, awayY; bool dies; } cases[] = {
       {"viable", 150, 100, 800, 100, 100, 110, 110, false},
       {"gene 5 - gene 6 = 10", 110, 100, 800, 100, 100, 110, 110, true},
@@ -124,54 +117,39 @@ TEST_F(Rules, ViabilityBoundaries) {
     mutateGenome(42, 0.0f);
     EXPECT_EQ(units.status[42], c.dies ? Dead : Alive) << c.what;
   }
-  EXPECT_FALSE(geneValueIsHigh(2, 167));  // the midpoint of 80..255
+  EXPECT_FALSE(geneValueIsHigh(2, 167));  // the midpoint of 80..255 is not high
   EXPECT_TRUE(geneValueIsHigh(2, 168));
 }
 
-// --- Unit table -------------------------------------------------------------
+// --- Unit table and the tick -------------------------------------------------
 
-TEST_F(Rules, SpawnTakesTheLowestFreeSlotAndReapFreesTheDead) {
+TEST_F(Rules, SpawningAnchorsAndReaping) {
   for (int u = 0; u < kMaxUnits; ++u) units.status[u] = u % 3 ? Alive : Dead;
   tableBefore = units;
   EXPECT_EQ(spawnUnit(5, 5, quiet()), -1);
   EXPECT_EQ(std::memcmp(&tableBefore, &units, sizeof units), 0) << "a full table is unchanged";
-  units.status[4] = Free;
-  units.paceCounter[4] = 7;
+  units.status[4] = Free, units.paceCounter[4] = 7;
   for (int u = 500; u < kMaxUnits; ++u) units.status[u] = Free;
   Genome g = quiet();
   g[6] = 100;
   ASSERT_EQ(spawnUnit(-7, 9999, g), 4);
-  EXPECT_EQ(units.posX[4], -7);
-  EXPECT_EQ(units.posY[4], 9999);
+  EXPECT_EQ(tuple(units.posX[4], units.posY[4], units.mode[4], units.searchRadius[4], units.memory[4][29]),
+            tuple(-7, 9999, Homeward, 20, -1));
   EXPECT_EQ(units.energy[4], 230.0f);
   EXPECT_EQ(units.paceCounter[4], 7) << "a birth keeps the slot's pace counter";
-  EXPECT_EQ(units.mode[4], Homeward);
-  EXPECT_EQ(units.searchRadius[4], 20);
-  EXPECT_EQ(units.memory[4][29], -1);
   g[6] = 1;
   ASSERT_EQ(spawnUnit(0, 0, g), 500) << "Dead slots wait for the reap";
   EXPECT_EQ(units.energy[500], 2.3f);
   reapDead();
-  EXPECT_EQ(units.status[0], Free);
-  EXPECT_EQ(units.status[1], Alive);
+  EXPECT_EQ(tuple(units.status[0], units.status[1]), tuple(Free, Alive));
   EXPECT_EQ(spawnUnit(0, 0, g), 0);
-}
-
-TEST_F(Rules, AnchorsFromGenesWithTheirClamps) {
-  struct Case { int32_t gene, x, y; } cases[] = {
-      {79, 814, 515}, {80, 815, 515}, {1, 10, 10}, {0, 10, 10}, {-5, 10, 10}, {40, 412, 262}, {INT32_MAX, 815, 515}};
-  for (const Case& c : cases) {
-    Genome g = quiet();
-    g[0] = g[1] = g[17] = g[18] = c.gene;
+  // Anchors: gene / 80 of the field, at least 10, at most 10 inside the far edge.
+  for (auto [gene, x, y] : {tuple{79, 814, 515}, {80, 815, 515}, {1, 10, 10}, {0, 10, 10}, {40, 412, 262}}) {
+    g[0] = g[1] = g[17] = g[18] = gene;
     const int u = spawnUnit(0, 0, g);
-    EXPECT_EQ(units.homeX[u], c.x) << c.gene;
-    EXPECT_EQ(units.homeY[u], c.y) << c.gene;
-    EXPECT_EQ(units.awayX[u], c.x) << c.gene;
-    EXPECT_EQ(units.awayY[u], c.y) << c.gene;
+    EXPECT_EQ(tuple(units.homeX[u], units.homeY[u], units.awayX[u], units.awayY[u]), tuple(x, y, x, y)) << gene;
   }
 }
-
-// --- The tick ---------------------------------------------------------------
 
 TEST_F(Rules, StepsMovesAndTheirCost) {
   // Both axes take the long step 4 (distances 30 and 10 exceed gene 8 = 5);
@@ -181,8 +159,7 @@ TEST_F(Rules, StepsMovesAndTheirCost) {
   int u = place(g, 10, 10);
   units.homeX[u] = 40, units.homeY[u] = 20, units.searchRadius[u] = 25;
   tickUnit(u);
-  EXPECT_EQ(units.posX[u], 14);
-  EXPECT_EQ(units.posY[u], 11);
+  EXPECT_EQ(at(u), tuple(14, 11));
   EXPECT_EQ(units.energy[u], 98.75555419921875f);
   EXPECT_EQ(units.searchRadius[u], 19);
   // Standing on the target still costs two unit steps; radius 25 shrinks to 23.
@@ -191,7 +168,6 @@ TEST_F(Rules, StepsMovesAndTheirCost) {
   tickUnit(u);
   EXPECT_EQ(units.searchRadius[u], 23);
   EXPECT_EQ(units.energy[u], 99.53333282470703f);
-
   struct Move { int32_t g8, g9, hx, hy, ticks, wantX, wantY; const char* what; } moves[] = {
       {1000, 4, 9, 12, 1, 9, 11, "x step 0.5 down: trunc(9.5)"},
       {1000, 4, 11, 12, 1, 10, 11, "x step 0.5 up: trunc(10.5), no move"},
@@ -203,57 +179,47 @@ TEST_F(Rules, StepsMovesAndTheirCost) {
     u = place(g, 10, 10);
     units.homeX[u] = m.hx, units.homeY[u] = m.hy;
     for (int t = 0; t < m.ticks; ++t) tickUnit(u);
-    EXPECT_EQ(units.posX[u], m.wantX) << m.what;
-    EXPECT_EQ(units.posY[u], m.wantY) << m.what;
+    EXPECT_EQ(at(u), tuple(m.wantX, m.wantY)) << m.what;
   }
 }
 
-TEST_F(Rules, AgeStarvationAndFailedSearches) {
+TEST_F(Rules, DeathsSearchesAndPacing) {
   Genome g = quiet();
-  g[35] = 100, g[10] = 14;
+  g[35] = 100;
   int young = place(g, 100, 100), old = place(g, 300, 300);
   units.age[young] = 99, units.age[old] = 100;
   tickUnit(young), tickUnit(old);
-  EXPECT_EQ(units.status[young], Alive);
-  EXPECT_EQ(units.status[old], Dead);
+  EXPECT_EQ(tuple(units.status[young], units.status[old]), tuple(Alive, Dead)) << "age = gene 35 survives";
   // Energy 0: marked Dead, yet it walks, eats and pays nothing for the step.
-  int starved = place(quiet(), 100, 200, Homeward, 0.0f);
+  g = quiet();
+  g[10] = 14;
+  int starved = place(g, 100, 200, Homeward, 0.0f);
   units.homeX[starved] = 110;
   placeLive(101, 200);
   tickUnit(starved);
-  EXPECT_EQ(units.status[starved], Dead);
-  EXPECT_EQ(units.posX[starved], 101);
-  EXPECT_EQ(units.energy[starved], 2.0f);
-  // A failed search grows the radius (r * 3 + 10) or, from 825 on, kills.
-  for (auto [radius, after] : {std::pair{824, 2482}, {825, 825}, {0, 10}}) {
+  EXPECT_EQ(tuple(units.status[starved], units.posX[starved], units.energy[starved]), tuple(Dead, 101, 2.0f));
+  // A failed search grows the radius (r x 3 + 10) or, from 825 on, kills.
+  for (auto [radius, after] : {tuple{824, 2482}, {825, 825}, {0, 10}}) {
     int u = place(quiet(), 400, 400, Forage);
-    units.searchRadius[u] = radius;
-    units.paceCounter[u] = radius / 30;
+    units.searchRadius[u] = radius, units.paceCounter[u] = radius / 30;
     tickUnit(u);
-    EXPECT_EQ(units.searchRadius[u], after);
-    EXPECT_EQ(units.status[u], radius >= 825 ? Dead : Alive) << radius;
+    EXPECT_EQ(tuple(units.searchRadius[u], units.status[u]), tuple(after, radius >= 825 ? Dead : Alive)) << radius;
   }
-}
-
-TEST_F(Rules, PacingSearchesOnOneTickInPeriodPlusOne) {
-  for (auto [radius, period] : {std::pair{30, 0}, {31, 1}, {59, 1}, {60, 2}}) {
+  for (auto [radius, period] : {tuple{30, 0}, {31, 1}, {59, 1}, {60, 2}}) {
     int u = place(quiet(), 100, 100);
     units.searchRadius[u] = radius;
     tickUnit(u);
     EXPECT_EQ(units.pacePeriod[u], period) << radius;
   }
-  // Radius 119: period 3 (it shrinks by 2 a tick and stays above 90). A live
+  // Radius 119: period 3 (shrinking by 2 a tick it stays above 90). A live
   // cell lies on ring 1; only the fourth tick searches and walks to it.
   int u = place(quiet(), 200, 100, Forage);
   units.searchRadius[u] = 119;
   placeLive(199, 100);
   for (int t = 0; t < 3; ++t) tickUnit(u);
-  EXPECT_EQ(markAt(199, 100), 0);
-  EXPECT_EQ(units.posX[u], 200);
+  EXPECT_EQ(tuple(markAt(199, 100), units.posX[u]), tuple(0, 200));
   tickUnit(u);
-  EXPECT_EQ(units.posX[u], 199);
-  EXPECT_EQ(units.stock[u], 2);
-  EXPECT_EQ(units.energy[u], 102.0f);
+  EXPECT_EQ(tuple(units.posX[u], units.stock[u], units.energy[u]), tuple(199, 2, 102.0f));
 }
 
 TEST_F(Rules, BreedingAtHomeOnlyOnASearchTick) {
@@ -265,17 +231,14 @@ TEST_F(Rules, BreedingAtHomeOnlyOnASearchTick) {
     units.stock[u] = 60;
     if (skipped) units.searchRadius[u] = 31, units.targetX[u] = 300;
     tickUnit(u);
-    EXPECT_EQ(units.status[1], skipped ? Free : Alive);
-    EXPECT_EQ(units.stock[u], skipped ? 60 : 0);
     if (skipped) {
-      EXPECT_EQ(units.targetX[u], 300) << "a skipped tick keeps the old target";
+      EXPECT_EQ(tuple(units.status[1], units.stock[u], units.targetX[u]), tuple(Free, 60, 300));
       continue;
     }
-    // The child: at the parent's position less 5, energy gene 6 x 2.3.
-    EXPECT_EQ(units.posX[1], 407);
-    EXPECT_EQ(units.posY[1], 257);
-    EXPECT_EQ(units.energy[1], 23.0f);
-    EXPECT_EQ(units.mode[u], Forage);
+    // The child at the parent's position less 5, with energy gene 6 x 2.3;
+    // the parent, its stock spent, forages.
+    EXPECT_EQ(tuple(units.status[1], units.posX[1], units.posY[1], units.energy[1]), tuple(Alive, 407, 257, 23.0f));
+    EXPECT_EQ(tuple(units.stock[u], units.mode[u]), tuple(0, Forage));
   }
 }
 
@@ -283,26 +246,22 @@ TEST_F(Rules, FarmingRhythmAndDistance) {
   Genome g = quiet();
   for (int k = 20; k <= 31; ++k) g[k] = 13;  // all twelve pattern cells
   g[11] = 10, g[6] = 0;
-  // Gene 4 = 3: the timer runs 1, 2, 0 and sows on the ticks that start at 0,
-  // twelve counts at 3, each paid with one energy.
+  // Gene 4 = 3: the timer runs 1, 2, 0 and sows on the ticks that start at
+  // 0, twelve counts at 3 paid with one energy each; gene 4 = 1: every tick.
   int u = place(g, 200, 200);
   auto tick = [u] {
     for (int x = 197; x <= 203; ++x)
       for (int y = 197; y <= 203; ++y) setCount(x, y, 0);
     tickUnit(u);
+    return units.energy[u];
   };
-  const float energy[] = {88.0f, 88.0f, 88.0f, 76.0f};
-  for (int t = 0; t < 4; ++t) {
-    tick();
-    EXPECT_EQ(units.energy[u], energy[t]) << t;
-    EXPECT_EQ(countAt(202, 200), t % 3 == 0 ? 3 : 0) << t;
-  }
-  units.genome[u][4] = 1;  // every farming tick
-  units.sowTimer[u] = 0;
-  tick(), tick();
-  EXPECT_EQ(units.energy[u], 52.0f);
-  // Farming reads the distance before the move: starting at 10 = gene 11, no
-  // sowing though the Unit ends at 9; the next tick, from 9, sows.
+  std::vector<float> energy;
+  for (int t = 0; t < 4; ++t) energy.push_back(tick());
+  units.genome[u][4] = 1, units.sowTimer[u] = 0;
+  for (int t = 0; t < 2; ++t) energy.push_back(tick());
+  EXPECT_EQ(energy, (std::vector<float>{88, 88, 88, 76, 64, 52}));
+  // The distance before the move counts: from 10 = gene 11 no sowing though
+  // the Unit ends at 9; the next tick, from 9, sows.
   u = place(g, 310, 300);
   units.homeX[u] = 300;
   tickUnit(u);
@@ -347,13 +306,12 @@ TEST_F(Rules, RingOrderOfTheFoodSearch) {
   units.searchRadius[u] = 1;
   EXPECT_EQ(findFood(u), 0);
   units.searchRadius[u] = 2;
-  for (auto [dx, dy] : {std::pair{-1, -1}, {0, -1}, {-1, 1}, {0, 1}, {-1, 0}, {1, -1}, {1, 0}}) {
+  for (auto [dx, dy] : {tuple{-1, -1}, {0, -1}, {-1, 1}, {0, 1}, {-1, 0}, {1, -1}, {1, 0}}) {
     ASSERT_EQ(findFood(u), 1);
-    EXPECT_EQ(units.targetX[u] - 300, dx);
-    EXPECT_EQ(units.targetY[u] - 200, dy);
+    EXPECT_EQ(tuple(units.targetX[u] - 300, units.targetY[u] - 200), tuple(dx, dy));
   }
   EXPECT_EQ(findFood(u), 0);
-  // A second Unit skips every claimed cell; the next generation clears them.
+  // A second Unit skips every claimed cell until the next generation.
   int v = place(quiet(), 300, 200, Forage);
   units.searchRadius[v] = 2;
   EXPECT_EQ(findFood(v), 0);
@@ -362,9 +320,7 @@ TEST_F(Rules, RingOrderOfTheFoodSearch) {
   // Ring 1 beats ring 2 whatever the stroke order; column 0 and row 0 are
   // never found.
   freshWorld();
-  placeLive(598, 98);
-  placeLive(601, 100);
-  placeLive(0, 5), placeLive(5, 0);
+  placeLive(598, 98), placeLive(601, 100), placeLive(0, 5), placeLive(5, 0);
   u = place(quiet(), 600, 100, Forage);
   units.searchRadius[u] = 3;
   ASSERT_EQ(findFood(u), 1);
@@ -377,32 +333,31 @@ TEST_F(Rules, RingOrderOfTheFoodSearch) {
 TEST_F(Rules, TheBite) {
   // A full plus: five cells, worth 10 at divisor 0.5; its neighbours' counts
   // drop with it. A centre that is not Live eats nothing.
-  for (auto [dx, dy] : {std::pair{0, 0}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}}) placeLive(300 + dx, 300 + dy);
-  EXPECT_EQ(countAt(301, 301), 3);
+  for (auto [dx, dy] : {tuple{0, 0}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}}) placeLive(300 + dx, 300 + dy);
   setCell(300, 300, Dormant);
   EXPECT_EQ(eatAt(300, 300), 0.0);
   setCell(300, 300, Live);
+  EXPECT_EQ(countAt(301, 301), 3);
   EXPECT_EQ(eatAt(300, 300), 10.0);
   EXPECT_EQ(countAt(301, 301), 0);
   // The corner: (0, 0) and its arms (1, 0) and (0, 1), not (1, 1).
-  for (auto [x, y] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}}) placeLive(x, y);
+  for (auto [x, y] : {tuple{0, 0}, {1, 0}, {0, 1}, {1, 1}}) placeLive(x, y);
   EXPECT_EQ(eatAt(0, 0), 6.0);
-  EXPECT_EQ(cellAt(1, 1), Live);
-  EXPECT_EQ(countAt(2, 2), 1);
+  EXPECT_EQ(tuple(cellAt(1, 1), countAt(2, 2)), tuple(Live, 1));
   // An eaten neighbour leaves count 2 where 3 would have given a birth.
   placeLive(500, 500), placeLive(502, 500), placeLive(501, 502);
   EXPECT_EQ(eatAt(500, 500), 2.0);
   stepGeneration();
   EXPECT_EQ(cellAt(501, 501), Empty);
-  // What a bite is worth in the tick: 1 cell at the float nearest 0.55 gives
-  // 1.818..., the tick adds 1; 3 cells at 0.6f give slightly below 5: 4.
-  for (auto [divisor, cells, added] : {std::tuple{0.55f, 1, 1}, {0.6f, 3, 4}, {0.0f, 3, 0}, {-0.5f, 3, 0}}) {
+  // In the tick: 1 cell at the float nearest 0.55 is worth 1.818..., which
+  // adds 1; 3 cells at 0.6f slightly less than 5, which adds 4. A divisor
+  // that is not positive makes the bite worthless.
+  for (auto [divisor, cells, added] : {tuple{0.55f, 1, 1}, {0.6f, 3, 4}, {0.0f, 3, 0}, {-0.5f, 3, 0}}) {
     foodDivisor = divisor;
-    for (int k = 0; k < cells; ++k) placeLive(400 + (k + 1) / 2 * (k % 2 ? 1 : -1), 100);
+    for (int k = 0; k < cells; ++k) placeLive(399 + (k + 1) % 3, 100);
     int u = place(quiet(), 400, 100, Homeward, 10.0f);
     tickUnit(u);
-    EXPECT_EQ(units.stock[u], added) << divisor;
-    EXPECT_EQ(cellAt(400, 100), Empty);
+    EXPECT_EQ(tuple(units.stock[u], cellAt(400, 100)), tuple(added, Empty)) << divisor;
   }
 }
 
@@ -412,13 +367,12 @@ TEST_F(Rules, SowingBoundsAndThresholds) {
   Genome g = quiet();
   for (int k = 20; k <= 31; ++k) g[k] = 25;
   int u = place(g, 0, 0);
-  for (auto [x, y] : {std::pair{2, 300}, {823, 300}, {300, 2}, {300, 523}}) EXPECT_EQ(sowPattern(x, y, u), 0);
-  EXPECT_EQ(sowPattern(3, 3, u), 12);
-  EXPECT_EQ(sowPattern(822, 522, u), 12);
+  for (auto [x, y] : {tuple{2, 300}, {823, 300}, {300, 2}, {300, 523}}) EXPECT_EQ(sowPattern(x, y, u), 0);
+  EXPECT_EQ(tuple(sowPattern(3, 3, u), sowPattern(822, 522, u)), tuple(12, 12));
   EXPECT_EQ(sowPattern(822, 522, u), 0) << "counts already at 3 are not counted";
   EXPECT_EQ(countAt(824, 522), 3);
   // Gene 20 enables (x - 1, y - 1) from 13 on, gene 28 (x, y - 2) from 6 on.
-  for (auto [gene, low, x, y] : {std::tuple{20, 12, 399, 299}, {28, 5, 400, 298}}) {
+  for (auto [gene, low, x, y] : {tuple{20, 12, 399, 299}, {28, 5, 400, 298}}) {
     for (int k = 20; k <= 31; ++k) units.genome[u][k] = 1;
     units.genome[u][gene] = low;
     EXPECT_EQ(sowPattern(400, 300, u), 0);
@@ -427,7 +381,7 @@ TEST_F(Rules, SowingBoundsAndThresholds) {
     EXPECT_EQ(countAt(x, y), 3);
   }
   units.status[u] = Dead;
-  EXPECT_EQ(sowPattern(600, 300, u), 1);
+  EXPECT_EQ(sowPattern(600, 300, u), 1) << "a Dead slot sows";
   units.status[u] = Free;
   EXPECT_EQ(sowPattern(700, 300, u), 0);
 }
@@ -436,18 +390,17 @@ namespace {
 void fighter(int slot, int32_t x, int32_t y, float energy, int32_t kind, int32_t reach = 1) {
   units.status[slot] = Alive;
   units.posX[slot] = x, units.posY[slot] = y;
-  units.energy[slot] = energy;
-  units.stock[slot] = 0;
+  units.energy[slot] = energy, units.stock[slot] = 0;
   units.genome[slot] = quiet();
   units.genome[slot][12] = kind, units.genome[slot][19] = reach;
 }
-// Contests of u through each of the three ways of finding opponents: the
-// plain scan, the marked scan and the position index of a frame's ticks.
+// The contests of u through each way of finding opponents: the plain scan,
+// the marked scan and the position index that a frame's ticks keep.
 template <typename Setup, typename Check>
 void everyPath(Setup setup, Check check) {
   for (int path = 0; path < 3; ++path) {
     resetUnitTable();
-    int u = setup();
+    const int u = setup();
     usePlainPaths = path == 0;
     if (path == 2) beginContactIndex();
     resolveContacts(u);
@@ -462,26 +415,22 @@ TEST_F(Rules, ContestReachAtEveryBucketEdge) {
   // Foes on the four tips of the diamond of distance reach - 1 fight; those
   // one farther do not. The centres run over every offset within the
   // index's 16-cell buckets, so each tip in turn lies just across an edge.
-  for (int32_t reach : {2, 7, 16, 23}) {
-    for (int d = 0; d < 16; ++d) {
-      const int32_t cx = 400 + d, cy = 300 + d;
+  for (int32_t reach : {2, 7, 16, 23})
+    for (int32_t c = 400; c < 416; ++c)
       everyPath(
           [&] {
-            fighter(0, cx, cy, 1000.0f, 0, reach);
-            const int32_t tips[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-            for (int k = 0; k < 4; ++k) {
-              fighter(1 + k, cx + tips[k][0] * (reach - 1), cy + tips[k][1] * (reach - 1), 1.0f, 100);
-              fighter(5 + k, cx + tips[k][0] * reach, cy + tips[k][1] * reach, 1.0f, 100);
+            fighter(0, c, c - 100, 1000.0f, 0, reach);
+            for (int k = 0; k < 8; ++k) {
+              const int32_t d = k < 4 ? reach - 1 : reach, sign = k % 2 ? -1 : 1;
+              fighter(1 + k, c + (k % 4 < 2 ? sign * d : 0), c - 100 + (k % 4 < 2 ? 0 : sign * d), 1.0f, 100);
             }
             return 0;
           },
           [&](int path) {
             for (int k = 1; k <= 8; ++k)
-              ASSERT_EQ(units.status[k], k <= 4 ? Dead : Alive) << "reach " << reach << ", centre " << cx
-                                                                 << ", foe " << k << ", path " << path;
+              ASSERT_EQ(units.status[k], k <= 4 ? Dead : Alive) << "reach " << reach << ", centre " << c << ", foe "
+                                                                 << k << ", path " << path;
           });
-    }
-  }
 }
 
 TEST_F(Rules, ContestKinshipTiesAndOrder) {
@@ -492,23 +441,17 @@ TEST_F(Rules, ContestKinshipTiesAndOrder) {
         fighter(2, 200, 190, 9.0f, 500);   // u loses again: 14
         fighter(3, 201, 200, 1.0f, 120);   // kinds 20 apart: kin
         fighter(4, 201, 201, 1.0f, 79);    // 21 apart: the Dead u fights on and wins: 6
-        fighter(7, 195, 195, 3.0f, 500);   // the Dead u wins: 9
+        fighter(7, 195, 195, 3.0f, 500);   // wins again: 9
         fighter(8, 200, 205, 9.0f, 500);   // a tie (9 and 9) goes to u: 18
         fighter(9, 203, 200, -2.5f, 500);  // a loser with negative energy lowers u
         return 5;
       },
       [](int path) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(units.status[5], Dead);
-        EXPECT_EQ(units.energy[1], 13.0f);
-        EXPECT_EQ(units.stock[1], 5);
-        EXPECT_EQ(units.energy[2], 14.0f);
-        EXPECT_EQ(units.status[3], Alive);
-        EXPECT_EQ(units.status[4], Dead);
-        EXPECT_EQ(units.status[8], Dead);
-        EXPECT_EQ(units.status[9], Dead);
-        EXPECT_EQ(units.energy[5], 15.5f);
-        EXPECT_EQ(units.stock[5], 10) << "trunc(13 - 2.5)";
+        EXPECT_EQ(tuple(units.energy[1], units.stock[1], units.energy[2], units.energy[5], units.stock[5]),
+                  tuple(13.0f, 5, 14.0f, 15.5f, 10))
+            << path << ": u's stock trunc(13 - 2.5)";
+        for (auto [slot, status] : {tuple{5, Dead}, {3, Alive}, {4, Dead}, {8, Dead}, {9, Dead}})
+          EXPECT_EQ(units.status[slot], status) << path << ", slot " << slot;
       });
   // Far coordinates: the distance from INT32_MAX to INT32_MIN is 2^32 - 1.
   everyPath(
@@ -520,9 +463,7 @@ TEST_F(Rules, ContestKinshipTiesAndOrder) {
         return 0;
       },
       [](int path) {
-        EXPECT_EQ(units.status[1], Alive) << path;
-        EXPECT_EQ(units.status[2], Alive) << path;
-        EXPECT_EQ(units.status[3], Dead) << path;
+        EXPECT_EQ(tuple(units.status[1], units.status[2], units.status[3]), tuple(Alive, Alive, Dead)) << path;
       });
 }
 
@@ -532,24 +473,20 @@ TEST_F(Rules, ReseedingFromEmptyAndAtFour) {
   freshWorld(777);
   for (int frame = 1; frame <= 3; ++frame) {
     regulatePopulation();
-    EXPECT_EQ(units.posX[frame - 1], units.homeX[frame - 1]) << "at its own home anchor, not (407, 262)";
-    EXPECT_EQ(livingCount, frame);
-    EXPECT_EQ(evolutionLevel(), 1);
+    EXPECT_EQ(at(frame - 1), tuple(units.homeX[frame - 1], units.homeY[frame - 1])) << "its own home, not (407, 262)";
+    EXPECT_EQ(tuple(livingCount, evolutionLevel()), tuple(frame, 1));
   }
   // Five alive do not re-seed; at four the survivors' energy is set once to
   // twice gene 6 of the last re-seed genome, and a Unit comes in that frame.
-  for (int u = 3; u < 5; ++u) spawnUnit(100, 100, quiet());
+  spawnUnit(100, 100, quiet()), spawnUnit(100, 100, quiet());
   reseeding = 0;
   const uint32_t before = randomState;
   regulatePopulation();
-  EXPECT_EQ(randomState, before);
-  EXPECT_EQ(reseeding, 0);
+  EXPECT_EQ(tuple(randomState, reseeding), tuple(before, 0));
   units.status[4] = Dead;
   const float reset = (float)(2 * reseedGenome[6]);
   regulatePopulation();
-  EXPECT_EQ(reseeding, 1);
-  EXPECT_EQ(units.energy[3], reset);
-  EXPECT_EQ(units.status[5], Alive);
+  EXPECT_EQ(tuple(reseeding, units.energy[3], units.status[5]), tuple(1, reset, Alive));
   units.energy[3] = 1.0f;
   regulatePopulation();
   EXPECT_EQ(units.energy[3], 1.0f) << "reset only on entering re-seeding";
@@ -557,9 +494,7 @@ TEST_F(Rules, ReseedingFromEmptyAndAtFour) {
   // Unit can be placed, yet the count still rises by one.
   clearWorld();
   regulatePopulation();
-  EXPECT_EQ(livingCount, 1);
-  EXPECT_EQ(aliveCount(), 0);
-  EXPECT_EQ(liveCells(), 0);
+  EXPECT_EQ(tuple(livingCount, aliveCount(), liveCells()), tuple(1, 0, 0));
 }
 
 TEST_F(Rules, CullAndTheEvolutionLevel) {
@@ -568,8 +503,7 @@ TEST_F(Rules, CullAndTheEvolutionLevel) {
     for (int y = 0; y < kWorldHeight; ++y) setCell(x, y, Live);
   reseeding = 0;
   regulatePopulation();
-  EXPECT_EQ(foodDivisor, 0.55f);
-  EXPECT_EQ(evolutionLevel(), 2);
+  EXPECT_EQ(tuple(foodDivisor, evolutionLevel()), tuple(0.55f, 2));
   EXPECT_NEAR(aliveCount() / 801.0, 0.11, 0.04);
   EXPECT_NEAR(liveCells() / (double)kCellCount, 0.31, 0.01);
   // From 0.5, after k single-precision additions of 0.05 the level is k + 1
@@ -582,29 +516,26 @@ TEST_F(Rules, CullAndTheEvolutionLevel) {
 }
 
 TEST_F(Rules, RandomSowingEvent) {
-  // Seeds whose first draw fires and whose second is the top raw number,
-  // which names slot 1000: the scan starts at slot 0.
+  // A start whose first draw fires and whose second is the top raw number,
+  // which names slot 1000: the scan starts at slot 0, which sows (x, y - 1).
   Genome a = quiet(), b = quiet();
-  a[21] = 20, b[25] = 20;  // slot 0 sows (x, y - 1), slot 999 (x, y + 1)
-  units.status[0] = Alive, units.genome[0] = a;
-  units.status[999] = Alive, units.genome[999] = b;
-  int fired = 0;
-  for (uint32_t high = 0; high < 2 && !fired; ++high)
-    for (uint32_t low = 0; low < 0x10000 && !fired; ++low) {
-      const uint32_t start = stepBack(stepBack(high << 31 | 0x7FFFu << 16 | low));
-      randomState = start;
-      if (randomRange(0, 30) != 1) continue;
-      randomRange(0, 1000);
-      const int32_t y = randomRange(2, 523), x = randomRange(2, 823);
-      if (x < 3 || x > 822 || y < 3 || y > 522) continue;
-      randomState = start;
-      sowAtRandom();
-      EXPECT_EQ(countAt(x, y - 1), 3);
-      EXPECT_EQ(countAt(x, y + 1), 0);
-      fired = 1;
-    }
-  EXPECT_EQ(fired, 1);
-  // No Unit alive: nothing is sown, whatever the draws.
+  a[21] = 20, b[25] = 20;
+  units.status[0] = units.status[999] = Alive;
+  units.genome[0] = a, units.genome[999] = b;
+  bool sown = false;
+  for (uint32_t low = 0; low < 0x10000 && !sown; ++low) {
+    const uint32_t start = randomState = stepBack(stepBack(0x7FFFu << 16 | low));
+    if (randomRange(0, 30) != 1) continue;
+    randomRange(0, 1000);
+    const int32_t y = randomRange(2, 523), x = randomRange(2, 823);
+    if (x < 3 || x > 822 || y < 3 || y > 522) continue;
+    randomState = start;
+    sowAtRandom();
+    EXPECT_EQ(tuple(countAt(x, y - 1), countAt(x, y + 1)), tuple(3, 0));
+    sown = true;
+  }
+  EXPECT_TRUE(sown);
+  // With no Unit alive nothing is sown, whatever the draws.
   freshWorld(5);
   for (int k = 0; k < 300; ++k) sowAtRandom();
   for (int x = 0; x < kWorldWidth; x += 5)
@@ -616,26 +547,23 @@ TEST_F(Rules, RandomSowingEvent) {
 TEST_F(Rules, HoverSelectionNearestAndSimilar) {
   static Selection s;
   for (int u = 0; u < kMaxUnits; ++u) units.genome[u].fill(5000);  // far from all below
-  Genome base;
-  base.fill(100);
-  auto unitAt = [&](int u, int32_t x, int32_t y, int32_t shift) {
+  for (auto [u, x, y, shift] : {tuple{40, 110, 100, 0}, {12, 103, 107, 0},  // as near as 40, lower slot: primary
+                                {20, 500, 500, 18}, {30, 600, 500, 36}, {50, 824, 524, 0}}) {
     units.status[u] = Alive, units.posX[u] = x, units.posY[u] = y;
-    units.genome[u] = base;
+    units.genome[u].fill(100);
     units.genome[u][3] += shift;  // genome distance shift / 36
-  };
-  unitAt(40, 110, 100, 0);
-  unitAt(12, 103, 107, 0);   // as near as slot 40, lower slot: primary
-  unitAt(20, 500, 500, 18);  // distance 0.5
-  unitAt(30, 600, 500, 36);  // distance 1.0
-  unitAt(50, 824, 524, 0);
+  }
   struct Case { float tolerance; std::vector<int32_t> ids; } cases[] = {
       {0.0f, {12}}, {0.001f, {12, 40, 50}}, {0.5f, {12, 40, 50}}, {0.50001f, {12, 20, 40, 50}}, {2.0f, {12, 20, 30, 40, 50}}};
   for (const Case& c : cases) {
     s.clear();
     s.pickNearest(100, 100);
     s.addSimilar(c.tolerance);
-    for (size_t k = 0; k <= c.ids.size(); ++k)
-      EXPECT_EQ(s.ids[k], k < c.ids.size() ? c.ids[k] : -1) << "tolerance " << c.tolerance << ", element " << k;
+    EXPECT_EQ(std::vector<int32_t>(s.ids, s.ids + c.ids.size() + 1), [&] {
+      auto ids = c.ids;
+      ids.push_back(-1);
+      return ids;
+    }()) << "tolerance " << c.tolerance;
   }
   s.clear();
   s.pickNearest(825, 525);  // the world's far corner, one beyond the last cell
@@ -646,8 +574,5 @@ TEST_F(Rules, HoverSelectionNearestAndSimilar) {
   s.ids[1] = 30;
   units.status[50] = Dead;
   s.pruneDead();
-  EXPECT_EQ(s.ids[0], -1);
-  EXPECT_EQ(s.ids[1], 30);
-  EXPECT_EQ(s.contains(30), 1);
-  EXPECT_EQ(s.contains(50), 0);
+  EXPECT_EQ(tuple(s.ids[0], s.ids[1], s.contains(30), s.contains(50)), tuple(-1, 30, 1, 0));
 }
