@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -64,13 +64,9 @@ inline int aliveCount() {
 // --- Files ----------------------------------------------------------------
 inline std::string readFile(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-inline void writeFile(const std::string& name, const std::string& text) {
-  std::ofstream(name, std::ios::binary) << text;
-}
+inline void writeFile(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 inline bool fileExists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
 
 // A fresh folder that is the working directory while the object lives.
@@ -88,8 +84,7 @@ struct WorkFolder {
 // The SHA-256 of the state file the simulation would save now.
 inline std::string stateDigest(const char* name = "digest.sav") {
   std::string hex;
-  EXPECT_TRUE(saveState(name));
-  EXPECT_TRUE(sha256File(name, &hex));
+  EXPECT_TRUE(saveState(name) && sha256File(name, &hex));
   std::remove(name);
   return hex;
 }
@@ -126,16 +121,10 @@ class DrawingTest : public ::testing::Test {
   void SetUp() override {
     startAllegroWithoutDisplay();
     freshWorld();
-    hoverSelection.clear();
-    pickedSelection.clear();
-    for (Genome& g : slotGenomes) g = Genome{};
-    for (bool& found : slotFileFound) found = false;
-    slotRefreshTimer = 0;
-    tolerance = 0.0f;
-    activeSlot = paused = buttonCooldown = 0;
-    graphTimer = 1;
-    tooltipText[0] = '\0';
-    uiFont = font;
+    hoverSelection.clear(), pickedSelection.clear();
+    for (int i = 0; i < kSlotCount; ++i) slotGenomes[i] = Genome{}, slotFileFound[i] = false;
+    slotRefreshTimer = activeSlot = paused = buttonCooldown = 0;
+    tolerance = 0.0f, graphTimer = 1, tooltipText[0] = '\0', uiFont = font;
     useScriptedInput(&input);
   }
   void TearDown() override {

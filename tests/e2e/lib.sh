@@ -9,44 +9,38 @@
 # xmessage as a child of the program and waits for it to be closed.
 
 E2E_BUILD_DIR=$(cd "${1:?usage: $0 <build-dir>}" && pwd) || exit 1
-E2E_PROGRAM="$E2E_BUILD_DIR/tarn"
+E2E_PROGRAM="$E2E_BUILD_DIR/tarn" E2E_DATA="$E2E_BUILD_DIR/data"
 E2E_RESOURCES="bg.bmp cursor.bmp spacefont.pcx"
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tarn-e2e.XXXXXX")
-E2E_FAILURES=0 E2E_XVFB_PID= E2E_PROGRAM_PID= E2E_STATUS=
+E2E_FAILURES=0 E2E_XVFB_PID='' E2E_PROGRAM_PID='' E2E_STATUS='' E2E_MESSAGE=''
 
 e2e_log() { echo "[e2e] $*"; }
 e2e_pass() { echo "[e2e] ok: $*"; }
 e2e_fail() { echo "[e2e] FAIL: $*" >&2; E2E_FAILURES=$((E2E_FAILURES + 1)); }
-# e2e_check <what> <expected> <actual>
-e2e_check() { if [ "$2" = "$3" ]; then e2e_pass "$1"; else e2e_fail "$1: expected '$2', got '$3'"; fi; }
-
+# e2e_expect_eq <what> <expected> <actual>
+e2e_expect_eq() { if [ "$2" = "$3" ]; then e2e_pass "$1"; else e2e_fail "$1: expected '$2', got '$3'"; fi; }
+e2e_skip() { echo "[e2e] SKIP: $*" >&2; exit 77; }
 e2e_require() {
-  local tool
-  for tool in Xvfb xdpyinfo xdotool import convert; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "[e2e] SKIP: no $tool (run tools/deps.sh)" >&2; exit 77; }
-  done
-  [ -x "$E2E_PROGRAM" ] && [ -f "$E2E_BUILD_DIR/data/bg.bmp" ] || { echo "[e2e] SKIP: build the program first" >&2; exit 77; }
+  for tool in Xvfb xdpyinfo xdotool import convert; do command -v $tool >/dev/null || e2e_skip "no $tool (tools/deps.sh)"; done
+  [ -x "$E2E_PROGRAM" ] && [ -f "$E2E_DATA/bg.bmp" ] || e2e_skip "build the program and its artwork first"
 }
 
-e2e_kill() {
-  kill -0 "$1" 2>/dev/null || return 0
-  kill "$1" 2>/dev/null
+e2e_kill_pid() {
+  kill "$1" 2>/dev/null || return 0
   for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-  return 0
+  kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null; return 0
 }
 e2e_children() { ps -o pid= --ppid "$1" 2>/dev/null | tr -d ' '; }
 e2e_stop_program() {
   [ -n "$E2E_PROGRAM_PID" ] || return 0
-  for child in $(e2e_children "$E2E_PROGRAM_PID"); do e2e_kill "$child"; done
-  e2e_kill "$E2E_PROGRAM_PID"
+  for child in $(e2e_children "$E2E_PROGRAM_PID"); do e2e_kill_pid "$child"; done
+  e2e_kill_pid "$E2E_PROGRAM_PID"
   E2E_PROGRAM_PID=
 }
 e2e_cleanup() {
   [ -n "$E2E_XVFB_PID" ] && xdotool keyup Escape mouseup 1 mouseup 3 >/dev/null 2>&1
   e2e_stop_program
-  [ -n "$E2E_XVFB_PID" ] && e2e_kill "$E2E_XVFB_PID"
+  [ -n "$E2E_XVFB_PID" ] && e2e_kill_pid "$E2E_XVFB_PID"
   if [ "$E2E_FAILURES" -eq 0 ]; then rm -rf "$E2E_TMP"; else echo "[e2e] screenshots kept in $E2E_TMP" >&2; fi
 }
 trap e2e_cleanup EXIT
@@ -54,49 +48,50 @@ trap 'exit 130' INT TERM
 
 # Xvfb on the first free display from :90 on; exports DISPLAY.
 e2e_start_xvfb() {
-  local n
   for n in $(seq 90 129); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
     for _ in $(seq 100); do
-      kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+      kill -0 "$E2E_XVFB_PID" 2>/dev/null || break  # lost a race for :n
       xdpyinfo -display ":$n" >/dev/null 2>&1 && { export DISPLAY=":$n"; return 0; }
       sleep 0.1
     done
-    e2e_kill "$E2E_XVFB_PID"
+    e2e_kill_pid "$E2E_XVFB_PID"
   done
   echo "[e2e] cannot start Xvfb" >&2
   exit 1
 }
 
-# e2e_workdir <name>: a fresh working folder with the artwork; prints its path.
+# e2e_workdir <name> [file to leave out ...]: a fresh working folder with the
+# artwork; prints its path.
 e2e_workdir() {
-  mkdir -p "$E2E_TMP/$1"
-  for f in $E2E_RESOURCES; do cp "$E2E_BUILD_DIR/data/$f" "$E2E_TMP/$1/"; done
-  echo "$E2E_TMP/$1"
+  local dir="$E2E_TMP/$1" f
+  shift
+  mkdir -p "$dir"
+  for f in $E2E_RESOURCES; do [[ " $* " == *" $f "* ]] || cp "$E2E_DATA/$f" "$dir/"; done
+  echo "$dir"
 }
+# e2e_start_program <dir>: runs it there, output in program.out and program.err.
 e2e_start_program() {
   (cd "$1" && exec "$E2E_PROGRAM" >program.out 2>program.err) &
   E2E_PROGRAM_PID=$! E2E_STATUS=
 }
-e2e_running() { [ -n "$E2E_PROGRAM_PID" ] && kill -0 "$E2E_PROGRAM_PID" 2>/dev/null; }
+e2e_program_running() { [ -n "$E2E_PROGRAM_PID" ] && kill -0 "$E2E_PROGRAM_PID" 2>/dev/null; }
 # e2e_wait_exit <seconds>: the exit status goes to E2E_STATUS ("timeout").
 e2e_wait_exit() {
   for _ in $(seq $(($1 * 10))); do
-    if ! kill -0 "$E2E_PROGRAM_PID" 2>/dev/null; then
-      wait "$E2E_PROGRAM_PID"
-      E2E_STATUS=$? E2E_PROGRAM_PID=
-      return 0
-    fi
+    kill -0 "$E2E_PROGRAM_PID" 2>/dev/null || { wait "$E2E_PROGRAM_PID"; E2E_STATUS=$? E2E_PROGRAM_PID=; return 0; }
     sleep 0.1
   done
   e2e_stop_program
   E2E_STATUS=timeout
+  return 1
 }
 e2e_wait_window() { timeout "$1" xdotool search --sync --class allegro >/dev/null 2>&1; }
 
-e2e_shot() { import -window root "$1" 2>/dev/null; }
+e2e_screenshot() { import -window root "$1" 2>/dev/null; }
+e2e_move_pointer() { xdotool mousemove "$1" "$2"; }
 # e2e_pixels <image> <x,y> ...: "x,y=R,G,B" for each point.
 e2e_pixels() {
   local img=$1 fmt='' p
@@ -112,30 +107,33 @@ e2e_count_colour() {
     -format '%[fx:int(mean*w*h+0.5)]\n' info: 2>/dev/null
 }
 
-# e2e_click <x> <y> [button] [hold seconds]: a click the program sees in at
-# least one frame; then a pause that lets the buttons' cooldown run out.
+# e2e_click <x> <y> [button] [seconds held]: a click the program sees in at
+# least one frame, then a pause that lets the buttons' cooldown run out.
 e2e_click() {
   xdotool mousemove "$1" "$2" sleep 0.05 mousedown "${3:-1}" sleep "${4:-0.02}" mouseup "${3:-1}" sleep 0.3
 }
 # e2e_hold_key <key> <seconds>: held until the program ends or time is up.
 e2e_hold_key() {
   xdotool keydown "$1"
-  for _ in $(seq $(($2 * 10))); do e2e_running || break; sleep 0.1; done
+  for _ in $(seq $(($2 * 10))); do e2e_program_running || break; sleep 0.1; done
   xdotool keyup "$1"
 }
 # e2e_lines <file>: its number of lines, or "none".
 e2e_lines() { if [ -f "$1" ]; then wc -l <"$1" | tr -d ' '; else echo none; fi; }
+# e2e_wait_lines <seconds> <file> <lines>: until the file has that many lines.
+e2e_wait_lines() {
+  for _ in $(seq $(($1 * 10))); do [ "$(e2e_lines "$2")" = "$3" ] && return 0; sleep 0.1; done
+  return 1
+}
 
-# e2e_message_box <seconds>: waits for the program's message box, puts its
-# text in E2E_MESSAGE and closes it with Return.
-e2e_message_box() {
-  local pid='' win='' child
+# e2e_dismiss_message_box <seconds>: waits for the program's message box,
+# puts its text in E2E_MESSAGE and closes it with Return.
+e2e_dismiss_message_box() {
+  local pid='' win='' X Y WIDTH HEIGHT SCREEN WINDOW
   E2E_MESSAGE=
   for _ in $(seq $(($1 * 10))); do
-    e2e_running || return 1
-    for child in $(e2e_children "$E2E_PROGRAM_PID"); do
-      [ "$(ps -o comm= -p "$child")" = xmessage ] && pid=$child
-    done
+    e2e_program_running || return 1
+    for child in $(e2e_children "$E2E_PROGRAM_PID"); do [ "$(ps -o comm= -p "$child")" = xmessage ] && pid=$child; done
     [ -n "$pid" ] && win=$(xdotool search --class Xmessage 2>/dev/null | head -1) && [ -n "$win" ] && break
     sleep 0.1
   done
@@ -149,6 +147,5 @@ e2e_message_box() {
 
 e2e_finish() {
   [ "$E2E_FAILURES" -eq 0 ] && { e2e_log "all checks passed"; exit 0; }
-  echo "[e2e] $E2E_FAILURES check(s) failed" >&2
-  exit 1
+  echo "[e2e] $E2E_FAILURES check(s) failed" >&2; exit 1
 }

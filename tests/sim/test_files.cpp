@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "persist/notice.h"
@@ -14,6 +15,7 @@
 
 namespace {
 
+using std::tuple;
 std::vector<std::string> notices;
 
 class Files : public ::testing::Test {
@@ -66,19 +68,15 @@ TEST_F(Files, SaveAndLoadRoundTrip) {
   reseeding = 1;
   LoadReport report;
   ASSERT_TRUE(loadState("world.sav", &report));
-  EXPECT_EQ(notices.back(), "Loading...");
-  EXPECT_EQ(reseeding, 0);
-  EXPECT_EQ(report.valuesRead, kStateFileLines);
-  EXPECT_EQ(report.stopLine, 0);
+  EXPECT_EQ(tuple(notices.back(), reseeding, report.valuesRead, report.stopLine),
+            tuple("Loading...", 0, kStateFileLines, 0));
   ASSERT_TRUE(saveState("again.sav"));
   EXPECT_TRUE(readFile("again.sav") == saved) << "every value read back exactly";
   EXPECT_EQ(entries(), (std::vector<std::string>{"again.sav", "world.sav"})) << "no temporary file left";
 }
 
 TEST_F(Files, FreshWorldLineByLine) {
-  units.energy[3] = 4e-7f;
-  units.energy[4] = -4e-7f;
-  units.energy[5] = 12.345678f;
+  units.energy[3] = 4e-7f, units.energy[4] = -4e-7f, units.energy[5] = 12.345678f;
   foodDivisor = 0.5f;
   raiseFoodDivisor();
   ASSERT_TRUE(saveState("tarn.sav"));
@@ -132,10 +130,8 @@ TEST_F(Files, LoadStopsAtTheFirstBadValue) {
   // A missing file or a folder changes nothing and shows no notice.
   notices.clear();
   reseeding = 1;
-  EXPECT_FALSE(loadState("usersaved.sav"));
-  EXPECT_FALSE(loadState("."));
-  EXPECT_EQ(reseeding, 1);
-  EXPECT_TRUE(notices.empty());
+  EXPECT_FALSE(loadState("usersaved.sav") || loadState("."));
+  EXPECT_EQ(tuple(reseeding, notices.size()), tuple(1, 0u));
 }
 
 TEST_F(Files, FailedSavesKeepThePreviousFile) {
@@ -193,20 +189,14 @@ TEST_F(Files, SlotFilesCarryGenomesIntoUnits) {
   notices.clear();
   ASSERT_TRUE(loadSlotFile("sample3.dna", 9));
   EXPECT_EQ(notices, std::vector<std::string>{"Loading..."});
-  EXPECT_EQ(units.genome[9][35], 36);
-  EXPECT_EQ(units.age[9] + units.spareA[9], 0);
-  EXPECT_EQ(units.energy[9], 6.0f);
-  EXPECT_EQ(units.homeX[9], 815);
-  EXPECT_EQ(units.awayY[9], 124);
-  EXPECT_EQ(units.posX[9], 17);
+  EXPECT_EQ(tuple(units.genome[9][35], units.age[9], units.spareA[9], units.energy[9], units.homeX[9], units.awayY[9],
+                  units.posX[9]),
+            tuple(36, 0, 0, 6.0f, 815, 124, 17));
   writeFile("sample3.dna", "5\n6\n99999999999\n1\n");
   units.age[9] = 8;
   ASSERT_TRUE(loadSlotFile("sample3.dna", 9));
-  EXPECT_EQ(units.genome[9][1], 6);
-  EXPECT_EQ(units.genome[9][2], 3);
-  EXPECT_EQ(units.age[9], 0);
-  EXPECT_FALSE(loadSlotFile("sample6.dna", 9));
-  EXPECT_FALSE(loadSlotFile("sample3.dna", kMaxUnits));
+  EXPECT_EQ(tuple(units.genome[9][1], units.genome[9][2], units.age[9]), tuple(6, 3, 0));
+  EXPECT_FALSE(loadSlotFile("sample6.dna", 9) || loadSlotFile("sample3.dna", kMaxUnits));
   // The slot panel's re-read: a file written outside the program is taken,
   // one removed leaves the genome as it was.
   writeFile("sample4.dna", "1\n2\n3\n");

@@ -453,18 +453,6 @@ TEST_F(Rules, ContestKinshipTiesAndOrder) {
         for (auto [slot, status] : {tuple{5, Dead}, {3, Alive}, {4, Dead}, {8, Dead}, {9, Dead}})
           EXPECT_EQ(units.status[slot], status) << path << ", slot " << slot;
       });
-  // Far coordinates: the distance from INT32_MAX to INT32_MIN is 2^32 - 1.
-  everyPath(
-      [] {
-        fighter(0, INT32_MAX, 0, 10.0f, 100, INT32_MAX);
-        fighter(1, INT32_MIN, 0, 1.0f, 200);
-        fighter(2, 0, 0, 1.0f, 200);  // exactly the reach
-        fighter(3, 1, 0, 1.0f, 200);
-        return 0;
-      },
-      [](int path) {
-        EXPECT_EQ(tuple(units.status[1], units.status[2], units.status[3]), tuple(Alive, Alive, Dead)) << path;
-      });
 }
 
 // --- Regulation ---------------------------------------------------------------
@@ -516,30 +504,25 @@ TEST_F(Rules, CullAndTheEvolutionLevel) {
 }
 
 TEST_F(Rules, RandomSowingEvent) {
-  // A start whose first draw fires and whose second is the top raw number,
-  // which names slot 1000: the scan starts at slot 0, which sows (x, y - 1).
-  Genome a = quiet(), b = quiet();
-  a[21] = 20, b[25] = 20;
-  units.status[0] = units.status[999] = Alive;
-  units.genome[0] = a, units.genome[999] = b;
-  bool sown = false;
-  for (uint32_t low = 0; low < 0x10000 && !sown; ++low) {
-    const uint32_t start = randomState = stepBack(stepBack(0x7FFFu << 16 | low));
-    if (randomRange(0, 30) != 1) continue;
-    randomRange(0, 1000);
-    const int32_t y = randomRange(2, 523), x = randomRange(2, 823);
-    if (x < 3 || x > 822 || y < 3 || y > 522) continue;
+  // Slot 0 sows (x, y - 1), slot 999 (x, y + 1). A draw that fires, then the
+  // top raw number, which names slot 1000: the scan starts at slot 0. With
+  // no Unit alive (Dead ones do not count) nothing is sown.
+  units.genome[0] = units.genome[999] = quiet();
+  units.genome[0][21] = units.genome[999][25] = 20;
+  for (bool alive : {false, true}) {
+    units.status[0] = units.status[999] = alive ? Alive : Dead;
+    int32_t x = 0, y = 0;
+    uint32_t start = 0;
+    for (uint32_t low = 0; low < 0x10000; ++low) {
+      randomState = start = stepBack(stepBack(0x7FFFu << 16 | low));
+      const bool fires = randomRange(0, 30) == 1 && randomRange(0, 1000) == 1000;
+      y = randomRange(2, 523), x = randomRange(2, 823);
+      if (fires && x >= 3 && x <= 822 && y >= 3 && y <= 522) break;
+    }
     randomState = start;
     sowAtRandom();
-    EXPECT_EQ(tuple(countAt(x, y - 1), countAt(x, y + 1)), tuple(3, 0));
-    sown = true;
+    EXPECT_EQ(tuple(countAt(x, y - 1), countAt(x, y + 1)), tuple(alive ? 3 : 0, 0));
   }
-  EXPECT_TRUE(sown);
-  // With no Unit alive nothing is sown, whatever the draws.
-  freshWorld(5);
-  for (int k = 0; k < 300; ++k) sowAtRandom();
-  for (int x = 0; x < kWorldWidth; x += 5)
-    for (int y = 0; y < kWorldHeight; ++y) ASSERT_EQ(countAt(x, y), 0);
 }
 
 // --- Selection ----------------------------------------------------------------

@@ -3,12 +3,15 @@
 // frames of a crafted world are pinned by digests; the cases below them show
 // the order of a frame's steps, the keys and the buttons' actions.
 #include <initializer_list>
+#include <tuple>
 
 #include "app/app.h"
 #include "tests/support.h"
 #include "tools/artwork.h"
 
 namespace {
+
+using std::tuple;
 
 // A Unit that stays where it stands, alive, and sows nothing.
 Genome parked() {
@@ -29,10 +32,7 @@ class Frames : public DrawingTest {
     initMagnifier(3);
     reseeding = 0;
   }
-  void TearDown() override {
-    releaseResources();
-    DrawingTest::TearDown();
-  }
+  void TearDown() override { releaseResources(), DrawingTest::TearDown(); }
   bool frame(int x, int y, int buttons = 0, std::initializer_list<int> keys = {}) {
     point(x, y, buttons);
     for (bool& k : input.keys) k = false;
@@ -44,20 +44,16 @@ class Frames : public DrawingTest {
     buttonCooldown = 0;
     return frame(x, y, 1, keys);
   }
-  void park(int slot, int x, int y, const Genome& g = parked()) {
-    placeUnit(slot, x, y, g);
-    units.mode[slot] = Homeward;
+  static void park(int slot, int x, int y, int32_t shift = 0) {  // genome distance shift / 36
+    placeUnit(slot, x, y, parked());
+    units.genome[slot][1] += shift, units.mode[slot] = Homeward, units.energy[slot] = 1000.0f;
     units.homeX[slot] = units.targetX[slot] = units.awayX[slot] = x;
     units.homeY[slot] = units.targetY[slot] = units.awayY[slot] = y;
-    units.energy[slot] = 1000.0f;
   }
   // Five parked Units far off keep the count above the re-seed threshold.
-  void parkCrowd() {
-    Genome far = parked();
-    far[1] += 500;
-    for (int i = 0; i < 5; ++i) park(20 + i, 800, 100 + 20 * i, far);
+  static void parkCrowd() {
+    for (int i = 0; i < 5; ++i) park(20 + i, 800, 100 + 20 * i, 500);
   }
-  uint32_t at(int x, int y) { return pixelAt(backBuffer, x, y); }
   WorkFolder folder;
 };
 
@@ -90,24 +86,19 @@ TEST_F(Frames, ComposedFramesKeepTheirRecord) {
   EXPECT_EQ(pickedSelection.primary(), -1);
   paused = 0;
   for (int f = 0; f < 12; ++f) ASSERT_TRUE(frame(0, 0));
-  EXPECT_EQ(bitmapDigest(backBuffer), "a782eca4c32000c23f6818154552862cad7999c39c302611f74d6e642fb521e4") << "twelve running frames: the graph scrolls";
+  EXPECT_EQ(bitmapDigest(backBuffer), "a782eca4c32000c23f6818154552862cad7999c39c302611f74d6e642fb521e4")
+      << "twelve running frames: the graph scrolls";
 }
 
-TEST_F(Frames, EscEndsTheLoopBeforeAnythingElse) {
+TEST_F(Frames, EscFirstThenLifeInEveryThirdRunningFrame) {
   parkCrowd();
-  placeLive(400, 300), placeLive(401, 300), placeLive(402, 300);
+  placeLive(400, 300), placeLive(401, 300), placeLive(402, 300);  // a blinker
   clear_to_color(backBuffer, 7);
   const std::string before = bitmapDigest(backBuffer);
   EXPECT_FALSE(frame(100, 90, 1, {KEY_ESC, KEY_SPACE, KEY_PLUS_PAD, KEY_1}));
-  EXPECT_EQ(generationPhase, 0);
-  EXPECT_EQ(cellAt(401, 301), Empty);
-  EXPECT_EQ(paused + activeSlot + tolerance + foodDivisor, 0);
+  EXPECT_EQ(tuple(generationPhase, cellAt(401, 301), paused, activeSlot, tolerance, foodDivisor),
+            tuple(0, Empty, 0, 0, 0.0f, 0.0f)) << "ESC: nothing of the frame runs";
   EXPECT_EQ(bitmapDigest(backBuffer), before);
-}
-
-TEST_F(Frames, LifeGenerationsInEveryThirdRunningFrame) {
-  parkCrowd();
-  placeLive(400, 300), placeLive(401, 300), placeLive(402, 300);
   std::string seen;
   for (int f = 0; f < 9; ++f) {
     paused = f == 4 || f == 5;
@@ -155,10 +146,8 @@ TEST_F(Frames, KeysAndTheirClamps) {
 
 TEST_F(Frames, ButtonActions) {
   paused = 1;
-  Genome b = parked();
-  b[1] += 9;  // genome distance 0.25
   park(2, 300, 200);
-  park(7, 320, 200, b);
+  park(7, 320, 200, 9);
   tolerance = 0.5f;
   ASSERT_TRUE(click(60, 744));  // slot Save with nothing picked
   EXPECT_FALSE(fileExists("sample0.dna"));
@@ -170,18 +159,13 @@ TEST_F(Frames, ButtonActions) {
   for (int32_t v : parked()) text += std::to_string(v) + "\n";
   EXPECT_EQ(readFile("sample5.dna"), text) << "the primary's genome";
   // Slot Load plants the slot's genome into every picked Unit.
-  std::string fromFile;
-  for (int k = 0; k < kGeneCount; ++k) fromFile += std::to_string(k == 5 ? 77 : 40) + "\n";
-  writeFile("sample3.dna", fromFile);
+  writeFile("sample3.dna", "7\n" + text.substr(text.find('\n') + 1));
   units.age[2] = units.age[7] = 5;
   ASSERT_TRUE(click(80, 680));  // slot 3
   ASSERT_TRUE(click(110, 744));
-  for (int u : {2, 7}) {
-    EXPECT_EQ(units.genome[u][0], 40);
-    EXPECT_EQ(units.energy[u], 77.0f);
-    EXPECT_EQ(units.age[u], 0);
-    EXPECT_EQ(units.posX[u], u == 2 ? 300 : 320);
-  }
+  for (int u : {2, 7})
+    EXPECT_EQ(tuple(units.genome[u][0], units.genome[u][1], units.age[u], units.energy[u], units.posX[u]),
+              tuple(7, parked()[1], 0, (float)parked()[5], u == 2 ? 300 : 320));
   // Save, New while paused (all Dead and the field empty at once, nothing
   // reaped or seeded until the world runs), Load.
   parkCrowd();
