@@ -119,10 +119,7 @@ TEST_F(Frames, KeysAndTheirClamps) {
   };
   for (const Tol& t : tols) {
     tolerance = t.start;
-    if (t.buttonX)
-      ASSERT_TRUE(click(t.buttonX, 150, t.keys));
-    else
-      ASSERT_TRUE(idle(t.keys));
+    ASSERT_TRUE(t.buttonX ? click(t.buttonX, 150, t.keys) : idle(t.keys));
     EXPECT_NEAR(tolerance, t.want, 1e-5) << t.start;
   }
   struct Slot { int start; std::initializer_list<int> keys; int want; } slots[] = {
@@ -134,9 +131,8 @@ TEST_F(Frames, KeysAndTheirClamps) {
   }
   // The space bar raises the food divisor once a frame, but a re-seeding
   // frame sets it back to 0.5 after the keys.
-  paused = 0;
+  paused = 0, foodDivisor = 0.5f;
   parkCrowd();
-  foodDivisor = 0.5f;
   ASSERT_TRUE(idle({KEY_SPACE}));
   EXPECT_EQ(foodDivisor, 0.55f);
   reseeding = 1;
