@@ -26,14 +26,16 @@ for _ in $(seq 40); do
   [ "$(e2e_pixels "$f" $points)" = "$(e2e_pixels "$run/bg.bmp" $points)" ] && break
   sleep 0.5
 done
-e2e_expect_eq "the background shows" "$(e2e_pixels "$run/bg.bmp" $points | tr '\n' ' ')" "$(e2e_pixels "$f" $points | tr '\n' ' ')"
+e2e_expect_eq "the background shows" "$(e2e_pixels "$run/bg.bmp" $points | tr '\n' ' ')" \
+  "$(e2e_pixels "$f" $points | tr '\n' ' ')"
 
 # --- Pause: clicked until world and graph stand still (a click can fall
 # between two frames, or a long one be seen twice) -------------------------------
 still() {
   local a b
   a=$(shot still) && sleep 0.4 && b=$(shot still)
-  [ "$(e2e_region_sum "$a" $WORLD)$(e2e_region_sum "$a" $GRAPH)" = "$(e2e_region_sum "$b" $WORLD)$(e2e_region_sum "$b" $GRAPH)" ]
+  [ "$(e2e_region_sum "$a" $WORLD)$(e2e_region_sum "$a" $GRAPH)" = \
+    "$(e2e_region_sum "$b" $WORLD)$(e2e_region_sum "$b" $GRAPH)" ]
 }
 for hold in 0.02 0.012 0.028 0.016 0.024 0.01 0.03; do
   e2e_click 115 93 1 $hold && e2e_move_pointer $NEUTRAL && sleep 0.1
@@ -103,7 +105,8 @@ e2e_expect_eq "Load brings the saved world back" "$saved" "$(e2e_region_sum "$(s
 e2e_hold_key Escape 30
 e2e_wait_exit 20
 e2e_expect_eq "exit status after ESC" 0 "$E2E_STATUS"
-cmp -s "$run/tarn.sav" "$run/usersaved.sav" && e2e_pass "ESC autosaves the loaded world" || e2e_fail "tarn.sav differs from usersaved.sav"
+cmp -s "$run/tarn.sav" "$run/usersaved.sav" && e2e_pass "ESC autosaves the loaded world" ||
+  e2e_fail "tarn.sav differs from usersaved.sav"
 
 # --- Damaged artwork: a message naming the file, status 255, the autosave kept ------
 damage() { case $1 in bg.bmp) rm "$2" ;; cursor.bmp) truncate -s 300 "$2" ;; *) yes garbage | head -c 5000 >"$2" ;; esac; }
@@ -113,7 +116,10 @@ for file in $E2E_RESOURCES; do
   echo "left from an earlier run" >"$dir/tarn.sav"
   e2e_start_program "$dir"
   e2e_dismiss_message_box 30 || e2e_log "no message box for $file: $(tail -2 "$dir/program.err")"
-  case "$E2E_MESSAGE" in *"$file"*) e2e_pass "the message names $file" ;; *) e2e_fail "message for $file: '$E2E_MESSAGE'" ;; esac
+  case "$E2E_MESSAGE" in
+    *"$file"*) e2e_pass "the message names $file" ;;
+    *) e2e_fail "message for $file: '$E2E_MESSAGE'" ;;
+  esac
   e2e_wait_exit 20
   e2e_expect_eq "exit status with $file damaged" 255 "$E2E_STATUS"
   e2e_expect_eq "tarn.sav kept with $file damaged" "left from an earlier run" "$(cat "$dir/tarn.sav")"

@@ -138,7 +138,9 @@ TEST_F(Drawing, MagnifierEnlargesAndBlackensBeyondTheScreen) {
       }
     // By hand: from (0, 0) the left 78 output columns are black, from
     // (1023, 767) the right 72.
-    auto two = [&](int x1, int y1, int x2, int y2) { return tuple(getpixel(screenBitmap, x1, y1), getpixel(screenBitmap, x2, y2)); };
+    auto two = [&](int x1, int y1, int x2, int y2) {
+      return tuple(getpixel(screenBitmap, x1, y1), getpixel(screenBitmap, x2, y2));
+    };
     if (cx == 0) EXPECT_EQ(two(929, 700, 930, 677), tuple(0, pattern(1, 1)));
     if (cx == 1023) EXPECT_EQ(two(929, 676, 930, 609), tuple(pattern(1023, 767), 0));
   }
@@ -301,9 +303,10 @@ TEST(Artwork, DrawnFilesAndTheStartUpCheck) {
   startAllegroWithoutDisplay();
   WorkFolder folder;
   ASSERT_TRUE(artwork::writeArtwork("."));
-  for (auto [name, digest] : {tuple{artwork::kBackgroundFile, "f7fb427b2f793ed28673df068c55eba9dac1d394a95ed1d0266833972b9e07c5"},
-                              {artwork::kCursorFile, "26513212f55ef5145de7259c7620844db4dc0b4133ab28a07f1a3c8a2a4e3efb"},
-                              {artwork::kFontFile, "3ed910337758b1c31303dffd97b12dd5baac7827685899e24800e11d0fdba722"}}) {
+  using artwork::kBackgroundFile, artwork::kCursorFile, artwork::kFontFile;
+  for (auto [name, digest] : {tuple{kBackgroundFile, "f7fb427b2f793ed28673df068c55eba9dac1d394a95ed1d0266833972b9e07c5"},
+                              {kCursorFile, "26513212f55ef5145de7259c7620844db4dc0b4133ab28a07f1a3c8a2a4e3efb"},
+                              {kFontFile, "3ed910337758b1c31303dffd97b12dd5baac7827685899e24800e11d0fdba722"}}) {
     std::string hex;
     EXPECT_TRUE(sha256File(name, &hex) && hex == digest) << name << " is now " << hex << ": if on purpose, record it";
     // Only whole files pass the start-up check: cut short, empty or noise
