@@ -96,20 +96,20 @@ TEST_F(Drawing, WorldCellsUnitsAndMarkers) {
   EXPECT_EQ(bitmapDigest(bmp), bitmapDigest(ref));
 }
 
-TEST_F(Drawing, DirectPixelWritesMatchPutpixel) {
-  // 32-bit memory bitmaps are written row by row. Drawn in XOR mode onto
-  // black, a field takes the putpixel path and must come out alike.
-  for (int x = 0; x < kWorldWidth; ++x)
-    for (int y = 0; y < kWorldHeight; ++y) setCell(x, y, rawRandom() % 10 < 3 ? Live : Empty);
-  for (auto [w, h, dx, dy] : {tuple{1024, 768, 182, 43}, {500, 300, -120, -40}, {400, 400, 0, 0}}) {
-    BITMAP* a = makeBitmap(w, h);
-    BITMAP* b = makeBitmap(w, h);
-    if (w == 400) set_clip_rect(a, 30, 40, 350, 260), set_clip_rect(b, 30, 40, 350, 260);
-    drawWorld(a, dx, dy);
-    drawing_mode(DRAW_MODE_XOR, nullptr, 0, 0);
-    drawWorld(b, dx, dy);
-    solid_mode();
-    EXPECT_EQ(bitmapDigest(a), bitmapDigest(b)) << w << " x " << h;
+TEST_F(Drawing, CellsAreClippedToTheBitmapAndItsClipRectangle) {
+  // Live cells 50..149 by 30..109, drawn with the field's (50, 30) at the
+  // bitmap's corner: every pixel of the bitmap or its clip rectangle is set,
+  // and none outside the clip rectangle.
+  for (int x = 50; x < 150; ++x)
+    for (int y = 30; y < 110; ++y) setCell(x, y, Live);
+  for (auto [w, h, clip] : {tuple{100, 80, false}, {1, 1, false}, {100, 80, true}}) {
+    BITMAP* bmp = makeBitmap(w, h, kPaper);
+    if (clip) set_clip_rect(bmp, 10, 20, 59, 49);
+    drawWorld(bmp, -50, -30);
+    int set = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) set += pixelAt(bmp, x, y) == rgb(50, 160, 160);
+    EXPECT_EQ(set, clip ? 50 * 30 : w * h) << w << " x " << h;
   }
 }
 
