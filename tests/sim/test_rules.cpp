@@ -532,13 +532,13 @@ TEST_F(Rules, HoverSelectionNearestAndSimilar) {
   static Selection s;
   for (int u = 0; u < kMaxUnits; ++u) units.genome[u].fill(5000);  // far from all below
   for (auto [u, x, y, shift] : {tuple{40, 110, 100, 0}, {12, 103, 107, 0},  // as near as 40, lower slot: primary
-                                {20, 500, 500, 18}, {30, 600, 500, 36}, {50, 824, 524, 0}}) {
+                                {0, 500, 500, 18}, {30, 600, 500, 36}, {50, 824, 524, 0}}) {
     units.status[u] = Alive, units.posX[u] = x, units.posY[u] = y;
     units.genome[u].fill(100);
     units.genome[u][3] += shift;  // genome distance shift / 36
   }
   struct Case { float tolerance; std::vector<int32_t> ids; } cases[] = {
-      {0.0f, {12}}, {0.001f, {12, 40, 50}}, {0.5f, {12, 40, 50}}, {0.50001f, {12, 20, 40, 50}}, {2.0f, {12, 20, 30, 40, 50}}};
+      {0.0f, {12}}, {0.001f, {12, 40, 50}}, {0.5f, {12, 40, 50}}, {0.50001f, {12, 0, 40, 50}}, {2.0f, {12, 0, 30, 40, 50}}};
   for (const Case& c : cases) {
     s.clear();
     s.pickNearest(100, 100);
