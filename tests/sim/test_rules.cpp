@@ -431,6 +431,23 @@ TEST_F(Rules, ContestReachAtEveryBucketEdge) {
           });
 }
 
+TEST_F(Rules, ContactIndexFollowsMovesAndBirths) {
+  // Units 1 to 3 share a bucket; 2 walks away and a child is born beside u:
+  // u still meets 1 and 3 and the child, and not 2.
+  fighter(0, 100, 100, 1000.0f, 0, 10);
+  for (int k = 1; k <= 3; ++k) fighter(k, 100 + k, 101, 1.0f, 100);
+  beginContactIndex();
+  units.posX[2] = 600;
+  placeInContactIndex(2);
+  Genome g = quiet();
+  g[12] = 100;
+  const int child = spawnUnit(98, 100, g);
+  resolveContacts(0);
+  endContactIndex();
+  for (auto [slot, status] : {tuple{1, Dead}, {2, Alive}, {3, Dead}, {child, Dead}})
+    EXPECT_EQ(units.status[slot], status) << "slot " << slot;
+}
+
 TEST_F(Rules, ContestKinshipTiesAndOrder) {
   // u (slot 5, energy 5) meets its foes in slot order, fighting on after it
   // has lost; each winner takes the loser's energy, its stock the sum
