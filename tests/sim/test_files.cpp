@@ -112,6 +112,10 @@ TEST_F(Files, LoadStopsAtTheFirstBadValue) {
       {true, "1" + std::string(70000, 'x') + "\n", 1, {1}},
       {true, "0." + std::string(70000, '0') + "1\n5.5\nnan\n", 2, {0, 5.5}},
       {true, "2.5" + std::string(200000, 'y'), 1, {2.5}},
+      // A token that a buffer refill (every 1 MiB) cuts after its tenth byte;
+      // "%f" takes its "1", the rest is the next value.
+      {true, std::string(5242870 - 2 * (kFloatLine - 1), ' ') + "1-0." + std::string(19996, '0') + "5\n2.5\n", 3,
+       {1, 0, 2.5}},
   };
   std::string beforeFloats;
   for (int64_t i = 1; i < kFloatLine; ++i) beforeFloats += "0\n";
@@ -199,6 +203,7 @@ TEST_F(Files, SlotFilesCarryGenomesIntoUnits) {
   ASSERT_TRUE(loadSlotFile("sample3.dna", 9));
   EXPECT_EQ(tuple(units.genome[9][1], units.genome[9][2], units.age[9]), tuple(6, 3, 0));
   EXPECT_FALSE(loadSlotFile("sample6.dna", 9) || loadSlotFile("sample3.dna", kMaxUnits));
+  EXPECT_FALSE(saveSlotFile("sample3.dna", kMaxUnits) || saveSlotFile("sample3.dna", -1));
   // The slot panel's re-read: a file written outside the program is taken,
   // one removed leaves the genome as it was.
   writeFile("sample4.dna", "1\n2\n3\n");
