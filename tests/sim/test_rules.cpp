@@ -117,6 +117,8 @@ TEST_F(Rules, ViabilityBoundaries) {
     mutateGenome(42, 0.0f);
     EXPECT_EQ(units.status[42], c.dies ? Dead : Alive) << c.what;
   }
+  units.genome[42][2] = 167;  // the midpoint of 80..255 is not high; one more is
+  EXPECT_EQ(tuple(geneIsHigh(42, 2), geneValueIsHigh(2, 168)), tuple(false, true));
 }
 
 // --- Unit table and the tick -------------------------------------------------
