@@ -149,6 +149,10 @@ TEST_F(Frames, ButtonActions) {
   EXPECT_FALSE(fileExists("sample0.dna"));
   ASSERT_TRUE(frame(300 + WorldOffsetX, 200 + WorldOffsetY, 1));
   ASSERT_EQ(pickedSelection.contains(7), 1);
+  units.status[7] = Dead;  // a picked Unit that dies leaves the pick in the next frame
+  ASSERT_TRUE(idle());
+  EXPECT_EQ(tuple(pickedSelection.primary(), pickedSelection.contains(7)), tuple(2, 0));
+  units.status[7] = Alive, pickedSelection.ids[1] = 7;
   ASSERT_TRUE(click(80, 712));  // slot 5
   ASSERT_TRUE(click(60, 744));
   std::string text;
