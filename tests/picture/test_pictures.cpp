@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "../ui/ui_testing.h"
+#include "tests/support.h"
 #include "picture/plot.h"
 #include "picture/png.h"
 #include "picture/screenshot.h"
@@ -69,10 +69,10 @@ std::string fileBytes(const std::string& path) {
   return s.str();
 }
 
-class PictureTest : public UiTest {
+class PictureTest : public DrawingTest {
  protected:
   void SetUp() override {
-    UiTest::SetUp();
+    DrawingTest::SetUp();
     std::string error;
     ASSERT_TRUE(startHeadlessDrawing(error)) << error;
   }

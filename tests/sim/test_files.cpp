@@ -1,0 +1,217 @@
+// State and slot files: the text written, what a load reads back and where
+// it stops on damaged input, and that a failed save keeps the old file.
+#include <dirent.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <tuple>
+#include <vector>
+
+#include "persist/notice.h"
+#include "persist/slotfile.h"
+#include "tests/support.h"
+
+namespace {
+
+using std::tuple;
+std::vector<std::string> notices;
+
+class Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    freshWorld();
+    notices.clear();
+    fileNoticeHook = [](const char* text) { notices.push_back(text); };
+  }
+  void TearDown() override { fileNoticeHook = nullptr; }
+  std::vector<std::string> entries(const char* dir = ".") {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir);
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  WorkFolder folder;
+};
+
+// Every stored value random, the floats on the six-decimal grid.
+void scramble(uint32_t seed) {
+  uint64_t s = seed * 2654435761u + 1;
+  auto next = [&s] { return (int32_t)((s = s * 6364136223846793005u + 1442695040888963407u) >> 32); };
+  for (int x = 0; x < kWorldWidth; ++x)
+    for (int y = 0; y < kWorldHeight; ++y) setCell(x, y, next() % 9), setCount(x, y, next() % 9);
+  for (int32_t* block : {units.posX, units.posY, units.targetX, units.targetY, units.homeX, units.homeY, units.awayX,
+                         units.awayY, units.mode, units.searchRadius, units.sowTimer, units.status, units.age,
+                         units.stock, units.paceCounter, units.spareA, units.spareB, &units.memory[0][0]})
+    for (int u = 0; u < (block == &units.memory[0][0] ? kMaxUnits * kMemoryLength : kMaxUnits); ++u) block[u] = next();
+  for (int u = 0; u < kMaxUnits; ++u) {
+    units.energy[u] = (float)(next() % 100000) / 64.0f;
+    for (int32_t& gene : units.genome[u]) gene = next();
+  }
+  foodDivisor = 1.25f;
+}
+
+const int64_t kFloatLine = 2212626;  // the first energy's line
+
+}  // namespace
+
+TEST_F(Files, SaveAndLoadRoundTrip) {
+  scramble(7);
+  ASSERT_TRUE(saveState("world.sav"));
+  EXPECT_EQ(notices, std::vector<std::string>{"Saving..."});
+  const std::string saved = readFile("world.sav");
+  scramble(8);
+  reseeding = 1;
+  LoadReport report;
+  ASSERT_TRUE(loadState("world.sav", &report));
+  EXPECT_EQ(tuple(notices.back(), reseeding, report.valuesRead, report.stopLine),
+            tuple("Loading...", 0, kStateFileLines, 0));
+  ASSERT_TRUE(saveState("again.sav"));
+  EXPECT_TRUE(readFile("again.sav") == saved) << "every value read back exactly";
+  EXPECT_EQ(entries(), (std::vector<std::string>{"again.sav", "world.sav"})) << "no temporary file left";
+}
+
+TEST_F(Files, FreshWorldLineByLine) {
+  units.energy[3] = 4e-7f, units.energy[4] = -4e-7f, units.energy[5] = 12.345678f;
+  foodDivisor = 0.5f;
+  raiseFoodDivisor();
+  ASSERT_TRUE(saveState("tarn.sav"));
+  std::vector<std::string> lines;
+  std::istringstream text(readFile("tarn.sav"));
+  for (std::string l; std::getline(text, l);) lines.push_back(l);
+  ASSERT_EQ((int64_t)lines.size(), kStateFileLines);
+  struct Line { int64_t number; const char* text; } expected[] = {
+      {2176626, "0"},        {2181626, "300"},      {2181627, "0"},         {2182626, "-1"},
+      {2212629, "0.000000"}, {2212630, "-0.000000"}, {2212631, "12.345678"}, {2213626, "0.550000"}};
+  for (const Line& l : expected) EXPECT_EQ(lines[(size_t)l.number - 1], l.text) << "line " << l.number;
+  units.energy[3] = 99.0f;
+  ASSERT_TRUE(loadState("tarn.sav"));
+  EXPECT_EQ(units.energy[3], 0.0f) << "a tiny energy reads back as zero";
+}
+
+TEST_F(Files, LoadStopsAtTheFirstBadValue) {
+  // Each text opens the file (integers: the first cells) or follows the
+  // values before the energies (floats); the values before the stop are
+  // read, the rest keep 77 or 7.5.
+  struct Case { bool floats; std::string text; int read; std::vector<double> values; } cases[] = {
+      {false, "2147483647\n-2147483648\n2147483648\n5\n", 2, {2147483647, -2147483648.0}},
+      {false, "-2147483649\n1\n", 0, {}},
+      {false, "99999999999999999999\n1\n", 0, {}},
+      {false, "+0\r\n-0\r\n+7\n-\n8\n", 3, {0, 0, 7}},
+      {false, "0x10\n", 1, {0}},
+      {false, " 1\t2\r\n3\v4\f5 \n", 5, {1, 2, 3, 4, 5}},
+      {false, std::string("5\0\n6\n", 5), 1, {5}},
+      {false, "1.5\n", 1, {1}},  // 1, then ".5" is no integer: stop
+      {true, "1e39\n1\n", 0, {}},
+      {true, "  +2.5e1\t\v\f-0x1p-2 nan\n", 2, {25, -0.25}},
+      {true, "1" + std::string(70000, 'x') + "\n", 1, {1}},
+      {true, "0." + std::string(70000, '0') + "1\n5.5\nnan\n", 2, {0, 5.5}},
+      {true, "2.5" + std::string(200000, 'y'), 1, {2.5}},
+      // A token that a buffer refill (every 1 MiB) cuts after its tenth byte;
+      // "%f" takes its "1", the rest is the next value.
+      {true, std::string(5242870 - 2 * (kFloatLine - 1), ' ') + "1-0." + std::string(19996, '0') + "5\n2.5\n", 3,
+       {1, 0, 2.5}},
+  };
+  std::string beforeFloats;
+  for (int64_t i = 1; i < kFloatLine; ++i) beforeFloats += "0\n";
+  for (const Case& c : cases) {
+    writeFile("bad.sav", (c.floats ? beforeFloats : "") + c.text);
+    for (int k = 0; k < 6; ++k) setCell(0, k, 77), units.energy[k] = 7.5f;
+    reseeding = 1;
+    LoadReport report;
+    ASSERT_TRUE(loadState("bad.sav", &report));
+    EXPECT_EQ(reseeding, 0);
+    EXPECT_EQ(report.valuesRead, (c.floats ? kFloatLine - 1 : 0) + c.read) << c.text.substr(0, 20);
+    for (int k = 0; k < 6; ++k) {
+      const double want = k < (int)c.values.size() ? c.values[k] : c.floats ? 7.5 : 77;
+      EXPECT_EQ(c.floats ? (double)units.energy[k] : (double)cellAt(0, k), want) << c.text.substr(0, 20) << ", value " << k;
+    }
+  }
+  // A missing file or a folder changes nothing and shows no notice.
+  notices.clear();
+  reseeding = 1;
+  EXPECT_FALSE(loadState("usersaved.sav") || loadState("."));
+  EXPECT_EQ(tuple(reseeding, notices.size()), tuple(1, 0u));
+}
+
+TEST_F(Files, FailedSavesKeepThePreviousFile) {
+  runFrames(200);  // a world of some megabytes of text
+  ASSERT_TRUE(saveState("keep.sav"));
+  ASSERT_TRUE(saveSlotFile("sample0.dna", 0));
+  const std::string good = readFile("keep.sav"), goodSlot = readFile("sample0.dna");
+  ASSERT_EQ(mkdir("folder.sav", 0755), 0);
+  runFrames(10);
+  units.genome[0][0] = -5;
+  testing::internal::CaptureStderr();
+  notices.clear();
+  EXPECT_FALSE(saveState("gone/keep.sav") || saveSlotFile("gone/sample0.dna", 0));
+  EXPECT_TRUE(notices.empty()) << "no notice for a save that cannot start";
+  EXPECT_FALSE(saveState("folder.sav"));
+  // A full disk and a read-only one: a small file system mounted here (which
+  // needs root; without it those cases are left out).
+  const bool mounted = mkdir("disk", 0755) == 0 && mount("tmpfs", "disk", "tmpfs", 0, "size=3m") == 0;
+  std::string slotOnDisk;
+  if (mounted) {
+    ASSERT_TRUE(saveSlotFile("disk/sample0.dna", 1));
+    slotOnDisk = readFile("disk/sample0.dna");
+    EXPECT_FALSE(saveState("disk/keep.sav"));  // does not fit
+    ASSERT_EQ(mount("tmpfs", "disk", "tmpfs", MS_REMOUNT | MS_RDONLY, "size=3m"), 0);
+    EXPECT_FALSE(saveSlotFile("disk/sample0.dna", 0));
+  }
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_NE(errors.find("could not save \"folder.sav\""), std::string::npos) << errors;
+  EXPECT_NE(errors.find("gone/keep.sav"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("the previous file is kept"), std::string::npos) << errors;
+  if (mounted) {
+    EXPECT_NE(errors.find("No space left on device"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Read-only file system"), std::string::npos) << errors;
+    EXPECT_EQ(readFile("disk/sample0.dna"), slotOnDisk);
+    EXPECT_EQ(entries("disk"), std::vector<std::string>{"sample0.dna"}) << "no temporary file left";
+    umount2("disk", MNT_DETACH);
+  }
+  EXPECT_EQ(readFile("keep.sav"), good);
+  EXPECT_EQ(readFile("sample0.dna"), goodSlot);
+  EXPECT_TRUE(saveState("keep.sav")) << "the world saves on as usual";
+}
+
+TEST_F(Files, SlotFilesCarryGenomesIntoUnits) {
+  for (int g = 0; g < kGeneCount; ++g) units.genome[4][g] = g * 1000 - 7;
+  units.genome[4][0] = INT32_MIN;
+  ASSERT_TRUE(saveSlotFile("sample2.dna", 4));
+  const std::string slot = readFile("sample2.dna");
+  EXPECT_EQ(slot.substr(0, 18), "-2147483648\n993\n19");
+  EXPECT_EQ(std::count(slot.begin(), slot.end(), '\n'), 36);
+  // Loading sets the genes and resets age, spareA, energy (gene 5) and the
+  // anchors; position and status stay. A bad line stops the genes there.
+  std::string text;
+  for (int g = 0; g < kGeneCount; ++g) text += std::to_string(g == 0 ? 200 : g + 1) + "\n";
+  writeFile("sample3.dna", text);
+  units.status[9] = Alive, units.posX[9] = 17, units.age[9] = 50, units.spareA[9] = 3;
+  notices.clear();
+  ASSERT_TRUE(loadSlotFile("sample3.dna", 9));
+  EXPECT_EQ(notices, std::vector<std::string>{"Loading..."});
+  EXPECT_EQ(tuple(units.genome[9][35], units.age[9], units.spareA[9], units.energy[9], units.homeX[9], units.awayY[9],
+                  units.posX[9]),
+            tuple(36, 0, 0, 6.0f, 815, 124, 17));
+  writeFile("sample3.dna", "5\n6\n99999999999\n1\n");
+  units.age[9] = 8;
+  ASSERT_TRUE(loadSlotFile("sample3.dna", 9));
+  EXPECT_EQ(tuple(units.genome[9][1], units.genome[9][2], units.age[9]), tuple(6, 3, 0));
+  EXPECT_FALSE(loadSlotFile("sample6.dna", 9) || loadSlotFile("sample3.dna", kMaxUnits));
+  EXPECT_FALSE(saveSlotFile("sample3.dna", kMaxUnits) || saveSlotFile("sample3.dna", -1));
+  // The slot panel's re-read: a file written outside the program is taken,
+  // one removed leaves the genome as it was.
+  writeFile("sample4.dna", "1\n2\n3\n");
+  slotGenomes[4].fill(-5);
+  EXPECT_TRUE(refreshSlotGenomes(4));
+  EXPECT_EQ(slotGenomes[4][2], 3);
+  EXPECT_EQ(slotGenomes[4][3], -5);
+  std::remove("sample4.dna");
+  EXPECT_FALSE(refreshSlotGenomes(4));
+  EXPECT_EQ(slotGenomes[4][0], 1);
+}
