@@ -4,10 +4,15 @@
 #include <unistd.h>
 
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "picture/plot.h"
 #include "picture/png.h"
@@ -39,6 +44,83 @@ bool checkPictureTarget(const std::string& path, std::string* error) {
   return probeWritable(path, error);
 }
 
+// Writes a run's pictures on a thread of its own, so that the run goes on
+// while a picture is encoded: the run draws a picture (it reads the tables,
+// so it draws on the run's thread) and hands it over, and it waits only
+// when two are still waiting. After the first failure nothing more is
+// written; the writer says why when it happens.
+class PictureQueue {
+ public:
+  using Write = std::function<bool(int64_t frame, const RgbImage& picture, std::string& error)>;
+  explicit PictureQueue(Write write) : write_(std::move(write)) {}
+  ~PictureQueue() {
+    {
+      std::lock_guard<std::mutex> held(lock_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+  }
+
+  // A picture to draw into, one already written when there is one.
+  std::unique_ptr<RgbImage> take() {
+    std::lock_guard<std::mutex> held(lock_);
+    if (spare_.empty()) return std::make_unique<RgbImage>();
+    std::unique_ptr<RgbImage> picture = std::move(spare_.back());
+    spare_.pop_back();
+    return picture;
+  }
+  void put(int64_t frame, std::unique_ptr<RgbImage> picture) {
+    std::unique_lock<std::mutex> held(lock_);
+    changed_.wait(held, [this] { return waiting_.size() < kMaxWaiting; });
+    waiting_.emplace_back(frame, std::move(picture));
+    if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+    changed_.notify_all();
+  }
+  // Waits until every picture handed over is written; false when one failed.
+  bool drain() {
+    std::unique_lock<std::mutex> held(lock_);
+    changed_.wait(held, [this] { return waiting_.empty() && !busy_; });
+    return !failed_;
+  }
+  bool failed() {
+    std::lock_guard<std::mutex> held(lock_);
+    return failed_;
+  }
+
+ private:
+  static constexpr size_t kMaxWaiting = 2;
+
+  void work() {
+    std::unique_lock<std::mutex> held(lock_);
+    for (;;) {
+      changed_.wait(held, [this] { return stop_ || !waiting_.empty(); });
+      if (waiting_.empty()) return;
+      auto [frame, picture] = std::move(waiting_.front());
+      waiting_.pop_front();
+      const bool skip = failed_;
+      busy_ = true;
+      held.unlock();
+      std::string error;
+      const bool written = skip || write_(frame, *picture, error);
+      if (!written) warn(error);
+      held.lock();
+      failed_ |= !written;
+      busy_ = false;
+      spare_.push_back(std::move(picture));
+      changed_.notify_all();
+    }
+  }
+
+  Write write_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::deque<std::pair<int64_t, std::unique_ptr<RgbImage>>> waiting_;
+  std::vector<std::unique_ptr<RgbImage>> spare_;
+  bool busy_ = false, failed_ = false, stop_ = false;
+  std::thread worker_;
+};
+
 // The world at the end: --snapshot, and world.png.
 class SnapshotOutput : public Output {
  public:
@@ -59,7 +141,13 @@ class SnapshotOutput : public Output {
 // run had drawn already is drawn again, the same.
 class TimeLapseOutput : public Output {
  public:
-  TimeLapseOutput(const std::string& folder, int64_t every, int scale) : Output(folder), every_(every), scale_(scale) {}
+  TimeLapseOutput(const std::string& folder, int64_t every, int scale)
+      : Output(folder), every_(every), scale_(scale), queue_([this](int64_t frame, const RgbImage& picture,
+                                                                    std::string& error) {
+          if (writePng(timeLapseName(path_, frame), picture, PngTarget::Replace, error)) return true;
+          error += "; the time-lapse in " + path_ + " stops here";
+          return false;
+        }) {}
   ~TimeLapseOutput() override {
     if (made_ && !finished_) rmdir(path_.c_str());  // refused before the first frame: the folder goes again
   }
@@ -76,18 +164,21 @@ class TimeLapseOutput : public Output {
     return probeWritable(timeLapseName(path_, 0), error);
   }
   void row(const StatsRow& row) override {
-    if (row.frame % every_ != 0 || failed_) return;
-    drawWorldPicture(picture_, scale_);
-    std::string error;
-    if (!writePng(timeLapseName(path_, row.frame), picture_, PngTarget::Replace, error)) {
-      warn(error + "; the time-lapse in " + path_ + " stops here");
-      failed_ = true;
-    }
+    if (row.frame % every_ != 0 || queue_.failed()) return;
+    std::unique_ptr<RgbImage> picture = queue_.take();
+    drawWorldPicture(*picture, scale_);
+    queue_.put(row.frame, std::move(picture));
+  }
+  // The pictures up to a checkpoint are on the disk before it is taken: a
+  // resumed run draws only those after it.
+  bool checkpoint(int64_t, json*, std::string*) override {
+    queue_.drain();
+    return true;
   }
   bool finish(int64_t, bool, std::string* error) override {
     finished_ = true;
     error->clear();  // a failure was told when it happened
-    return !failed_;
+    return queue_.drain();
   }
 
  private:
@@ -105,8 +196,8 @@ class TimeLapseOutput : public Output {
 
   int64_t every_;
   int scale_;
-  bool made_ = false, finished_ = false, failed_ = false;
-  RgbImage picture_;
+  bool made_ = false, finished_ = false;
+  PictureQueue queue_;
 };
 
 // The time-lapse pictures as a video, encoded while the run goes. It is made
@@ -114,7 +205,12 @@ class TimeLapseOutput : public Output {
 // a signal ends it whole with the pictures drawn so far.
 class VideoOutput : public Output {
  public:
-  VideoOutput(const std::string& path, int64_t every, int scale) : Output(path), every_(every), scale_(scale) {}
+  VideoOutput(const std::string& path, int64_t every, int scale)
+      : Output(path), every_(every), scale_(scale), queue_([this](int64_t, const RgbImage& picture, std::string& error) {
+          if (video_.writeFrame(picture, error)) return true;
+          error += "; no video is made";
+          return false;
+        }) {}
 
   bool begin(const json* resumed, std::string* error) override {
     if (resumed) {
@@ -127,17 +223,14 @@ class VideoOutput : public Output {
            video_.open(path_, width, height, kVideoFramesPerSecond, *error);
   }
   void row(const StatsRow& row) override {
-    if (row.frame % every_ != 0 || failed_) return;
-    drawWorldPicture(picture_, scale_);
-    std::string error;
-    if (!video_.writeFrame(picture_, error)) {
-      warn(error + "; no video is made");
-      failed_ = true;
-    }
+    if (row.frame % every_ != 0 || queue_.failed()) return;
+    std::unique_ptr<RgbImage> picture = queue_.take();
+    drawWorldPicture(*picture, scale_);
+    queue_.put(row.frame, std::move(picture));
   }
   bool finish(int64_t, bool, std::string* error) override {
     error->clear();
-    if (failed_) return false;
+    if (!queue_.drain()) return false;
     if (video_.framesWritten() == 0) {
       video_.abandon();
       warn("no video " + path_ + ": the run stopped before its first picture");
@@ -149,9 +242,8 @@ class VideoOutput : public Output {
  private:
   int64_t every_;
   int scale_;
-  bool failed_ = false;
-  VideoWriter video_;
-  RgbImage picture_;
+  VideoWriter video_;  // written by the queue's thread until it is drained
+  PictureQueue queue_;
 };
 
 // Whether plots can be drawn, found out once for all the run's plots.
