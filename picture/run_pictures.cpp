@@ -57,8 +57,8 @@ class PictureQueue {
     {
       std::lock_guard<std::mutex> held(lock_);
       stop_ = true;
+      changed_.notify_all();
     }
-    changed_.notify_all();
     if (worker_.joinable()) worker_.join();
   }
 
