@@ -125,9 +125,12 @@ int main(int argc, char** argv) {
   app.add_option("--load", o.load, "State file to start from")->type_name("FILE");
   app.add_flag("--strict", o.strict, "A --load file that ends early or holds a bad value is an error, not a warning");
   app.add_option("--out", o.out,
-                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv and run.json go there")
+                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, run.json, world.png and "
+                 "run.png go there")
       ->type_name("DIR");
-  app.add_option("--every", everyText, "A stats row every K frames (default 100)")->type_name("K");
+  app.add_option("--every", everyText,
+                 "A stats row, and a picture for --frames-dir and --video, every K frames (default 100)")
+      ->type_name("K");
   app.add_option("--checkpoint", checkpointText,
                  "With --out: save the whole run into the folder every N frames, to be resumed")
       ->type_name("N");

@@ -4,11 +4,11 @@
 # frames, world.png and run.png at the end), with a time-lapse picture every
 # 100 frames (--frames-dir) and with a video of them (--video .mp4). Each
 # seed's runs go in turn, several times, so that a busy machine slows all
-# alike. Prints the range of frame rates of each (the loop's own rate, as
-# tarn-sim reports it), the CPU seconds of the whole program (start, run,
-# saves, and the video encoder, which runs on another core), and the ratio
-# of the median rate to the median rate without options (--out should keep
-# 0.90 or more).
+# alike. Prints the median and the range of the frame rates of each (the
+# loop's own rate, as tarn-sim reports it), of the CPU seconds of the whole
+# program (start, run, saves, the picture writer and the video encoder,
+# which run beside the loop), and the ratio of the median rate to the
+# median rate without options (--out should keep 0.90 or more).
 #   bash bench/recording.sh [build-dir] [frames] [repeats] [seeds]
 set -euo pipefail
 build="${1:-build}"
@@ -39,8 +39,9 @@ run() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 range() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }
+summary() { printf "%s (%s)" "$(cut -d' ' -f"$2" "$1" | median)" "$(cut -d' ' -f"$2" "$1" | range)"; }
 
-printf "%-5s %-13s %15s %15s %9s\n" seed options "frames/s" "cpu s" "fps ratio"
+printf "%-5s %-13s %22s %26s %9s\n" seed options "frames/s" "cpu s" "fps ratio"
 for seed in $seeds; do
   for name in "${names[@]}"; do : >"$work/$name.runs"; done
   for _ in $(seq "$repeats"); do
@@ -51,8 +52,7 @@ for seed in $seeds; do
   done
   base=$(cut -d' ' -f1 "$work/none.runs" | median)
   for name in "${names[@]}"; do
-    printf "%-5s %-13s %15s %15s %9.3f\n" "$seed" "$name" "$(cut -d' ' -f1 "$work/$name.runs" | range)" \
-      "$(cut -d' ' -f2 "$work/$name.runs" | range)" \
-      "$(cut -d' ' -f1 "$work/$name.runs" | median | awk -v b="$base" '{ print $1 / b }')"
+    printf "%-5s %-13s %22s %26s %9.3f\n" "$seed" "$name" "$(summary "$work/$name.runs" 1)" \
+      "$(summary "$work/$name.runs" 2)" "$(cut -d' ' -f1 "$work/$name.runs" | median | awk -v b="$base" '{ print $1 / b }')"
   done
 done

@@ -125,7 +125,9 @@ class PictureQueue {
 class SnapshotOutput : public Output {
  public:
   SnapshotOutput(const std::string& path, int scale) : Output(path), scale_(scale) {}
-  bool begin(const json*, std::string* error) override { return startDrawing(error) && checkPictureTarget(path_, error); }
+  bool begin(const json*, std::string* error) override {
+    return startDrawing(error) && checkPictureTarget(path_, error);
+  }
   bool finish(int64_t, bool, std::string* error) override {
     RgbImage picture;
     drawWorldPicture(picture, scale_);
@@ -206,7 +208,8 @@ class TimeLapseOutput : public Output {
 class VideoOutput : public Output {
  public:
   VideoOutput(const std::string& path, int64_t every, int scale)
-      : Output(path), every_(every), scale_(scale), queue_([this](int64_t, const RgbImage& picture, std::string& error) {
+      : Output(path), every_(every), scale_(scale), queue_([this](int64_t, const RgbImage& picture,
+                                                                    std::string& error) {
           if (video_.writeFrame(picture, error)) return true;
           error += "; no video is made";
           return false;
