@@ -111,6 +111,13 @@ echo "an earlier table" >s.csv
 e2e_expect_eq "an output that fails during the run: status" 1 "$?"
 grep -qF "writing s.csv failed: File too large" ../out.log && [ "$(cat s.csv)" = "an earlier table" ] &&
   e2e_pass "it is named, and the earlier file is kept" || e2e_fail "after a failed output: $(cat ../out.log)"
+# So does a time-lapse picture, written beside the run: the time-lapse stops
+# there, and no partial picture is left.
+(ulimit -f 4 && "$SIM" --quiet --seed 1 --frames 400 --every 100 --frames-dir f) >../out.log 2>&1
+e2e_expect_eq "a time-lapse picture that cannot be written: status" 1 "$?"
+grep -q "cannot write f/frame-000100.png: .*; the time-lapse in f stops here" ../out.log &&
+  [ -z "$(ls -A f)" ] && e2e_pass "it is named, and nothing is left" || e2e_fail "after a failed picture: $(cat ../out.log)"
+rm -rf f
 # An output that is not a regular file (a pipe here) is written to directly.
 mkfifo stats.pipe
 cat stats.pipe >piped.csv &
