@@ -7,6 +7,7 @@
 // and checkpoints are in record/.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -16,8 +17,13 @@
 #include <vector>
 
 #include "record/experiment.h"
+#include "record/outfile.h"
 #include "units/units.h"
 #include "world/cellfield.h"
+#ifdef TARN_PICTURES
+#include "picture/run_pictures.h"
+#include "picture/world_picture.h"
+#endif
 
 namespace {
 
@@ -73,6 +79,14 @@ bool parseWhole(const std::string& name, const std::string& text, int64_t low, i
   return true;
 }
 
+// A name that ends in .png, in any case.
+bool endsInPng(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ending = path.substr(path.size() - 4);
+  for (char& c : ending) c = (char)std::tolower((unsigned char)c);
+  return ending == ".png";
+}
+
 int badUse(const std::string& message) {
   std::fprintf(stderr, "tarn-sim: %s\nRun tarn-sim --help for the options.\n", message.c_str());
   return kExitBadUse;
@@ -81,10 +95,12 @@ int badUse(const std::string& message) {
 const char kFooter[] = R"(
 An experiment in a folder:
   tarn-sim --seed 7 --frames 200000 --out runs/seed-7 --checkpoint 10000
-writes world.sav, stats.csv, phylogeny.csv and run.json into runs/seed-7
-(which must be new or empty). Stopped by a signal, or killed after a
-checkpoint, it goes on with
+writes world.sav, stats.csv, phylogeny.csv, run.json, world.png and run.png
+into runs/seed-7 (which must be new or empty). Stopped by a signal, or killed
+after a checkpoint, it goes on with
   tarn-sim --resume runs/seed-7
+A time-lapse, a picture every 500 frames, and a video of it:
+  tarn-sim --seed 7 --frames 50000 --every 500 --frames-dir lapse --video lapse.mp4
 
 Exit status:
   0    done
@@ -100,16 +116,21 @@ int main(int argc, char** argv) {
   installSignals();
   CLI::App app{"Runs the simulation headless: no display, no input."};
   app.footer(kFooter);
-  std::string seedText, framesText = "1000", everyText = "100", checkpointText, resume;
+  std::string seedText, framesText = "1000", everyText = "100", checkpointText, scaleText, resume;
+  bool noPictures = false;
   ExperimentOptions o;
+  PictureOptions& pictures = o.pictures;
   app.add_option("--seed", seedText, "Seed of the random generator (default: the clock)")->type_name("S");
   app.add_option("--frames", framesText, "Number of running frames to simulate (default 1000)")->type_name("N");
   app.add_option("--load", o.load, "State file to start from")->type_name("FILE");
   app.add_flag("--strict", o.strict, "A --load file that ends early or holds a bad value is an error, not a warning");
   app.add_option("--out", o.out,
-                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv and run.json go there")
+                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, run.json, world.png and "
+                 "run.png go there")
       ->type_name("DIR");
-  app.add_option("--every", everyText, "A stats row every K frames (default 100)")->type_name("K");
+  app.add_option("--every", everyText,
+                 "A stats row, and a picture for --frames-dir and --video, every K frames (default 100)")
+      ->type_name("K");
   app.add_option("--checkpoint", checkpointText,
                  "With --out: save the whole run into the folder every N frames, to be resumed")
       ->type_name("N");
@@ -118,6 +139,17 @@ int main(int argc, char** argv) {
   app.add_option("--stats", o.stats, "CSV file with a stats row every K frames")->type_name("FILE");
   app.add_option("--phylogeny", o.phylogeny, "CSV file with the lineage of every Unit that lived")->type_name("FILE");
   app.add_option("--record", o.record, "JSON file with the run record")->type_name("FILE");
+  app.add_option("--snapshot", pictures.snapshot, "PNG picture of the world at the end")->type_name("FILE.png");
+  app.add_option("--frames-dir", pictures.framesDir,
+                 "A world picture every K frames (--every) into DIR, new or empty: frame-000100.png, ...")
+      ->type_name("DIR");
+  app.add_option("--video", pictures.video,
+                 "Video of those pictures, 25 a second: .mp4, .webm or .gif (made in one go: not with --checkpoint)")
+      ->type_name("FILE");
+  app.add_option("--plot", pictures.plot, "PNG plot of the run's stats")->type_name("FILE.png");
+  app.add_option("--scale", scaleText, "Each cell a K x K block in world pictures and videos (1 to 8, default 1)")
+      ->type_name("K");
+  app.add_flag("--no-pictures", noPictures, "With --out: no world.png and run.png in the folder");
   app.add_flag("--quiet", o.quiet, "Print nothing but warnings and errors");
   app.add_flag("--plain", usePlainPaths,
                "Run the plain versions of the fast paths (the same results, only slower)");
@@ -133,10 +165,18 @@ int main(int argc, char** argv) {
 
   for (int i = 0; i < argc; ++i) o.commandLine.push_back(argv[i]);
   initGeneTable();
+#ifdef TARN_PICTURES
+  makePictureOutputs = makeRunPictureOutputs;
+#else
+  for (const char* option : {"--snapshot", "--frames-dir", "--video", "--plot", "--scale"})
+    if (app.count(option) > 0)
+      return badUse(std::string(option) + ": this tarn-sim is built without pictures (build it with TARN_GUI=ON)");
+#endif
 
   if (!resume.empty()) {
     for (const char* other : {"--seed", "--frames", "--load", "--strict", "--out", "--every", "--checkpoint",
-                              "--save", "--stats", "--phylogeny", "--record"})
+                              "--save", "--stats", "--phylogeny", "--record", "--snapshot", "--frames-dir",
+                              "--video", "--plot", "--scale", "--no-pictures"})
       if (app.count(other) > 0)
         return badUse(std::string("--resume goes on as the run was started: it takes no ") + other);
     return resumeExperiment(resume, o.quiet, o.commandLine, &stopSignal);
@@ -161,9 +201,38 @@ int main(int argc, char** argv) {
     for (const char* single : {"--save", "--stats", "--phylogeny", "--record"})
       if (app.count(single) > 0)
         return badUse(std::string(single) + " cannot be used with --out: the folder gets all four outputs");
-  const std::string* files[] = {&o.save, &o.stats, &o.phylogeny, &o.record};
-  for (size_t a = 0; a < 4; ++a)
-    for (size_t b = a + 1; b < 4; ++b)
+  const std::string* files[] = {&o.save, &o.stats, &o.phylogeny, &o.record, &pictures.snapshot, &pictures.video,
+                                &pictures.plot};
+  for (size_t a = 0; a < 7; ++a)
+    for (size_t b = a + 1; b < 7; ++b)
       if (!files[a]->empty() && *files[a] == *files[b]) return badUse("two outputs name the same file " + *files[a]);
+
+  // Pictures.
+  if (noPictures && o.out.empty()) return badUse("--no-pictures goes with --out: it leaves world.png and run.png out");
+#ifdef TARN_PICTURES
+  pictures.inFolder = !o.out.empty() && !noPictures;
+  if (app.count("--scale") > 0) {
+    if (!parseWhole("--scale", scaleText, 1, kMaxPictureScale, true, &value, &error)) return badUse(error);
+    pictures.scale = (int)value;
+    if (pictures.snapshot.empty() && pictures.framesDir.empty() && pictures.video.empty() && !pictures.inFolder)
+      return badUse("--scale sizes world pictures: it needs --snapshot, --frames-dir, --video or --out");
+  }
+#else
+  if (!o.out.empty() && !noPictures && !o.quiet)
+    std::printf("this tarn-sim is built without pictures: no world.png or run.png in %s\n", o.out.c_str());
+#endif
+  if (!pictures.snapshot.empty() && !endsInPng(pictures.snapshot))
+    return badUse("--snapshot writes a PNG picture: its name must end in .png");
+  if (!pictures.plot.empty() && !endsInPng(pictures.plot))
+    return badUse("--plot writes a PNG picture: its name must end in .png");
+  if (!pictures.framesDir.empty() && !o.out.empty() && folderName(pictures.framesDir) == folderName(o.out))
+    return badUse("--frames-dir needs a folder of its own, not the --out folder (a folder inside it will do)");
+  if (!pictures.video.empty()) {
+    if (o.checkpointEvery > 0)
+      return badUse("--video cannot be used with --checkpoint: a video is made in one go, and a resumed run "
+                    "cannot continue it (--frames-dir keeps pictures that a resumed run does continue)");
+    if (o.frames < o.every)
+      return badUse("--video needs a picture: --frames must be at least --every (" + std::to_string(o.every) + ")");
+  }
   return runExperiment(o, &stopSignal);
 }

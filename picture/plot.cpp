@@ -80,8 +80,11 @@ bool checkPlotter(std::string& error) {
   return true;
 }
 
-bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error) {
-  return plotTo(pngPath, "statsfile=" + quoted(statsPath), kRunPlotScript, error);
+bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error,
+                 const std::string& title) {
+  std::string settings = "statsfile=" + quoted(statsPath);
+  if (!title.empty()) settings += "; plottitle=" + quoted(title);
+  return plotTo(pngPath, settings, kRunPlotScript, error);
 }
 
 bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error) {

@@ -13,8 +13,9 @@ bool checkPlotter(std::string& error);
 
 // The plot of one run: population (living, alive), Evolution Level and live
 // cells over frames, and the deaths by cause per interval. The PNG takes its
-// name only once whole.
-bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error);
+// name only once whole. Its title names the stats file unless one is given.
+bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error,
+                 const std::string& title = "");
 
 // The population (alive) of every run of a sweep over frames, from
 // sweepDir/seed-*/stats.csv.

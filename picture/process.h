@@ -16,8 +16,8 @@ struct ChildProcess {
   double cpuSeconds = 0;         // the child's user and system time, once finished
 };
 
-// Starts args[0], found on the PATH, with the rest as its arguments. Its
-// standard output is discarded. Returns false with a message when it cannot
+// Starts args[0], found on the PATH, with the rest as its arguments, in a
+// process group of its own. Its standard output is discarded. Returns false with a message when it cannot
 // be started (a program that is not installed among them).
 bool startChild(ChildProcess& child, const std::vector<std::string>& args, std::string& error);
 

@@ -1,6 +1,7 @@
 # The plot of one run, from its stats.csv (a header line, then one row every
 # K frames). Set before loading: statsfile, the CSV to read, and outfile, the
-# PNG to write. Drawn by tools/plot.sh and, built into it, by tarn-sim.
+# PNG to write; plottitle, if set, replaces the title that names the file.
+# Drawn by tools/plot.sh and, built into it, by tarn-sim.
 #   gnuplot -e "statsfile='stats.csv'; outfile='run.png'" picture/run_plot.gp
 
 set terminal pngcairo size 1200,1000 font "sans,10" noenhanced
@@ -14,7 +15,8 @@ set lmargin at screen 0.08
 set rmargin at screen 0.80
 set xlabel "frame"
 
-set multiplot layout 3,1 title "Run " . statsfile
+if (!exists("plottitle")) plottitle = "Run " . statsfile
+set multiplot layout 3,1 title plottitle
 
 set title "Population"
 set ylabel "Units"

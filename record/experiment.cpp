@@ -1,6 +1,5 @@
 #include "record/experiment.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -71,41 +70,6 @@ const char* signalName(int sig) {
   return "a signal";
 }
 
-// An experiment folder must be new or empty: an experiment is never written
-// over. Missing folders are made, parents included.
-bool prepareFolder(const std::string& folder, bool* made, std::string* error) {
-  *made = false;
-  struct stat info;
-  if (stat(folder.c_str(), &info) == 0) {
-    if (!S_ISDIR(info.st_mode)) {
-      *error = folder + " exists and is not a folder";
-      return false;
-    }
-    DIR* d = opendir(folder.c_str());
-    if (!d) {
-      *error = "cannot read the folder " + folder + ": " + std::strerror(errno);
-      return false;
-    }
-    bool empty = true;
-    while (dirent* e = readdir(d))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
-    closedir(d);
-    if (!empty) {
-      *error = folder + " is not empty: give a new folder (an experiment is never written over)";
-      return false;
-    }
-    return true;
-  }
-  std::error_code failure;
-  std::filesystem::create_directories(folder, failure);
-  if (failure) {
-    *error = "cannot make the folder " + folder + ": " + failure.message();
-    return false;
-  }
-  *made = true;
-  return true;
-}
-
 // One runner at a time works in a folder: it holds a lock on the folder
 // until it ends. Returns the folder's descriptor, or -1 with the reason.
 int lockFolder(const std::string& folder, std::string* error) {
@@ -120,12 +84,6 @@ int lockFolder(const std::string& folder, std::string* error) {
     return -1;
   }
   return fd;
-}
-
-// A folder name without trailing slashes ("/" stays).
-std::string folderName(std::string name) {
-  while (name.size() > 1 && name.back() == '/') name.pop_back();
-  return name;
 }
 
 // The start of a new run from a state file. A file that cannot be opened is
@@ -191,6 +149,21 @@ class Experiment {
     add("phylogeny.csv", makePhylogenyOutput(folder + "/phylogeny.csv", true));
     add("run.json", makeRecordOutput(folder + "/run.json", &info));
   }
+  // The pictures the run asks for, after the files they are drawn from.
+  bool addPictureOutputs() {
+    if (!info.pictures.any()) return true;
+    if (!makePictureOutputs) {
+      say("this tarn-sim is built without pictures, and the run asks for them");
+      return false;
+    }
+    NamedOutputs pictures;
+    makePictureOutputs(info, folder_, &pictures);
+    for (auto& [name, output] : pictures) {
+      names_.push_back(name);
+      outputs_.push_back(std::move(output));
+    }
+    return true;
+  }
   void addSingleOutputs(const ExperimentOptions& o) {
     if (!o.save.empty()) add("world.sav", makeStateOutput(o.save));
     if (!o.stats.empty()) add("stats.csv", makeStatsOutput(o.stats, false));
@@ -240,6 +213,8 @@ class Experiment {
 
   // Runs frames up to info.frames and ends the run. Returns the exit status.
   int run(int64_t startFrame, bool fromCheckpoint) {
+    // A video is made in one go: a run that makes one is never checkpointed.
+    const bool resumable = !folder_.empty() && info.pictures.video.empty();
     frame_ = startFrame;
     if (fromCheckpoint) lastCheckpoint_ = frame_;
     if (info.checkpointEvery > 0 && lastCheckpoint_ != frame_ && !checkpoint()) return kExitBadUse;
@@ -270,7 +245,7 @@ class Experiment {
 
     // The end: a last checkpoint (so that a run stopped while it writes its
     // outputs still resumes), the closing row, then every output.
-    if (!folder_.empty() && lastCheckpoint_ != frame_) failed |= !checkpoint();
+    if (resumable && lastCheckpoint_ != frame_) failed |= !checkpoint();
     if (frame_ % info.every != 0) writeRow();
     for (auto& output : outputs_) {
       std::string error;
@@ -286,8 +261,9 @@ class Experiment {
                   frame_ - startFrame, seconds, seconds > 0 ? (double)(frame_ - startFrame) / seconds : 0.0,
                   (int)livingCount, (int)evolutionLevel());
     if (interrupted) {
-      std::string how = folder_.empty() ? "outputs written as they stand (without --out it cannot be resumed)"
-                                        : "outputs written as they stand; to go on: tarn-sim --resume " + folder_;
+      std::string how = resumable ? "outputs written as they stand; to go on: tarn-sim --resume " + folder_
+                        : folder_.empty() ? "outputs written as they stand (without --out it cannot be resumed)"
+                                          : "outputs written as they stand (a run with --video cannot be resumed)";
       say(std::string("stopped by ") + signalName(*stop_) + " at frame " + std::to_string(frame_) + " of " +
           std::to_string(info.frames) + "; " + how);
     }
@@ -337,6 +313,7 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
   info.frames = o.frames;
   info.every = o.every;
   info.checkpointEvery = o.checkpointEvery;
+  info.pictures = o.pictures;
   if (!o.quiet) std::printf("seed %u\n", o.seed);
 
   seedRandom(o.seed);
@@ -346,7 +323,7 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
     bool made = false;
     std::string error;
     const std::string folder = folderName(o.out);
-    if (!prepareFolder(folder, &made, &error)) {
+    if (!prepareNewFolder(folder, &made, &error)) {
       say(error);
       return kExitBadUse;
     }
@@ -355,6 +332,7 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
   } else {
     run.addSingleOutputs(o);
   }
+  if (!run.addPictureOutputs()) return kExitBadUse;
   if (!run.beginOutputs(0, run.outputCount(), nullptr)) return kExitBadUse;
   startCensus();
   return run.run(0, false);
@@ -394,6 +372,7 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
     // state file does not hold, then the stream files, cut back to where the
     // checkpoint left them.
     run.addFolderOutputs();
+    if (!run.addPictureOutputs()) return kExitBadUse;
     const json& parts = saved.at("outputs");
     if (!run.beginOutputs(0, 1, &parts)) return kExitBadUse;
     LoadReport report;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "record/output.h"
+
 // Exit statuses of the headless runner.
 constexpr int kExitDone = 0;
 constexpr int kExitOutputFailed = 1;  // an output could not be written during or after the run
@@ -21,6 +23,7 @@ struct ExperimentOptions {
   std::string load;              // state file to start from
   std::string out;               // experiment folder: all four outputs and the checkpoints
   std::string save, stats, phylogeny, record;  // single outputs, without --out
+  PictureOptions pictures;       // world pictures, time-lapse, video, plots
   bool strict = false;           // a damaged --load file is an error, not a warning
   bool quiet = false;            // errors and warnings only
   std::vector<std::string> commandLine;

@@ -1,11 +1,13 @@
 #include "record/outfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -201,4 +203,42 @@ void syncFolder(const std::string& folder) {
   if (fd < 0) return;
   fsync(fd);
   close(fd);
+}
+
+bool prepareNewFolder(const std::string& folder, bool* made, std::string* error) {
+  *made = false;
+  struct stat info;
+  if (stat(folder.c_str(), &info) == 0) {
+    if (!S_ISDIR(info.st_mode)) {
+      *error = folder + " exists and is not a folder";
+      return false;
+    }
+    DIR* d = opendir(folder.c_str());
+    if (!d) {
+      *error = "cannot read the folder " + folder + ": " + reason(errno);
+      return false;
+    }
+    bool empty = true;
+    while (dirent* e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
+    closedir(d);
+    if (!empty) {
+      *error = folder + " is not empty: give a new folder (an experiment is never written over)";
+      return false;
+    }
+    return true;
+  }
+  std::error_code failure;
+  std::filesystem::create_directories(folder, failure);
+  if (failure) {
+    *error = "cannot make the folder " + folder + ": " + failure.message();
+    return false;
+  }
+  *made = true;
+  return true;
+}
+
+std::string folderName(std::string name) {
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return name;
 }

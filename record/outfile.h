@@ -59,3 +59,11 @@ bool writeFileSafely(const std::string& path, const std::string& text, std::stri
 
 // Syncs a folder, so that renames inside it survive a power cut.
 void syncFolder(const std::string& folder);
+
+// Makes sure folder is new or empty, so that nothing in it is ever written
+// over; a missing folder is made, parents included (*made tells). False,
+// with the reason.
+bool prepareNewFolder(const std::string& folder, bool* made, std::string* error);
+
+// A folder name without trailing slashes ("/" stays).
+std::string folderName(std::string name);

@@ -14,6 +14,19 @@
 #include "record/outfile.h"
 #include "record/stats.h"
 
+// The pictures a run draws. The picture layer draws them; a program built
+// without it refuses them before the run (see makePictureOutputs).
+struct PictureOptions {
+  std::string snapshot;   // the world at the end, a PNG file
+  std::string framesDir;  // a world picture every K frames, frame-000100.png, ...
+  std::string video;      // the same pictures as a video
+  std::string plot;       // the plot of the stats, a PNG file
+  int scale = 1;          // each cell a scale x scale block in world pictures
+  bool inFolder = false;  // world.png and run.png in the experiment folder
+
+  bool any() const { return inFolder || !snapshot.empty() || !framesDir.empty() || !video.empty() || !plot.empty(); }
+};
+
 // What the run record tells about a run besides its counts.
 struct RunInfo {
   std::vector<std::string> commandLine;
@@ -28,6 +41,7 @@ struct RunInfo {
   std::string startTime;      // UTC, ISO 8601
   double earlierSeconds = 0;  // wall time of the sessions before a resume
   std::chrono::steady_clock::time_point sessionStart;
+  PictureOptions pictures;  // saved with absolute paths: a resumed run writes to the same places
 
   double wallSeconds() const;
 };
@@ -71,3 +85,9 @@ std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFold
 std::unique_ptr<Output> makeStateOutput(const std::string& path);
 // run.json: the run record.
 std::unique_ptr<Output> makeRecordOutput(const std::string& path, const RunInfo* info);
+
+// The picture outputs a run asks for (info.pictures), appended to outputs
+// with their names; folder is the experiment folder or empty. Installed by
+// a program that has the picture layer; null in one built without it.
+using NamedOutputs = std::vector<std::pair<std::string, std::unique_ptr<Output>>>;
+extern void (*makePictureOutputs)(const RunInfo& info, const std::string& folder, NamedOutputs* outputs);

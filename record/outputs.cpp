@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 
 #include "persist/digest.h"
 #include "persist/statefile.h"
@@ -18,13 +19,43 @@ double RunInfo::wallSeconds() const {
          std::chrono::duration<double>(std::chrono::steady_clock::now() - sessionStart).count();
 }
 
+namespace {
+
+std::string absolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code failure;
+  const std::filesystem::path whole = std::filesystem::absolute(path, failure);
+  return failure ? path : whole.lexically_normal().string();
+}
+
+json picturesJson(const PictureOptions& p) {
+  return {{"snapshot", absolutePath(p.snapshot)}, {"frames_dir", absolutePath(p.framesDir)},
+          {"video", absolutePath(p.video)},       {"plot", absolutePath(p.plot)},
+          {"scale", p.scale},                     {"in_folder", p.inFolder}};
+}
+
+PictureOptions picturesFrom(const json& saved) {
+  PictureOptions p;
+  p.snapshot = saved.at("snapshot").get<std::string>();
+  p.framesDir = saved.at("frames_dir").get<std::string>();
+  p.video = saved.at("video").get<std::string>();
+  p.plot = saved.at("plot").get<std::string>();
+  p.scale = (int)wholeNumber(saved.at("scale"), 1, 64, "the pictures' scale");
+  p.inFolder = saved.at("in_folder").get<bool>();
+  return p;
+}
+
+}  // namespace
+
+void (*makePictureOutputs)(const RunInfo& info, const std::string& folder, NamedOutputs* outputs) = nullptr;
+
 json runInfoJson(const RunInfo& info) {
   return {{"command_line", info.commandLine}, {"resumed_with", info.resumedWith},
           {"seed", info.seed},               {"frames", info.frames},
           {"every", info.every},             {"checkpoint", info.checkpointEvery},
           {"load_file", info.loadFile},      {"load_bytes", info.loadBytes},
           {"load_sha256", info.loadSha256},  {"start_time", info.startTime},
-          {"seconds", info.wallSeconds()}};
+          {"seconds", info.wallSeconds()},   {"pictures", picturesJson(info.pictures)}};
 }
 
 RunInfo runInfoFrom(const json& saved) {
@@ -40,6 +71,8 @@ RunInfo runInfoFrom(const json& saved) {
   info.loadSha256 = saved.at("load_sha256").get<std::string>();
   info.startTime = saved.at("start_time").get<std::string>();
   info.earlierSeconds = saved.at("seconds").get<double>();
+  // A run checkpointed by a runner without pictures draws none.
+  if (saved.contains("pictures")) info.pictures = picturesFrom(saved.at("pictures"));
   return info;
 }
 

@@ -74,6 +74,17 @@ soak() {
   fi
 }
 
+# Built without the drawing library, tarn-sim refuses pictures before the
+# first frame, and its experiment folders hold no world.png or run.png.
+status=0
+"$build/tarn-sim" --snapshot "$work/world.png" --frames 10 >"$work/pictures.log" 2>&1 || status=$?
+"$build/tarn-sim" --quiet --frames 10 --out "$work/experiment" >>"$work/pictures.log" 2>&1 || status=0
+if [ "$status" -ne 2 ] || ! grep -q "built without pictures" "$work/pictures.log" || [ -e "$work/world.png" ] ||
+  [ "$(ls "$work/experiment")" != "$(printf 'phylogeny.csv\nrun.json\nstats.csv\nworld.sav')" ]; then
+  echo "soak: pictures in a build without them: status $status; $(cat "$work/pictures.log")"
+  failures=$((failures + 1))
+fi
+
 soak empty "$empty_frames"
 hostile_world random 1 "$work/random-1.sav"
 hostile_world random 2 "$work/random-2.sav"

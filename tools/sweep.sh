@@ -16,8 +16,11 @@
 #
 # Then DIR/summary.csv: seed, frames, living, alive, level, the run's totals
 # of arrivals and deaths by cause, genotypes and wall seconds, from each
-# DIR/seed-S/stats.csv and run.json. --summary DIR writes only the summary,
-# for runs made some other way (a cluster's job array, for instance).
+# DIR/seed-S/stats.csv and run.json; and DIR/summary.png, the population of
+# every run over frames in one plot (tools/plot.sh --summary; with
+# `-- --no-pictures` the runs draw no pictures and the sweep no summary.png).
+# --summary DIR writes only the summaries, for runs made some other way (a
+# cluster's job array, for instance).
 #
 # tarn-sim is $TARN_SIM when set, else build/tarn-sim, built when missing.
 set -euo pipefail
@@ -90,10 +93,28 @@ summarize() {
   echo "sweep: $(($(wc -l <"$summary") - 1)) runs in $summary"
 }
 
+# summary.png: the population of every run. False when it cannot be drawn.
+plot_summary() {
+  if bash "$root/tools/plot.sh" --summary "$1" "$1/summary.png"; then
+    echo "sweep: their population in $1/summary.png"
+  else
+    echo "sweep: no summary.png" >&2
+    return 1
+  fi
+}
+
+pictures=1
+for option in "${extra[@]}"; do [ "$option" != --no-pictures ] || pictures=; done
+
 [ -n "$out" ] || usage
 if [ -n "$summary_only" ]; then
   [ -d "$out" ] || fail "$out is not a folder"
   summarize "$out"
+  if ! command -v gnuplot >/dev/null; then
+    echo "sweep: gnuplot is missing: no summary.png (tools/deps.sh installs it)" >&2
+    exit 1
+  fi
+  plot_summary "$out" || exit 1
   exit 0
 fi
 [ -n "$seeds" ] && [ -n "$frames" ] || usage
@@ -107,6 +128,8 @@ if [ ! -x "$sim" ]; then
   cmake --build "$root/build" -j "$(nproc)" --target tarn-sim >/dev/null
 fi
 command -v parallel >/dev/null || fail "GNU parallel is missing (tools/deps.sh installs it)"
+[ -z "$pictures" ] || command -v gnuplot >/dev/null ||
+  fail "gnuplot is missing: it draws each run's run.png and summary.png (tools/deps.sh installs it; -- --no-pictures leaves them out)"
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -124,4 +147,5 @@ echo "$seed_list" | parallel "${options[@]}" -q \
   "$sim" --quiet --seed {} --frames "$frames" --every "$every" --out "$out/seed-{}" "${extra[@]}" || status=$?
 [ "$status" -eq 0 ] || echo "sweep: $status run(s) failed" >&2
 summarize "$out"
+[ -z "$pictures" ] || plot_summary "$out" || status=1
 [ "$status" -eq 0 ] || exit 1

@@ -3,11 +3,16 @@
 #    nothing run or written (every case asks for 10^8 frames, so a case that
 #    ran would not end); a damaged --load file: a warning, or an error under
 #    --strict; an experiment folder that is not empty is left as it was;
+#    (a missing or failing ffmpeg or gnuplot among them);
 #  - every option leaves the saved world byte for byte as the same run
 #    without it; the Units of a loaded file head the lineage;
-#  - a sweep of three seeds gives exactly the files of three single runs;
+#  - pictures: their number and sizes, the time-lapse's last picture is the
+#    snapshot, the video has a frame per picture;
+#  - a sweep of three seeds gives exactly the files of three single runs,
+#    and summary.png;
 #  - a run killed by SIGTERM or SIGKILL at a random moment and resumed ends
-#    with the world.sav, stats.csv and phylogeny.csv of the run left alone.
+#    with the world.sav, stats.csv, phylogeny.csv and time-lapse of the run
+#    left alone; a run with a video stopped by Ctrl-C ends it whole.
 # Usage: bash test_tarn_sim.sh <build-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
@@ -17,17 +22,20 @@ SWEEP="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tools/sweep.sh"
 
 work="$E2E_TMP/sim"
 fx="$work/fixtures"
-mkdir -p "$fx/notempty" "$fx/badresume" "$fx/farresume" "$work/cwd"
+mkdir -p "$fx/notempty" "$fx/badresume" "$fx/farresume" "$fx/bin" "$work/cwd"
 echo "an earlier experiment" >"$fx/notempty/keep.txt"
 printf '1\n2\n3\n' >"$fx/short.sav"
 echo "{" >"$fx/badresume/resume"
 echo '{"format": "tarn-sim resume 1", "frame": 1e20}' >"$fx/farresume/resume"
-mkfifo "$fx/pipe"
+mkfifo "$fx/pipe" "$fx/pipe.png"
+printf '#!/bin/sh\necho "encoder broken" >&2\nexit 3\n' >"$fx/bin/ffmpeg"
+chmod +x "$fx/bin/ffmpeg"
 fixtures_before=$(cd "$fx" && find . -type f -exec cksum {} + | sort; ls -l pipe | cut -c1)
 cd "$work/cwd" || exit 1
 
 # --- Refusals: status, message, and nothing written --------------------------
-# Each case: expected status | part of the message | arguments.
+# Each case: expected status | part of the message | arguments, after any
+# PATH=... for the runner's environment.
 refusals=(
   "2|--frames must be a whole number from 0 up|--frames -5"
   "2|--frames must be a whole number from 0 up|--frames 1e6"
@@ -52,11 +60,30 @@ refusals=(
   "2|$fx/notempty holds no checkpoint|--resume $fx/notempty"
   "2|$fx/badresume/resume is damaged|--resume $fx/badresume"
   "2|$fx/farresume/resume is damaged: the frame is not a whole number in range|--resume $fx/farresume"
+  "2|--resume goes on as the run was started: it takes no --video|--resume $fx/notempty --video v.mp4"
+  "2|--video cannot be used with --checkpoint|--video v.mp4 --out o --checkpoint 10 --frames 100000000"
+  "2|cannot write the video v.avi: its name must end in .mp4, .webm or .gif|--video v.avi --frames 100000000"
+  "2|--scale must be a whole number from 1 to 8|--scale 9 --snapshot s.png --frames 100000000"
+  "2|--scale sizes world pictures: it needs --snapshot, --frames-dir, --video or --out|--scale 2 --frames 100000000"
+  "2|--snapshot writes a PNG picture: its name must end in .png|--snapshot s.jpg --frames 100000000"
+  "2|cannot write $fx/pipe.png: a picture must be a regular file|--plot $fx/pipe.png --frames 100000000"
+  "2|$fx/notempty is not empty|--frames-dir $fx/notempty --frames 100000000"
+  "2|--frames-dir needs a folder of its own|--out o --frames-dir o/ --frames 100000000"
+  "2|cannot write $fx/missing/p.png: No such file or directory|--frames-dir f --plot $fx/missing/p.png --frames 100000000"
+  "2|cannot write $fx/missing/v.mp4: No such file or directory|--out o --video $fx/missing/v.mp4 --frames 100000000"
+  "2|cannot start ffmpeg: No such file or directory|PATH=/nonexistent --video v.webm --frames 100000000"
+  "2|the video encoder for v.gif failed: it ended with exit status 3: encoder broken|PATH=$fx/bin:$PATH --video v.gif --frames 100000000"
+  "2|cannot draw plots: cannot start gnuplot: No such file or directory (is it installed?|PATH=/nonexistent --out o --frames 100000000"
 )
 for case in "${refusals[@]}"; do
   IFS='|' read -r want message arguments <<<"$case"
+  environment=()
+  while [[ $arguments == PATH=* ]]; do
+    environment+=("${arguments%% *}")
+    arguments=${arguments#* }
+  done
   # shellcheck disable=SC2086
-  timeout 30 "$SIM" $arguments >../out.log 2>&1
+  timeout 30 env "${environment[@]}" "$SIM" $arguments >../out.log 2>&1
   status=$?
   if [ "$status" != "$want" ] || ! grep -qF -- "$message" ../out.log; then
     e2e_fail "tarn-sim $arguments: status $status (want $want), said: $(head -2 ../out.log)"
@@ -84,6 +111,13 @@ echo "an earlier table" >s.csv
 e2e_expect_eq "an output that fails during the run: status" 1 "$?"
 grep -qF "writing s.csv failed: File too large" ../out.log && [ "$(cat s.csv)" = "an earlier table" ] &&
   e2e_pass "it is named, and the earlier file is kept" || e2e_fail "after a failed output: $(cat ../out.log)"
+# So does a time-lapse picture, written beside the run: the time-lapse stops
+# there, and no partial picture is left.
+(ulimit -f 4 && "$SIM" --quiet --seed 1 --frames 400 --every 100 --frames-dir f) >../out.log 2>&1
+e2e_expect_eq "a time-lapse picture that cannot be written: status" 1 "$?"
+grep -q "cannot write f/frame-000100.png: .*; the time-lapse in f stops here" ../out.log &&
+  [ -z "$(ls -A f)" ] && e2e_pass "it is named, and nothing is left" || e2e_fail "after a failed picture: $(cat ../out.log)"
+rm -rf f
 # An output that is not a regular file (a pipe here) is written to directly.
 mkfifo stats.pipe
 cat stats.pipe >piped.csv &
@@ -93,6 +127,21 @@ e2e_expect_eq "stats through a pipe: rows" 3 "$(wc -l <piped.csv)"
 rm -f s.csv stats.pipe piped.csv
 
 # --- Observing changes nothing ------------------------------------------------
+# dimensions <file>: "width,height" of a picture or a video.
+dimensions() { ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$1"; }
+
+# The pictures of 400 frames with a picture every 50, each cell 2 x 2.
+check_pictures() {
+  e2e_expect_eq "a time-lapse picture every 50 frames" "$(seq -f 'frame-%06g.png' 50 50 400 | xargs)" "$(ls -A o/frames | xargs)"
+  e2e_expect_eq "--scale 2: the snapshot's size" 1650,1050 "$(dimensions s.png)"
+  cmp -s s.png o/world.png && cmp -s s.png o/frames/frame-000400.png &&
+    e2e_pass "world.png, the snapshot and the last time-lapse picture are the same" ||
+    e2e_fail "world.png, the snapshot and frame-000400.png differ"
+  e2e_expect_eq "the video: a frame per picture" h264,1650,1050,8 "$(ffprobe -v error -count_frames -select_streams v:0 \
+    -show_entries stream=codec_name,width,height,nb_read_frames -of csv=p=0 o/v.mp4)"
+  e2e_expect_eq "the plots' size" "1200,1000 1200,1000" "$(dimensions p.png) $(dimensions o/run.png)"
+}
+
 "$SIM" --quiet --seed 3 --frames 400 --save base.sav
 variants=(
   "--stats v.csv"
@@ -104,6 +153,10 @@ variants=(
   "--plain"
   "--out o --every 30"
   "--out o --checkpoint 50"
+  "--out o --no-pictures"
+  "--plot p.png --every 30"
+  "--video v.gif"
+  "--out o --every 50 --scale 2 --frames-dir o/frames --video o/v.mp4 --snapshot s.png --plot p.png"
 )
 for variant in "${variants[@]}"; do
   saved=v.sav
@@ -112,7 +165,12 @@ for variant in "${variants[@]}"; do
   "$SIM" --quiet --seed 3 --frames 400 $variant
   cmp -s base.sav "$saved" && e2e_pass "same world with ${variant% --save v.sav}" ||
     e2e_fail "world differs with $variant"
-  rm -rf v.sav o
+  [ "$variant" = "--out o --every 30" ] &&
+    e2e_expect_eq "an --out folder: its files" "phylogeny.csv run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
+  [ "$variant" = "--out o --no-pictures" ] &&
+    e2e_expect_eq "--no-pictures: no pictures" "phylogeny.csv run.json stats.csv world.sav" "$(ls o | xargs)"
+  [ -d o/frames ] && check_pictures
+  rm -rf v.sav o ./*.png ./*.gif
 done
 "$SIM" --seed 3 --frames 400 --save v.sav >/dev/null 2>&1  # progress and summary printed
 cmp -s base.sav v.sav && e2e_pass "same world with output on the terminal" || e2e_fail "world differs when printing"
@@ -135,10 +193,11 @@ if command -v parallel >/dev/null; then
     e2e_fail "the sweep failed: $(tail -3 ../out.log)"
   for seed in 4 5 6; do
     "$SIM" --quiet --seed "$seed" --frames 300 --every 50 --out "single-$seed"
-    for f in world.sav stats.csv phylogeny.csv; do
+    for f in world.sav stats.csv phylogeny.csv world.png; do
       cmp -s "single-$seed/$f" "sweep/seed-$seed/$f" || e2e_fail "seed $seed: the sweep's $f differs"
     done
   done
+  e2e_expect_eq "summary.png: the population of the runs" 1200,600 "$(dimensions sweep/summary.png)"
   e2e_expect_eq "summary.csv: a row per seed" "4 5 6" "$(tail -n +2 sweep/summary.csv | cut -d, -f1 | xargs)"
   e2e_expect_eq "summary.csv: seed 5's final living count" "$(tail -1 single-5/stats.csv | cut -d, -f2)" \
     "$(grep '^5,' sweep/summary.csv | cut -d, -f3)"
@@ -149,10 +208,10 @@ fi
 # --- Killed and resumed -------------------------------------------------------
 run_args=(--seed 9 --frames 2000 --every 50 --checkpoint 200)
 start=$(date +%s%N)
-"$SIM" --quiet "${run_args[@]}" --out ref
+"$SIM" --quiet "${run_args[@]}" --out ref --frames-dir ref/frames
 ref_ms=$((($(date +%s%N) - start) / 1000000))
 for sig in TERM KILL; do
-  "$SIM" "${run_args[@]}" --out "k-$sig" >"$sig.log" 2>&1 &
+  "$SIM" "${run_args[@]}" --out "k-$sig" --frames-dir "k-$sig/frames" >"$sig.log" 2>&1 &
   pid=$!
   for _ in $(seq 600); do [ -f "k-$sig/resume" ] && break; sleep 0.05; done
   if [ "$sig" = TERM ]; then
@@ -179,10 +238,31 @@ for sig in TERM KILL; do
     fi
     "$SIM" --quiet --resume "k-$sig" || e2e_fail "resume after SIG$sig failed"
   fi
-  for f in world.sav stats.csv phylogeny.csv; do
+  for f in world.sav stats.csv phylogeny.csv world.png; do
     cmp -s "ref/$f" "k-$sig/$f" && e2e_pass "SIG$sig and resumed: same $f" || e2e_fail "SIG$sig and resumed: $f differs"
   done
+  diff -r ref/frames "k-$sig/frames" >/dev/null && e2e_pass "SIG$sig and resumed: the same time-lapse" ||
+    e2e_fail "SIG$sig and resumed: the time-lapse differs: $(diff -r ref/frames "k-$sig/frames" | head -3)"
   [ ! -e "k-$sig/resume" ] && e2e_pass "the finished run removed its checkpoint" || e2e_fail "k-$sig/resume is left"
 done
+
+# Ctrl-C reaches the whole process group of a terminal's foreground job: the
+# runner ends the video whole, with a frame for each picture drawn, and
+# leaves no checkpoint (a video cannot be continued).
+setsid "$SIM" --seed 9 --frames 100000000 --every 50 --out kv --video kv/v.mp4 >kv.log 2>&1 &
+pid=$!
+sleep 3
+kill -INT -- "-$pid"
+wait "$pid"
+e2e_expect_eq "Ctrl-C with a video: status" 130 "$?"
+stopped=$(sed -n 's/.*stopped by SIGINT at frame \([0-9]*\) of.*(a run with --video cannot be resumed)/\1/p' kv.log)
+if [ -z "$stopped" ] || [ "$stopped" -lt 50 ]; then
+  e2e_fail "Ctrl-C with a video: stopped at frame '$stopped': $(cat kv.log)"
+else
+  e2e_expect_eq "the video ends whole at frame $stopped" "$((stopped / 50))" \
+    "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 kv/v.mp4)"
+fi
+e2e_expect_eq "and leaves no checkpoint or partial file" "phylogeny.csv run.json run.png stats.csv v.mp4 world.png world.sav" \
+  "$(ls -A kv | xargs)"
 
 e2e_finish
