@@ -127,4 +127,19 @@ int64_t wholeNumber(const json& value, int64_t low, int64_t high, const char* wh
   return v;
 }
 
+ResumePoint readResumePoint(const std::string& text) {
+  const json saved = json::parse(text);
+  if (saved.at("format").get<std::string>() != kResumeFormat)
+    throw std::runtime_error("it was written by another version");
+  ResumePoint point;
+  point.frame = wholeNumber(saved.at("frame"), 0, INT64_MAX, "the frame");
+  point.run = runInfoFrom(saved.at("run"));
+  if (point.frame > point.run.frames) throw std::runtime_error("its frame is out of range");
+  point.simulation = saved.at("simulation");
+  point.census = saved.at("census");
+  point.outputs = saved.at("outputs");
+  if (!point.outputs.is_object()) throw std::runtime_error("its outputs are not named");
+  return point;
+}
+
 std::string resumeFilePath(const std::string& folder) { return folder + "/resume"; }

@@ -9,6 +9,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "record/output.h"
+
 // The simulation's state beyond the state file.
 nlohmann::json captureSimulation();
 // Puts it back (after the state file was loaded). Throws nlohmann::json's
@@ -23,6 +25,19 @@ void restoreCensus(const nlohmann::json& saved);
 // anything else (a fraction, a text, a number out of range) throws
 // std::runtime_error naming what was read.
 int64_t wholeNumber(const nlohmann::json& value, int64_t low, int64_t high, const char* what);
+
+// What a resume file says, read and checked as far as it can be without the
+// folder it lies in: the frame reached, the run, and the parts for the
+// simulation, the census and each output (put back later, once the state
+// file is loaded). Throws std::runtime_error, or nlohmann::json's
+// exceptions, saying what is wrong.
+constexpr const char* kResumeFormat = "tarn-sim resume 1";
+struct ResumePoint {
+  int64_t frame = 0;
+  RunInfo run;
+  nlohmann::json simulation, census, outputs;
+};
+ResumePoint readResumePoint(const std::string& text);
 
 // The resume file of an experiment folder: "resume" in the folder.
 std::string resumeFilePath(const std::string& folder);

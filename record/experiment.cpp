@@ -27,8 +27,6 @@ using nlohmann::json;
 
 namespace {
 
-constexpr const char* kResumeFormat = "tarn-sim resume 1";
-
 void say(const std::string& message) { std::fprintf(stderr, "tarn-sim: %s\n", message.c_str()); }
 
 std::string withCommas(int64_t n) {
@@ -358,14 +356,11 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
   try {
     std::stringstream text;
     text << in.rdbuf();
-    const json saved = json::parse(text.str());
-    if (saved.at("format").get<std::string>() != kResumeFormat)
-      throw std::runtime_error("it was written by another version");
-    const int64_t frame = wholeNumber(saved.at("frame"), 0, INT64_MAX, "the frame");
-    run.info = runInfoFrom(saved.at("run"));
+    const ResumePoint point = readResumePoint(text.str());
+    const int64_t frame = point.frame;
+    run.info = point.run;
     run.info.resumedWith.push_back(commandLine);
     run.info.sessionStart = std::chrono::steady_clock::now();
-    if (frame < 0 || frame > run.info.frames) throw std::runtime_error("its frame is out of range");
     if (!quiet) std::printf("seed %u, going on from frame %" PRId64 "\n", run.info.seed, frame);
 
     // The state file first (verified against the checkpoint), then what the
@@ -373,7 +368,7 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
     // checkpoint left them.
     run.addFolderOutputs();
     if (!run.addPictureOutputs()) return kExitBadUse;
-    const json& parts = saved.at("outputs");
+    const json& parts = point.outputs;
     if (!run.beginOutputs(0, 1, &parts)) return kExitBadUse;
     LoadReport report;
     const std::string world = folder + "/world.sav";
@@ -382,8 +377,8 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
       return kExitBadUse;
     }
     startCensus();
-    restoreSimulation(saved.at("simulation"));
-    restoreCensus(saved.at("census"));
+    restoreSimulation(point.simulation);
+    restoreCensus(point.census);
     if (!run.beginOutputs(1, run.outputCount(), &parts)) return kExitBadUse;
     return run.run(frame, true);
   } catch (const std::exception& e) {

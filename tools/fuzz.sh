@@ -26,6 +26,7 @@ targets=(
   "fuzz_numbers numbers 4096"
   "fuzz_state   state   4096"
   "fuzz_slot    slot    1024"
+  "fuzz_resume  resume  20000"
 )
 
 bash "$root/tools/deps.sh" >/dev/null
