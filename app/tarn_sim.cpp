@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
   app.add_option("--scale", scaleText, "Each cell a K x K block in world pictures and videos (1 to 8, default 1)")
       ->type_name("K");
   app.add_flag("--no-pictures", noPictures, "With --out: no world.png and run.png in the folder");
-  app.add_flag("--quiet", o.quiet, "Print nothing but warnings and errors");
+  app.add_flag("--quiet", o.quiet, "Print nothing but errors (a damaged --load is still noted in run.json)");
   app.add_flag("--plain", usePlainPaths,
                "Run the plain versions of the fast paths (the same results, only slower)");
   try {

@@ -105,7 +105,8 @@ bool loadStart(const ExperimentOptions& o, RunInfo* info) {
       say(problem + " (--strict)");
       return false;
     }
-    say("warning: " + problem);
+    if (!o.quiet) say("warning: " + problem);
+    info->loadWarning = problem;  // run.json keeps it, quiet or not
   }
   // A regular file is named with its size and digest; a pipe (a world
   // unpacked on the fly, say) has neither to give.

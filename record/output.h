@@ -38,6 +38,7 @@ struct RunInfo {
   std::string loadFile;  // empty: the run started from an empty world
   int64_t loadBytes = 0;
   std::string loadSha256;
+  std::string loadWarning;  // where a damaged --load file stopped; empty when it was whole
   std::string startTime;      // UTC, ISO 8601
   double earlierSeconds = 0;  // wall time of the sessions before a resume
   std::chrono::steady_clock::time_point sessionStart;

@@ -54,7 +54,8 @@ json runInfoJson(const RunInfo& info) {
           {"seed", info.seed},               {"frames", info.frames},
           {"every", info.every},             {"checkpoint", info.checkpointEvery},
           {"load_file", info.loadFile},      {"load_bytes", info.loadBytes},
-          {"load_sha256", info.loadSha256},  {"start_time", info.startTime},
+          {"load_sha256", info.loadSha256},  {"load_warning", info.loadWarning},
+          {"start_time", info.startTime},
           {"seconds", info.wallSeconds()},   {"pictures", picturesJson(info.pictures)}};
 }
 
@@ -69,6 +70,7 @@ RunInfo runInfoFrom(const json& saved) {
   info.loadFile = saved.at("load_file").get<std::string>();
   info.loadBytes = wholeNumber(saved.at("load_bytes"), 0, INT64_MAX, "the loaded file's size");
   info.loadSha256 = saved.at("load_sha256").get<std::string>();
+  info.loadWarning = saved.at("load_warning").get<std::string>();
   info.startTime = saved.at("start_time").get<std::string>();
   info.earlierSeconds = saved.at("seconds").get<double>();
   // A run checkpointed by a runner without pictures draws none.
@@ -242,7 +244,8 @@ class RecordOutput : public Output {
                          ? ordered(nullptr)
                          : ordered{{"file", info_->loadFile},
                                    {"bytes", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadBytes)},
-                                   {"sha256", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadSha256)}};
+                                   {"sha256", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadSha256)},
+                                   {"warning", info_->loadWarning.empty() ? ordered(nullptr) : ordered(info_->loadWarning)}};
     return writeFileSafely(path_, record.dump(2) + "\n", error);
   }
 

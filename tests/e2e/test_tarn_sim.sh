@@ -97,12 +97,16 @@ done
 e2e_expect_eq "refused runs left the fixtures as they were" "$fixtures_before" \
   "$(cd "$fx" && find . -type f -exec cksum {} + | sort; ls -l pipe | cut -c1)"
 
-"$SIM" --quiet --load "$fx/short.sav" --frames 3 --save w.sav >../out.log 2>&1
+"$SIM" --load "$fx/short.sav" --frames 3 --save w.sav >../out.log 2>&1
 e2e_expect_eq "a file cut short loads as far as it goes: status" 0 "$?"
-grep -qF "warning: $fx/short.sav: reading stopped at line 4: 3 of the 2,249,626 values were read" ../out.log &&
-  [ -f w.sav ] && e2e_pass "and a warning names the file, the line and the values read" ||
+warning="$fx/short.sav: reading stopped at line 4: 3 of the 2,249,626 values were read"
+grep -qF "warning: $warning" ../out.log && [ -f w.sav ] &&
+  e2e_pass "and a warning names the file, the line and the values read" ||
   e2e_fail "no warning for the short file: $(cat ../out.log)"
-rm -f w.sav
+"$SIM" --quiet --load "$fx/short.sav" --frames 3 --record r.json >../out.log 2>&1
+[ ! -s ../out.log ] && grep -qF "\"warning\": \"$warning" r.json && e2e_pass "--quiet keeps it for run.json alone" ||
+  e2e_fail "--quiet: $(cat ../out.log) / $(grep warning r.json)"
+rm -f w.sav r.json
 
 # A write that fails during the run (here a file-size limit of 20 KB): status
 # 1, the failure named, and the earlier file of that name kept.
