@@ -46,20 +46,26 @@ e2e_cleanup() {
 trap e2e_cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb on the first free display from :90 on; exports DISPLAY.
+# Xvfb on a display of its own; exports DISPLAY.
 e2e_start_xvfb() {
-  for n in $(seq 90 129); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
-    E2E_XVFB_PID=$!
-    for _ in $(seq 100); do
-      kill -0 "$E2E_XVFB_PID" 2>/dev/null || break  # lost a race for :n
-      xdpyinfo -display ":$n" >/dev/null 2>&1 && { export DISPLAY=":$n"; return 0; }
-      sleep 0.1
-    done
-    e2e_kill_pid "$E2E_XVFB_PID"
+  # The server picks a free display itself and writes its number once it
+  # accepts connections, so tests that start at the same time never share one.
+  local numfile="$E2E_TMP/xvfb.display" n=
+  : >"$numfile"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$numfile" >"$E2E_TMP/xvfb.log" 2>&1 &
+  E2E_XVFB_PID=$!
+  for _ in $(seq 150); do
+    n=$(tr -dc 0-9 <"$numfile")
+    [ -n "$n" ] && break
+    kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
-  echo "[e2e] cannot start Xvfb" >&2
+  if [ -n "$n" ] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  e2e_kill_pid "$E2E_XVFB_PID"
+  echo "[e2e] cannot start Xvfb: $(tail -2 "$E2E_TMP/xvfb.log")" >&2
   exit 1
 }
 
@@ -108,9 +114,10 @@ e2e_count_colour() {
 }
 
 # e2e_click <x> <y> [button] [seconds held]: a click the program sees in at
-# least one frame, then a pause that lets the buttons' cooldown run out.
+# least one frame, then a pause that lets the buttons' cooldown run out.  The
+# time held is the fourth argument, else $E2E_CLICK_HOLD, else 0.02 s.
 e2e_click() {
-  xdotool mousemove "$1" "$2" sleep 0.05 mousedown "${3:-1}" sleep "${4:-0.02}" mouseup "${3:-1}" sleep 0.3
+  xdotool mousemove "$1" "$2" sleep 0.05 mousedown "${3:-1}" sleep "${4:-${E2E_CLICK_HOLD:-0.02}}" mouseup "${3:-1}" sleep 0.3
 }
 # e2e_hold_key <key> <seconds>: held until the program ends or time is up.
 e2e_hold_key() {

@@ -35,10 +35,12 @@ still() {
     [ "$(e2e_region_sum "$run/still-a.png" $GRAPH)" = "$(e2e_region_sum "$run/still-b.png" $GRAPH)" ]
 }
 
-# Pause toggles, and a click can be missed or seen twice: click until still,
-# with holds of different lengths.
+# Pause toggles, and a click can be missed or seen more than once (the
+# button fires again each time its cooldown runs out): click until still,
+# with holds of different lengths, so that a fast and a slow program both
+# end up paused.
 paused=
-for hold in 0.02 0.012 0.028 0.016 0.024 0.01 0.03 0.02; do
+for hold in 0.02 0.012 0.028 0.016 0.024 0.01 0.03 0.02 0.05 0.015 0.08 0.035 0.12 0.01 0.2 0.025; do
   # shellcheck disable=SC2086
   E2E_CLICK_HOLD=$hold e2e_click $PAUSE
   # shellcheck disable=SC2086

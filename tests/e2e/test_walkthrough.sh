@@ -37,7 +37,7 @@ still() {
   [ "$(e2e_region_sum "$a" $WORLD)$(e2e_region_sum "$a" $GRAPH)" = \
     "$(e2e_region_sum "$b" $WORLD)$(e2e_region_sum "$b" $GRAPH)" ]
 }
-for hold in 0.02 0.012 0.028 0.016 0.024 0.01 0.03; do
+for hold in 0.02 0.012 0.028 0.016 0.024 0.01 0.03 0.05 0.015 0.08 0.035 0.12 0.2 0.025; do
   e2e_click 115 93 1 $hold && e2e_move_pointer $NEUTRAL && sleep 0.1
   still && break
 done
