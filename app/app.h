@@ -39,6 +39,7 @@ struct ProgramOptions {
   bool seeded = false;         // seed given: the generator starts from it
   uint32_t seed = 0;           //   instead of from the clock
   int autosaveSeconds = 600;   // between periodic autosaves
+  bool showFrameRate = false;  // frames a second on standard error
 };
 // Reads the command line (and the test aid TARN_TEST_AUTOSAVE_SECONDS).
 // Returns -1 when the program is to run, otherwise the status to exit with
@@ -68,3 +69,10 @@ bool quitRequested();
 void startAutosaveClock(const char* name, int seconds);
 void autosaveIfDue();
 void finishAutosave();
+
+// The frame-rate line of --fps: startFrameRate starts the clock,
+// countFrame (once a frame) prints the frames a second every 5 seconds, and
+// endFrameRate prints the rate over the whole run.
+void startFrameRate();
+void countFrame();
+void endFrameRate();

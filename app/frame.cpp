@@ -212,7 +212,12 @@ int runProgram(const ProgramOptions& options) {
   loadState(kAutosave);
   startAutosaveClock(kAutosave, options.autosaveSeconds);
 
-  while (runFrame()) autosaveIfDue();
+  if (options.showFrameRate) startFrameRate();
+  while (runFrame()) {
+    autosaveIfDue();
+    countFrame();
+  }
+  endFrameRate();
 
   finishAutosave();
   const bool saved = saveState(kAutosave);
