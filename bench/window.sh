@@ -29,7 +29,14 @@ if [ -z "${CROWDED:-}" ]; then
   bash "$here/crowded.sh" "${builds[0]}" "$crowded" || exit 1
 fi
 
-# One run: prints the whole run's frames a second.
+# CPU seconds (user and system) a process has used so far.
+cpu_seconds() {
+  awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$1/stat" 2>/dev/null
+}
+
+# One run: prints the whole run's frames a second, then the frames per
+# second of the program's own processor time and per second of the X
+# server's, during the run.
 run_once() {
   local build=$1 dir
   dir=$(e2e_workdir "run")
@@ -46,24 +53,41 @@ run_once() {
   else
     e2e_move_pointer "${pointer%,*}" "${pointer#*,}"
   fi
+  local x0 t0 x1 t1
+  x0=$(cpu_seconds "$E2E_XVFB_PID")
+  t0=$(cpu_seconds "$E2E_PROGRAM_PID")
   sleep "$seconds"
+  x1=$(cpu_seconds "$E2E_XVFB_PID")
+  t1=$(cpu_seconds "$E2E_PROGRAM_PID")
   kill -TERM "$E2E_PROGRAM_PID"
   e2e_wait_exit 60 >/dev/null
-  sed -n 's/^tarn: \([0-9]*\) frames a second over the run.*/\1/p' "$dir/program.err"
+  # The run's rate covers the seconds from the first frame to the signal.
+  sed -n 's/^tarn: \([0-9]*\) frames a second over the run: \([0-9]*\) frames in \([0-9.]*\) seconds/\1 \2 \3/p' \
+    "$dir/program.err" | awk -v t="$t0 $t1" -v x="$x0 $x1" -v s="$seconds" '{
+      split(t, tt, " "); split(x, xx, " ")
+      rate = $1; perSecond = $2 / $3
+      printf "%s %.0f %.0f\n", rate, perSecond * s / (tt[2] - tt[1]), perSecond * s / (xx[2] - xx[1] + 1e-9)
+    }'
   rm -rf "$dir"
 }
 
-declare -A results
+declare -A results cpu xcpu
 for ((r = 1; r <= runs; r++)); do
   for build in "${builds[@]}"; do
-    fps=$(run_once "$build")
-    echo "run $r  $build  ${fps:-?} frames a second"
+    read -r fps perCpu perX < <(run_once "$build")
+    echo "run $r  $build  ${fps:-?} frames a second (${perCpu:-?} per second of its processor time," \
+      "${perX:-?} per second of the X server's)"
     results[$build]="${results[$build]:-} ${fps:-?}"
+    cpu[$build]="${cpu[$build]:-} ${perCpu:-?}"
+    xcpu[$build]="${xcpu[$build]:-} ${perX:-?}"
   done
 done
 echo
-echo "frames a second, $runs runs of $seconds s, pointer $pointer:"
+echo "$runs runs of $seconds s, pointer $pointer:"
 for build in "${builds[@]}"; do
-  echo "  $build:${results[$build]}"
+  echo "  $build"
+  echo "    frames a second:                          ${results[$build]}"
+  echo "    frames per second of the program's time:  ${cpu[$build]}"
+  echo "    frames per second of the X server's time: ${xcpu[$build]}"
 done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
