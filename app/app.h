@@ -40,8 +40,10 @@ struct ProgramOptions {
   uint32_t seed = 0;           //   instead of from the clock
   int autosaveSeconds = 600;   // between periodic autosaves
   bool showFrameRate = false;  // frames a second on standard error
+  bool checkFrames = false;    // each frame also composed whole and compared
 };
-// Reads the command line (and the test aid TARN_TEST_AUTOSAVE_SECONDS).
+// Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS and
+// TARN_TEST_CHECK_FRAMES).
 // Returns -1 when the program is to run, otherwise the status to exit with
 // at once: 0 after printing the help, 2 after a one-line message on bad use.
 int parseOptions(int argc, char** argv, ProgramOptions& options);

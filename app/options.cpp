@@ -95,5 +95,11 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
       return badUse("TARN_TEST_AUTOSAVE_SECONDS must be a whole number of seconds from 1 to 86400");
     options.autosaveSeconds = (int)value;
   }
+  // A test aid: every frame composed whole as well, and compared.
+  if (const char* check = std::getenv("TARN_TEST_CHECK_FRAMES")) {
+    if (std::string(check) != "0" && std::string(check) != "1")
+      return badUse("TARN_TEST_CHECK_FRAMES must be 0 or 1");
+    options.checkFrames = std::string(check) == "1";
+  }
   return -1;
 }
