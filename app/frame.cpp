@@ -211,6 +211,10 @@ int runProgram(const ProgramOptions& options) {
   while (runFrame()) {
     autosaveIfDue();
     countFrame();
+    if (frameDifferences > 0) {
+      std::fprintf(stderr, "tarn: %s\n", firstFrameDifference);
+      std::abort();
+    }
   }
   endFrameRate();
 

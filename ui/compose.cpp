@@ -22,7 +22,7 @@
 // magnifier) marks its row of its tile for that too; any other changed cell
 // is written straight into the back buffer. When the magnifier is drawn
 // again, its output covers its tiles, whose rows are restored only where
-// the output does not reach or its source square needs the layers beneath.
+// its source square needs the layers beneath.
 // Everything else keeps the pixels of the frame before, which are this
 // frame's. The redrawn tiles and the cells written are what goes to the
 // screen, in few rectangles.
@@ -44,6 +44,8 @@
 #include "world/cellfield.h"
 
 bool checkComposedFrames = false;
+long frameDifferences = 0;
+char firstFrameDifference[160] = "";
 
 namespace {
 
@@ -222,7 +224,6 @@ struct SlotRows {
 SlotRows drawnSlots;
 ScreenRect drawnSlotsRect, drawnBarRect, drawnLineRect, drawnTooltipRect;
 int32_t drawnLiving, drawnLevel;
-int drawnTooltipX, drawnTooltipY;
 char drawnTooltip[sizeof tooltipText];
 int drawnMagnifierX, drawnMagnifierY;
 ScreenRect drawnCursorRect;
@@ -384,25 +385,21 @@ void markPart(ScreenRect& drawn, const ScreenRect& now, bool changed) {
   add(covered, now);
 }
 
-void markPanels(const FramePoints& p, BITMAP* graph) {
+void markPanels(const FramePoints& p) {
   const SlotRows slots = slotRowsNow();
   markPart(drawnSlotsRect, slotRowsRect(kSlotX, kSlotY, kSlotStep), !(slots == drawnSlots));
   drawnSlots = slots;
 
   markPart(drawnBarRect, toleranceBarRect(), false);
 
-  if (graph) add(covered, graphRect());
-
   const int32_t level = evolutionLevel();
   markPart(drawnLineRect, statusLineRect(), livingCount != drawnLiving || level != drawnLevel);
   drawnLiving = livingCount;
   drawnLevel = level;
 
-  const bool tooltipMoved = p.tooltipX != drawnTooltipX || p.tooltipY != drawnTooltipY ||
-                            std::strncmp(tooltipText, drawnTooltip, sizeof drawnTooltip) != 0;
-  markPart(drawnTooltipRect, tooltipRect(p.tooltipX, p.tooltipY), tooltipMoved);
-  drawnTooltipX = p.tooltipX;
-  drawnTooltipY = p.tooltipY;
+  // The rectangle follows the mouse point; the text may change in place.
+  markPart(drawnTooltipRect, tooltipRect(p.tooltipX, p.tooltipY),
+           std::strncmp(tooltipText, drawnTooltip, sizeof drawnTooltip) != 0);
   std::memcpy(drawnTooltip, tooltipText, sizeof drawnTooltip);
 }
 
@@ -421,8 +418,9 @@ void markGraph(BITMAP* graph) {
 }
 
 // Cells 1..823 by 1..523 are drawn. The bits that differ from the drawn
-// ones are written straight, or, under something drawn above the cells,
-// restored with their tile's row.
+// ones are written straight, or, under something drawn above the cells
+// (Units, the tooltip, the cursor: the panels and the magnifier lie beside
+// the world), restored with their tile's row.
 void markCells(BITMAP* target, BITMAP* background) {
   preparePackedCells();
   uint16_t changed[kWorldWidth];
@@ -473,17 +471,10 @@ bool markMagnifier(const FramePoints& p, const ScreenRect& cursor) {
   drawnMagnifierX = p.magnifierX;
   drawnMagnifierY = p.magnifierY;
   if (!again) return false;
+  // Its tiles are drawn again; restored beneath are only what the source
+  // reads from under the output and the cursor.
   add(redrawn, kMagnifierRect);
-  // Restored: the parts of its tiles that the output leaves, and what the
-  // source reads from under the output and the cursor.
-  const TileSpan t(kMagnifierRect);
-  const ScreenRect hull{t.tx0 * kTile, t.ty0 * kTile, (t.tx1 + 1) * kTile, (t.ty1 + 1) * kTile};
-  const ScreenRect& m = kMagnifierRect;
-  redraw(ScreenRect{hull.x0, hull.y0, hull.x1, m.y0});
-  redraw(ScreenRect{hull.x0, m.y1, hull.x1, hull.y1});
-  redraw(ScreenRect{hull.x0, m.y0, m.x0, m.y1});
-  redraw(ScreenRect{m.x1, m.y0, hull.x1, m.y1});
-  redraw(intersect(source, m));
+  redraw(intersect(source, kMagnifierRect));
   redraw(intersect(source, cursor));
   return true;
 }
@@ -638,8 +629,6 @@ void rememberWholeFrame(const FramePictures& pictures, const FramePoints& p) {
   drawnLiving = livingCount;
   drawnLevel = evolutionLevel();
   drawnTooltipRect = tooltipRect(p.tooltipX, p.tooltipY);
-  drawnTooltipX = p.tooltipX;
-  drawnTooltipY = p.tooltipY;
   std::memcpy(drawnTooltip, tooltipText, sizeof drawnTooltip);
   if (BITMAP* graph = pictures.graph)
     for (int y = 0; y < kGraphHeight && y < graph->h; ++y)
@@ -655,16 +644,18 @@ BITMAP* checkFrame = nullptr;   // the frame composed whole
 BITMAP* checkScreen = nullptr;  // what the screen was sent
 long composedFrames = 0;
 
-void requireSame(BITMAP* a, BITMAP* b, const char* what) {
+void compare(BITMAP* a, BITMAP* b, const char* what) {
   for (int y = 0; y < a->h; ++y) {
     if (is_memory_bitmap(a) && is_memory_bitmap(b) && bitmap_color_depth(a) == 32 && bitmap_color_depth(b) == 32 &&
         std::memcmp(a->line[y], b->line[y], sizeof(uint32_t) * a->w) == 0)
       continue;
     for (int x = 0; x < a->w; ++x)
       if (getpixel(a, x, y) != getpixel(b, x, y)) {
-        std::fprintf(stderr, "tarn: frame %ld: %s differs from the whole frame at (%d, %d): %06x, not %06x\n",
-                     composedFrames, what, x, y, (unsigned)getpixel(a, x, y), (unsigned)getpixel(b, x, y));
-        std::abort();
+        if (frameDifferences++ == 0)
+          std::snprintf(firstFrameDifference, sizeof firstFrameDifference,
+                        "frame %ld: %s differs from the whole frame at (%d, %d): %06x, not %06x", composedFrames, what,
+                        x, y, (unsigned)getpixel(a, x, y), (unsigned)getpixel(b, x, y));
+        return;
       }
   }
 }
@@ -675,7 +666,7 @@ BITMAP* checkBitmap(BITMAP*& b, BITMAP* like) {
     b = create_bitmap_ex(bitmap_color_depth(like), like->w, like->h);
     if (!b) {
       std::fprintf(stderr, "tarn: no memory for checking the frames\n");
-      std::abort();
+      std::exit(-1);
     }
     clear_to_color(b, 0);
   }
@@ -740,7 +731,7 @@ void composeChangedFrame(BITMAP* target, const FramePictures& pictures, const Fr
   std::memset(restoredRows, 0, sizeof restoredRows);
 
   markUnits();
-  markPanels(p, pictures.graph);
+  markPanels(p);
   if (graphChanged && pictures.graph) markGraph(pictures.graph);
   const ScreenRect cursor = cursorRect(p);
   if (cursor != drawnCursorRect) {
@@ -749,7 +740,6 @@ void composeChangedFrame(BITMAP* target, const FramePictures& pictures, const Fr
   }
   drawnCursorRect = cursor;
   add(covered, cursor);
-  add(covered, kMagnifierRect);
   markCells(target, pictures.background);
   const bool magnify = markMagnifier(p, cursor);
 
@@ -769,7 +759,7 @@ void composeChangedFrame(BITMAP* target, const FramePictures& pictures, const Fr
   if (checkComposedFrames) {
     BITMAP* whole = checkBitmap(checkFrame, target);
     composeWholeFrame(whole, pictures, p);
-    requireSame(target, whole, "the back buffer");
+    compare(target, whole, "the back buffer");
   }
 }
 
@@ -780,7 +770,7 @@ void sendChangedRegions(BITMAP* from, BITMAP* screenBitmap) {
     if (checkComposedFrames) blit(from, checkBitmap(checkScreen, from), r.x0, r.y0, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
   }
   pendingCount = 0;
-  if (checkComposedFrames) requireSame(checkBitmap(checkScreen, from), from, "the screen");
+  if (checkComposedFrames) compare(checkBitmap(checkScreen, from), from, "the screen");
 }
 
 void markScreenDamaged(const ScreenRect& rect) { addPending(rect); }

@@ -55,7 +55,10 @@ void markScreenDamaged(const ScreenRect& rect);
 void markScreenLost();
 
 // A test aid: when set, every composeChangedFrame also composes the frame
-// whole and every sendChangedRegions keeps a copy of what the screen shows;
-// the first pixel that differs from the whole frame in either ends the
-// program with a message.
+// whole and compares, and every sendChangedRegions keeps a copy of what the
+// screen was sent and compares it with the frame. frameDifferences counts
+// the comparisons that found a pixel that differs; firstFrameDifference
+// names the first of them.
 extern bool checkComposedFrames;
+extern long frameDifferences;
+extern char firstFrameDifference[160];
