@@ -68,13 +68,18 @@ run_once() {
       rate = $1; perSecond = $2 / $3
       printf "%s %.0f %.0f\n", rate, perSecond * s / (tt[2] - tt[1]), perSecond * s / (xx[2] - xx[1] + 1e-9)
     }'
+  if ! grep -q "frames a second over the run" "$dir/program.err"; then
+    echo "no frame rate from $build/tarn (exit status $E2E_STATUS):" >&2
+    grep -v '^ALSA' "$dir/program.err" | tail -3 >&2
+  fi
   rm -rf "$dir"
 }
 
 declare -A results cpu xcpu
 for ((r = 1; r <= runs; r++)); do
   for build in "${builds[@]}"; do
-    read -r fps perCpu perX < <(run_once "$build")
+    out=$(run_once "$build")
+    read -r fps perCpu perX <<<"$out"
     echo "run $r  $build  ${fps:-?} frames a second (${perCpu:-?} per second of its processor time," \
       "${perX:-?} per second of the X server's)"
     results[$build]="${results[$build]:-} ${fps:-?}"

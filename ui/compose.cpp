@@ -350,7 +350,8 @@ void markUnits() {
     const int32_t px = wrapAdd(units.posX[i], WorldOffsetX), py = wrapAdd(units.posY[i], WorldOffsetY);
     const bool sameGenome = d.inkValid && d.genome == units.genome[i];
     if (!d.shown || !sameGenome || d.px != px || d.py != py || d.marker != marker[i]) {
-      if (d.shown) redraw(d.rect);
+      const bool wasShown = d.shown;
+      const ScreenRect was = d.rect;
       d.shown = true;
       placeUnit(d, px, py, marker[i]);
       if (!sameGenome) {
@@ -358,7 +359,13 @@ void markUnits() {
         d.ink = ui_detail::glyphInk(d.genome);
         d.inkValid = true;
       }
-      redraw(d.rect);
+      // A step to a square that overlaps the old one: both at once.
+      if (wasShown && !intersect(was, d.rect).empty()) {
+        redraw(was.unite(d.rect));
+      } else {
+        if (wasShown) redraw(was);
+        redraw(d.rect);
+      }
     }
     add(covered, d.rect);
   }
@@ -437,25 +444,26 @@ void markCells(BITMAP* target, BITMAP* background) {
       drawnCells[w][x] = now;
       if (w == 0) diff &= ~uint64_t(1);                     // row 0
       if (w == kColumnWords - 1) diff &= kLastWordRows >> 1;  // rows from 524
-      // A row of tiles at a time: its rows start at bit `first`.
+      // A row of tiles at a time (its rows start at bit `first`), without
+      // branches: each is either redrawn or written straight.
+      uint64_t straight = 0;
       while (diff) {
         const int ty = (64 * w + __builtin_ctzll(diff) + WorldOffsetY) / kTile;
         const int first = ty * kTile - WorldOffsetY - 64 * w;
-        const uint8_t rows = (uint8_t)(first >= 0 ? diff >> first : diff << -first);
-        diff = first + kTile >= 64 ? 0 : diff & (~uint64_t(0) << (first + kTile));
-        if (has(redrawn, tx, ty) || has(covered, tx, ty)) {
-          redrawn[ty][tx / 64] |= tileBit;
-          restoredRows[ty][tx] |= rows;
-          continue;
-        }
-        written[ty][tx / 64] |= tileBit;
-        for (unsigned r = rows; r; r &= r - 1) {
-          const int sy = ty * kTile + __builtin_ctz(r);
-          const uint32_t under = backgroundTileFlat[ty][tx]
-                                     ? backgroundTileColour[ty][tx]
-                                     : reinterpret_cast<const uint32_t*>(background->line[sy])[sx];
-          reinterpret_cast<uint32_t*>(target->line[sy])[sx] = (now >> (sy - WorldOffsetY - 64 * w)) & 1 ? cellColour : under;
-        }
+        const uint64_t inRow = (uint64_t)(((unsigned __int128)0xFF << (first + 8)) >> 8);
+        const uint8_t rows = (uint8_t)(((unsigned __int128)diff << 8) >> (first + 8));
+        const uint64_t under = -(((redrawn[ty][tx / 64] | covered[ty][tx / 64]) >> (tx % 64)) & 1);
+        redrawn[ty][tx / 64] |= tileBit & under;
+        restoredRows[ty][tx] |= rows & (uint8_t)under;
+        written[ty][tx / 64] |= tileBit & ~under;
+        straight |= diff & inRow & ~under;
+        diff &= ~inRow;
+      }
+      for (; straight; straight &= straight - 1) {
+        const int b = __builtin_ctzll(straight), sy = 64 * w + b + WorldOffsetY, ty = sy / kTile;
+        const uint32_t under = backgroundTileFlat[ty][tx] ? backgroundTileColour[ty][tx]
+                                                          : reinterpret_cast<const uint32_t*>(background->line[sy])[sx];
+        reinterpret_cast<uint32_t*>(target->line[sy])[sx] = (now >> b) & 1 ? cellColour : under;
       }
     }
   }
