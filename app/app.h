@@ -39,8 +39,11 @@ struct ProgramOptions {
   bool seeded = false;         // seed given: the generator starts from it
   uint32_t seed = 0;           //   instead of from the clock
   int autosaveSeconds = 600;   // between periodic autosaves
+  bool showFrameRate = false;  // frames a second on standard error
+  bool checkFrames = false;    // each frame also composed whole and compared
 };
-// Reads the command line (and the test aid TARN_TEST_AUTOSAVE_SECONDS).
+// Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS and
+// TARN_TEST_CHECK_FRAMES).
 // Returns -1 when the program is to run, otherwise the status to exit with
 // at once: 0 after printing the help, 2 after a one-line message on bad use.
 int parseOptions(int argc, char** argv, ProgramOptions& options);
@@ -68,3 +71,10 @@ bool quitRequested();
 void startAutosaveClock(const char* name, int seconds);
 void autosaveIfDue();
 void finishAutosave();
+
+// The frame-rate line of --fps: startFrameRate starts the clock,
+// countFrame (once a frame) prints the frames a second every 5 seconds, and
+// endFrameRate prints the rate over the whole run.
+void startFrameRate();
+void countFrame();
+void endFrameRate();

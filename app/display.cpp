@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/app.h"
+#include "ui/compose.h"
 
 bool fullscreenMode = true;
 
@@ -43,6 +44,7 @@ bool setDisplayMode() {
   }
   if (!screen) return false;
   set_display_switch_mode(SWITCH_BACKGROUND);
+  markScreenLost();
   return true;
 }
 

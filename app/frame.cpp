@@ -6,12 +6,12 @@
 #include <ctime>
 
 #include "app/app.h"
-#include "genome/arith.h"
 #include "persist/notice.h"
 #include "persist/slotfile.h"
 #include "persist/statefile.h"
 #include "picture/screenshot.h"
 #include "selection/selection.h"
+#include "ui/compose.h"
 #include "ui/input.h"
 #include "ui/ui.h"
 #include "units/units.h"
@@ -81,6 +81,7 @@ bool loadResources() {
 
 void releaseResources() {
   releaseMagnifier();
+  forgetComposedFrame();
   if (backBuffer) destroy_bitmap(backBuffer);
   if (backgroundImage) destroy_bitmap(backgroundImage);
   if (cursorImage) destroy_bitmap(cursorImage);
@@ -152,18 +153,11 @@ bool runFrame() {
   }
   pickedSelection.pruneDead();
 
-  blit(backgroundImage, backBuffer, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
-  drawWorld(backBuffer, WorldOffsetX, WorldOffsetY);
-  drawSlotPanel(backBuffer, 134, 632, 16);
-  drawStatusPanel(backBuffer, graphBitmap);
-  int centreX = mouseX(), centreY = mouseY();
-  const int32_t primary = pickedSelection.primary();
-  if (primary >= 0 && primary < kMaxUnits) {
-    centreX = wrapAdd(units.posX[primary], WorldOffsetX);
-    centreY = wrapAdd(units.posY[primary], WorldOffsetY);
-  }
-  drawMagnifier(backBuffer, centreX, centreY, 852, 599, 3);
-  masked_blit(cursorImage, backBuffer, 0, 0, mouseX(), mouseY(), 20, 20);
+  // The slot files' re-read and the graph's scroll, then the picture.
+  refreshSlotPanel();
+  const bool graphChanged = advanceGraph(graphBitmap);
+  const FramePictures pictures{backgroundImage, cursorImage, graphBitmap};
+  composeChangedFrame(backBuffer, pictures, readFramePoints(), graphChanged);
 
   if (mouseButtons() & 2) pickedSelection.clear();
 
@@ -181,7 +175,7 @@ bool runFrame() {
 
   if (paused == 0) regulatePopulation();
 
-  if (screen) blit(backBuffer, screen, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
+  if (screen) sendChangedRegions(backBuffer, screen);
 
   // F12: a picture of the frame just shown, one per press.
   const bool screenshotKey = keyHeld(KEY_F12);
@@ -209,10 +203,20 @@ int runProgram(const ProgramOptions& options) {
   initGeneTable();
   fileNoticeHook = drawFileNotice;
   initMagnifier(3);
+  checkComposedFrames = options.checkFrames;
   loadState(kAutosave);
   startAutosaveClock(kAutosave, options.autosaveSeconds);
 
-  while (runFrame()) autosaveIfDue();
+  if (options.showFrameRate) startFrameRate();
+  while (runFrame()) {
+    autosaveIfDue();
+    countFrame();
+    if (frameDifferences > 0) {
+      std::fprintf(stderr, "tarn: %s\n", firstFrameDifference);
+      std::abort();
+    }
+  }
+  endFrameRate();
 
   finishAutosave();
   const bool saved = saveState(kAutosave);

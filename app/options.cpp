@@ -56,6 +56,9 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
                      "Seed the random generator with S (0 to 4294967295) instead of the clock, so that a "
                      "session can be repeated")
           ->option_text("S");
+  app.add_flag("--fps", options.showFrameRate,
+               "Print the frames a second on standard error every 5 seconds, and over the whole run at the end")
+      ->disable_flag_override();
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -68,6 +71,8 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
   } catch (const CLI::ArgumentMismatch& e) {
     if (seedOption->count() > 1) return badUse("--seed is given more than once");
     if (std::string(e.what()).find("--seed") != std::string::npos) return badUse("--seed needs a value");
+    const std::string what = e.what();
+    if (what.compare(0, 4, "fps ") == 0) return badUse("--fps takes no value");
     return badUse("--windowed takes no value");
   } catch (const CLI::ParseError& e) {
     std::string message = e.what();
@@ -89,6 +94,12 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
     if (!parseWhole(seconds, 1, 86400, value))
       return badUse("TARN_TEST_AUTOSAVE_SECONDS must be a whole number of seconds from 1 to 86400");
     options.autosaveSeconds = (int)value;
+  }
+  // A test aid: every frame composed whole as well, and compared.
+  if (const char* check = std::getenv("TARN_TEST_CHECK_FRAMES")) {
+    if (std::string(check) != "0" && std::string(check) != "1")
+      return badUse("TARN_TEST_CHECK_FRAMES must be 0 or 1");
+    options.checkFrames = std::string(check) == "1";
   }
   return -1;
 }

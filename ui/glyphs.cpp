@@ -15,33 +15,8 @@ using ui_detail::PixelTarget;
 
 namespace {
 
-constexpr int kGlyphSide = 6;
-
-// A gene is high when it lies strictly above the midpoint of its seed range
-// (the halved sum truncated toward zero).
-int32_t seedMidpoint(int g) { return (int32_t)(((int64_t)geneSeedLow[g] + geneSeedHigh[g]) / 2); }
-
-// Gene k sits in glyph column k / 6 and row k % 6, so each run of six genes
-// is a column. The first set pixel of a vertical run is dark, the later ones
-// full; the run carries from the bottom of one column into the top of the
-// next.
 void drawGenomeGlyph(const PixelTarget& target, const Genome& genome, int32_t x, int32_t y) {
-  const int full = ui_detail::colourOf(genome[2], genome[3], genome[7]);
-  const int dark = ui_detail::colourOf(truncToInt(genome[2] * 0.8), truncToInt(genome[3] * 0.8),
-                                       truncToInt(genome[7] * 0.8));
-  bool run = false;
-  for (int j = 0; j < kGlyphSide; ++j) {
-    const int64_t px = (int64_t)x + j - 3;
-    for (int r = 0; r < kGlyphSide; ++r) {
-      const int k = j * kGlyphSide + r;
-      if (genome[k] > seedMidpoint(k)) {
-        target.plot(px, (int64_t)y + r - 3, run ? full : dark);
-        run = true;
-      } else {
-        run = false;
-      }
-    }
-  }
+  ui_detail::drawGlyphInk(target, ui_detail::glyphInk(genome), x, y);
 }
 
 // A 64 x 64 bit block transposed in place: bit j of word i trades places
@@ -100,13 +75,51 @@ void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
         target.write((int)(x + offsetX), (int)(y + offsetY), colour);
 }
 
-// Allegro's circle, skipped where it would lie wholly outside any bitmap.
-void markerCircle(BITMAP* bitmap, int32_t x, int32_t y, int radius, int colour) {
-  if (!ui_detail::saneCoord(x) || !ui_detail::saneCoord(y)) return;
-  circle(bitmap, x, y, radius, colour);
+}  // namespace
+
+namespace ui_detail {
+
+// A gene is high when it lies strictly above the midpoint of its seed range
+// (the halved sum truncated toward zero). Gene k sits in glyph column k / 6
+// and row k % 6, so each run of six genes is a column. The first set pixel
+// of a vertical run is dark, the later ones full; the run carries from the
+// bottom of one column into the top of the next.
+GlyphInk glyphInk(const Genome& genome) {
+  GlyphInk ink{0, 0, colourOf(genome[2], genome[3], genome[7]),
+               colourOf(truncToInt(genome[2] * 0.8), truncToInt(genome[3] * 0.8), truncToInt(genome[7] * 0.8))};
+  bool run = false;
+  for (int k = 0; k < kGeneCount; ++k) {
+    const int32_t midpoint = (int32_t)(((int64_t)geneSeedLow[k] + geneSeedHigh[k]) / 2);
+    if (genome[k] > midpoint) {
+      ink.set |= uint64_t(1) << k;
+      if (run) ink.full |= uint64_t(1) << k;
+      run = true;
+    } else {
+      run = false;
+    }
+  }
+  return ink;
 }
 
-}  // namespace
+void selectionMarkers(uint8_t marker[kMaxUnits]) {
+  // Membership of both selections, read once instead of one scan per Unit.
+  bool inHover[kMaxUnits] = {}, inPicked[kMaxUnits] = {};
+  for (int e = 0; e < kMaxUnits; ++e) {
+    const int32_t h = hoverSelection.ids[e], p = pickedSelection.ids[e];
+    if (h >= 0 && h < kMaxUnits) inHover[h] = true;
+    if (p >= 0 && p < kMaxUnits) inPicked[p] = true;
+  }
+  const int32_t hoverPrimary = hoverSelection.primary(), pickedPrimary = pickedSelection.primary();
+  for (int i = 0; i < kMaxUnits; ++i) {
+    marker[i] = 0;
+    if (!inHover[i] && !inPicked[i]) continue;
+    marker[i] = kMarkerSmall;
+    if (inHover[i]) marker[i] |= kMarkerRed;
+    if (i == pickedPrimary || i == hoverPrimary) marker[i] |= kMarkerBig;
+  }
+}
+
+}  // namespace ui_detail
 
 void drawUnitGlyph(BITMAP* bitmap, int id, int x, int y) {
   if (!bitmap) return;
@@ -127,24 +140,17 @@ void drawWorldLayers(BITMAP* bitmap, int offsetX, int offsetY, bool markers) {
   const PixelTarget target(bitmap);
   drawCells(target, offsetX, offsetY);
 
-  // Membership of both selections, read once instead of one scan per Unit.
-  bool inHover[kMaxUnits] = {}, inPicked[kMaxUnits] = {};
-  for (int e = 0; e < kMaxUnits; ++e) {
-    const int32_t h = hoverSelection.ids[e], p = pickedSelection.ids[e];
-    if (h >= 0 && h < kMaxUnits) inHover[h] = true;
-    if (p >= 0 && p < kMaxUnits) inPicked[p] = true;
-  }
-  const int32_t hoverPrimary = hoverSelection.primary(), pickedPrimary = pickedSelection.primary();
+  uint8_t marker[kMaxUnits];
+  ui_detail::selectionMarkers(marker);
   const int white = makecol(255, 255, 255), red = makecol(255, 0, 0);
-
   for (int i = 0; i < kMaxUnits; ++i) {
     if (units.status[i] != Alive) continue;
     const int32_t px = wrapAdd(units.posX[i], offsetX);
     const int32_t py = wrapAdd(units.posY[i], offsetY);
     drawGenomeGlyph(target, units.genome[i], px, py);
-    if (!markers || (!inHover[i] && !inPicked[i])) continue;
-    const int colour = inHover[i] ? red : white;
-    markerCircle(bitmap, px, py, 5, colour);
-    if (i == pickedPrimary || i == hoverPrimary) markerCircle(bitmap, px, py, 10, colour);
+    if (!markers || !marker[i]) continue;
+    const int colour = marker[i] & ui_detail::kMarkerRed ? red : white;
+    ui_detail::markerCircle(bitmap, px, py, 5, colour);
+    if (marker[i] & ui_detail::kMarkerBig) ui_detail::markerCircle(bitmap, px, py, 10, colour);
   }
 }

@@ -2,6 +2,8 @@
 // point, read back from the bitmap being composed and written into it.
 #include <allegro.h>
 
+#include <cstring>
+
 #include "genome/arith.h"
 #include "ui/draw_util.h"
 #include "ui/ui.h"
@@ -38,6 +40,11 @@ void enlargeDirect(BITMAP* source, int64_t x0, int64_t y0, int f) {
   for (int Y = 0; Y < side; ++Y) {
     const int64_t sy = y0 + Y / f;
     uint32_t* out = reinterpret_cast<uint32_t*>(working->line[Y]);
+    // The rows of one source row are alike.
+    if (Y % f != 0) {
+      std::memcpy(out, working->line[Y - 1], sizeof(uint32_t) * side);
+      continue;
+    }
     const bool rowInside = sy >= 0 && sy < source->h;
     const uint32_t* in = rowInside ? reinterpret_cast<const uint32_t*>(source->line[sy]) : nullptr;
     for (int s = 0; s < kSourceSide; ++s) {
@@ -65,6 +72,8 @@ void enlargeGeneric(BITMAP* source, int64_t x0, int64_t y0, int f) {
 }  // namespace
 
 void initMagnifier(int factor) { makeWorking(factor, 0); }
+
+bool magnifierReady(int factor, int depth) { return working && workingFactor == factor && bitmap_color_depth(working) == depth; }
 
 void releaseMagnifier() {
   if (working) destroy_bitmap(working);

@@ -2,6 +2,7 @@
 // graph, the status line and the tooltip box.
 #include <allegro.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "genome/arith.h"
@@ -20,16 +21,7 @@ constexpr int kGraphX = 173, kGraphY = 602;
 constexpr int kNewestColumn = kGraphWidth - 1;
 
 // The bar is length + 1 pixels wide, from x 52; length 68 for tolerance 40.
-void drawToleranceBar(BITMAP* bitmap) {
-  const int32_t length = truncToInt((double)tolerance / 40.0 * 68.0);
-  if (length == 0) return;
-  int64_t end = 52 + (int64_t)length;
-  // Past these the bar is clipped to the same pixels.
-  if (end > ui_detail::kCoordLimit) end = ui_detail::kCoordLimit;
-  if (end < -ui_detail::kCoordLimit) end = -ui_detail::kCoordLimit;
-  rectfill(bitmap, 52, 148, (int)end, 154, makecol(0, 255, 225));
-  rectfill(bitmap, 52, 150, (int)end, 152, makecol(200, 255, 225));
-}
+int32_t toleranceBarLength() { return truncToInt((double)tolerance / 40.0 * 68.0); }
 
 // One scroll: everything moves a column to the left and the newest column
 // gets the sample point with a darker pixel above and below it.
@@ -42,43 +34,102 @@ void scrollGraph(BITMAP* graph, int32_t sampleRow) {
   putpixel(graph, kNewestColumn, sampleRow + 1, edge);
 }
 
-void drawTooltip(BITMAP* bitmap) {
+// The tooltip box's corners, or false when there is no box or it lies
+// wholly outside any bitmap.
+bool tooltipCorners(int mx, int my, int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2) {
   const size_t n = strnlen(tooltipText, sizeof tooltipText);
-  if (n <= 1) return;
-  const int64_t mx = mouseX(), my = mouseY();
-  const int64_t x1 = mx + 25, y1 = my + 10, x2 = mx + 8 * (int64_t)n + 26, y2 = my + 18;
-  if (!ui_detail::saneCoord(x1) || !ui_detail::saneCoord(x2) || !ui_detail::saneCoord(y1) ||
-      !ui_detail::saneCoord(y2))
-    return;
+  if (n <= 1) return false;
+  x1 = (int64_t)mx + 25, y1 = (int64_t)my + 10, x2 = (int64_t)mx + 8 * (int64_t)n + 26, y2 = (int64_t)my + 18;
+  return ui_detail::saneCoord(x1) && ui_detail::saneCoord(x2) && ui_detail::saneCoord(y1) &&
+         ui_detail::saneCoord(y2);
+}
+
+void statusLineText(char* text, size_t size) {
+  std::snprintf(text, size, "%d Units living at Evolution Level %d", (int)livingCount, (int)evolutionLevel());
+}
+
+}  // namespace
+
+void drawToleranceBar(BITMAP* bitmap) {
+  const int32_t length = toleranceBarLength();
+  if (length == 0) return;
+  int64_t end = 52 + (int64_t)length;
+  // Past these the bar is clipped to the same pixels.
+  if (end > ui_detail::kCoordLimit) end = ui_detail::kCoordLimit;
+  if (end < -ui_detail::kCoordLimit) end = -ui_detail::kCoordLimit;
+  rectfill(bitmap, 52, 148, (int)end, 154, makecol(0, 255, 225));
+  rectfill(bitmap, 52, 150, (int)end, 152, makecol(200, 255, 225));
+}
+
+ScreenRect toleranceBarRect() {
+  const int32_t length = toleranceBarLength();
+  if (length <= 0) return ScreenRect{};
+  return ScreenRect::clipped(52, 148, 53 + (int64_t)length, 155);
+}
+
+bool advanceGraph(BITMAP* graphBitmap) {
+  // 0 Units give row 140 (below the graph), 800 give row 0.
+  const int32_t sampleRow = truncToInt(140.0 - (double)livingCount / 800.0 * 140.0);
+  bool scrolled = false;
+  if (paused == 0 && graphTimer == 0) {
+    if (graphBitmap) {
+      scrollGraph(graphBitmap, sampleRow);
+      scrolled = true;
+    }
+    graphTimer = 4;
+  }
+  if (graphTimer > 0) graphTimer -= 1;
+  if (graphTimer < 0) graphTimer = 0;
+  return scrolled;
+}
+
+void drawGraph(BITMAP* backBuffer, BITMAP* graphBitmap) {
+  if (graphBitmap && bitmap_color_depth(graphBitmap) == bitmap_color_depth(backBuffer))
+    masked_blit(graphBitmap, backBuffer, 0, 0, kGraphX, kGraphY, kGraphWidth, kGraphHeight);
+}
+
+ScreenRect graphRect() { return ScreenRect{kGraphX, kGraphY, kGraphX + kGraphWidth, kGraphY + kGraphHeight}; }
+
+void drawStatusLine(BITMAP* bitmap) {
+  char text[96];
+  statusLineText(text, sizeof text);
+  textprintf_centre_ex(bitmap, ui_detail::textFont(), 490, 747, makecol(0, 255, 225), -1, "%s", text);
+}
+
+ScreenRect statusLineRect() {
+  char text[96];
+  statusLineText(text, sizeof text);
+  return ui_detail::centredTextRect(490, 747, text);
+}
+
+void drawTooltip(BITMAP* bitmap, int mx, int my) {
+  int64_t x1, y1, x2, y2;
+  if (!tooltipCorners(mx, my, x1, y1, x2, y2)) return;
+  const size_t n = strnlen(tooltipText, sizeof tooltipText);
   const int colour = makecol(0, 255, 225);
   rectfill(bitmap, (int)x1, (int)y1, (int)x2, (int)y2, 0);
   rect(bitmap, (int)x1, (int)y1, (int)x2, (int)y2, colour);
   char text[sizeof tooltipText + 1];
   std::memcpy(text, tooltipText, n);
   text[n] = '\0';
-  textprintf_ex(bitmap, ui_detail::textFont(), (int)mx + 26, (int)my + 10, colour, -1, "%s", text);
+  textprintf_ex(bitmap, ui_detail::textFont(), mx + 26, my + 10, colour, -1, "%s", text);
 }
 
-}  // namespace
+ScreenRect tooltipRect(int mx, int my) {
+  int64_t x1, y1, x2, y2;
+  if (!tooltipCorners(mx, my, x1, y1, x2, y2)) return ScreenRect{};
+  char text[sizeof tooltipText + 1];
+  const size_t n = strnlen(tooltipText, sizeof tooltipText);
+  std::memcpy(text, tooltipText, n);
+  text[n] = '\0';
+  return ScreenRect::clipped(x1, y1, x2 + 1, y2 + 1).unite(ui_detail::textRect(x1 + 1, y1, text));
+}
 
 void drawStatusPanel(BITMAP* backBuffer, BITMAP* graphBitmap) {
   if (!backBuffer) return;
   drawToleranceBar(backBuffer);
-
-  // 0 Units give row 140 (below the graph), 800 give row 0.
-  const int32_t sampleRow = truncToInt(140.0 - (double)livingCount / 800.0 * 140.0);
-  if (paused == 0 && graphTimer == 0) {
-    if (graphBitmap) scrollGraph(graphBitmap, sampleRow);
-    graphTimer = 4;
-  }
-  if (graphTimer > 0) graphTimer -= 1;
-  if (graphTimer < 0) graphTimer = 0;
-
-  if (graphBitmap && bitmap_color_depth(graphBitmap) == bitmap_color_depth(backBuffer))
-    masked_blit(graphBitmap, backBuffer, 0, 0, kGraphX, kGraphY, kGraphWidth, kGraphHeight);
-
-  textprintf_centre_ex(backBuffer, ui_detail::textFont(), 490, 747, makecol(0, 255, 225), -1,
-                       "%d Units living at Evolution Level %d", (int)livingCount, (int)evolutionLevel());
-
-  drawTooltip(backBuffer);
+  advanceGraph(graphBitmap);
+  drawGraph(backBuffer, graphBitmap);
+  drawStatusLine(backBuffer);
+  drawTooltip(backBuffer, mouseX(), mouseY());
 }
