@@ -833,46 +833,50 @@ TEST_F(ForageSearch, TwoUnitsNeverShareATargetUntilTheNextGeneration) {
 }
 
 TEST_F(ForageSearch, MatchesTheLiteralRingWalk) {
+  // Rows near the ends of the 64-row words as well: the searches near the
+  // Unit read 64 rows around it.
   const int32_t positions[][2] = {{412, 262}, {1, 1},      {0, 0},        {824, 524},  {830, 600},
                                   {-50, 262}, {412, -3000}, {3000, 3000}, {-1000, -1000}, {5, 520},
-                                  {824, 1},   {100, 524}};
-  const int32_t radii[] = {0, 1, 2, 3, 7, 30, 200, 825, 2000, 100000, kIntMax, 1000000000, -5, kIntMin, -1};
-  for (bool plain : {false, true}) {
-    SCOPED_TRACE(plain ? "plain paths" : "fast paths");
-    clearField();
-    Lcg rng{plain ? 17u : 29u};
-    for (int i = 0; i < kCellCount; ++i) {
-      uint32_t r = rng.next() % 3000;
-      editCellGrids().cells[i] = r == 0 ? Live : r == 1 ? Dormant : r == 2 ? Sprout : Empty;
-    }
-    for (int k = 0; k < 40; ++k) markClaim((int)(rng.next() % kWorldWidth), (int)(rng.next() % kWorldHeight));
-    usePlainPaths = plain;
-    resetUnitTable();
-    int u = place(quietGenome(), 0, 0, Forage, 50.0f);
-    int successes = 0;
-    for (auto& p : positions)
-      for (int32_t radius : radii) {
-        SCOPED_TRACE(testing::Message() << "(" << p[0] << ", " << p[1] << ") radius " << radius);
-        units.posX[u] = p[0];
-        units.posY[u] = p[1];
-        units.searchRadius[u] = radius;
-        units.targetX[u] = -77;
-        units.targetY[u] = -88;
-        Found want = referenceSearch(p[0], p[1], radius);
-        ASSERT_EQ(findFood(u), want.result);
-        if (want.result) {
-          ++successes;
-          EXPECT_EQ(units.targetX[u], want.x);
-          EXPECT_EQ(units.targetY[u], want.y);
-          EXPECT_EQ(markAt(want.x, want.y), 1);
-        } else {
-          EXPECT_EQ(units.targetX[u], -77);
-          EXPECT_EQ(units.targetY[u], -88);
-        }
+                                  {824, 1},   {100, 524},  {30, 31},     {40, 96},    {800, 540},
+                                  {200, 556}, {300, -31},  {812, -32},   {-20, 90},   {843, 300}};
+  const int32_t radii[] = {0, 1, 2, 3, 7, 30, 32, 33, 200, 825, 2000, 100000, kIntMax, 1000000000, -5, kIntMin, -1};
+  for (uint32_t oneIn : {3000u, 600u})  // one cell in so many Live: food far away, or near
+    for (bool plain : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (plain ? "plain paths, " : "fast paths, ") << "food 1 in " << oneIn);
+      clearField();
+      Lcg rng{plain ? 17u : 29u};
+      for (int i = 0; i < kCellCount; ++i) {
+        uint32_t r = rng.next() % oneIn;
+        editCellGrids().cells[i] = r == 0 ? Live : r == 1 ? Dormant : r == 2 ? Sprout : Empty;
       }
-    EXPECT_GT(successes, 40);
-    usePlainPaths = false;
-  }
+      for (int k = 0; k < 40; ++k) markClaim((int)(rng.next() % kWorldWidth), (int)(rng.next() % kWorldHeight));
+      usePlainPaths = plain;
+      resetUnitTable();
+      int u = place(quietGenome(), 0, 0, Forage, 50.0f);
+      int successes = 0;
+      for (auto& p : positions)
+        for (int32_t radius : radii) {
+          SCOPED_TRACE(testing::Message() << "(" << p[0] << ", " << p[1] << ") radius " << radius);
+          units.posX[u] = p[0];
+          units.posY[u] = p[1];
+          units.searchRadius[u] = radius;
+          units.targetX[u] = -77;
+          units.targetY[u] = -88;
+          Found want = referenceSearch(p[0], p[1], radius);
+          ASSERT_EQ(findFood(u), want.result);
+          if (want.result) {
+            ++successes;
+            EXPECT_EQ(units.targetX[u], want.x);
+            EXPECT_EQ(units.targetY[u], want.y);
+            EXPECT_EQ(markAt(want.x, want.y), 1);
+          } else {
+            EXPECT_EQ(units.targetX[u], -77);
+            EXPECT_EQ(units.targetY[u], -88);
+          }
+        }
+      EXPECT_GT(successes, 40);
+      usePlainPaths = false;
+    }
 }
 
 TEST_F(ForageSearch, HugeRadiiFromFarAway) {
