@@ -157,6 +157,7 @@ std::vector<std::vector<uint64_t>> run(const Case& c, bool plain) {
   initGeneTable();
   resetSimulation();
   c.world();
+  unitTableChanged();  // the worlds write the unit table directly
   seedRandom(c.seed);
   usePlainPaths = plain;
   std::vector<std::vector<uint64_t>> digests;

@@ -119,6 +119,7 @@ TEST_F(SaveFaults, FullDiskKeepsThePreviousStateAndSlotFiles) {
   // to leave room for only part of it.
   for (int frame = 0; frame < 30; ++frame) simulateFrame();
   for (int g = 0; g < kGeneCount; ++g) units.genome[0][g] = -1000000000 - g;
+  unitTableChanged();
   fillDisk(dir, goodState.size() / 2);
   std::string errors = failingSave([&] { return saveState(state.c_str()); });
   EXPECT_NE(errors.find("could not save \"" + state + "\""), std::string::npos) << errors;
