@@ -24,8 +24,13 @@ trap 'rm -rf "$work"' EXIT
 "$build/tarn-sim" --seed 3 --frames 20700 --save "$work/natural.sav" --quiet
 bash "$here/crowded.sh" "$build" "$work/crowded.sav"
 
-contests=(resolveContacts beginContactIndex placeInContactIndex endContactIndex)
+# The functions of each group, as patterns of their names. A sample belongs
+# to the group of the innermost of them on its stack (calls at the end of a
+# function may leave their caller off the stack).
+contests=(resolveContacts beginContactIndex placeInContactIndex endContactIndex removeFromContactIndex)
+contestsPattern='resolveContacts|ContactIndex|gatherNear|meetAround|bringUpToDate|::(un)?link|::place[^a-zA-Z]|::place$|::fight'
 search=(findFood)
+searchPattern='findFood'
 frame=(simulateFrame regulatePopulation)
 
 # args <world>: the runner's options for that world.
@@ -70,23 +75,25 @@ measure() {
   for ((k = 0; k < repeats; ++k)); do echo "$from/tarn-sim $(args "$world") --quiet"; done >"$work/runs"
   perf record -q -e cpu-clock -F 4000 --call-graph dwarf,8192 -o "$work/perf.data" -- bash "$work/runs" \
     >/dev/null 2>&1
-  # Each sample counts once for every group whose functions are on its stack.
-  perf script -i "$work/perf.data" -F comm,ip,sym 2>/dev/null | awk -v frame="${frame[*]}" \
-    -v contests="${contests[*]}" -v search="${search[*]}" '
-    function group(names, list,   n, k) {
-      n = split(list, names, " ")
-      for (k = 1; k <= n; ++k) if (names[k] in stack) return 1
-      return 0
-    }
-    function flush(   g) {
-      if (comm == "tarn-sim" && group(g, frame)) { inFrame++; inContests += group(g, contests); inSearch += group(g, search) }
-      delete stack
-      comm = ""
+  # Each sample in a frame counts for the group of the innermost function
+  # of a group on its stack.
+  perf script -i "$work/perf.data" -F comm,ip,sym 2>/dev/null |
+    awk -v contests="$contestsPattern" -v search="$searchPattern" '
+    function flush() {
+      if (comm == "tarn-sim" && inFrame) { frames++; if (group == "c") inContests++; if (group == "s") inSearch++ }
+      comm = ""; group = ""; inFrame = 0
     }
     /^[^ \t]/ { flush(); comm = $1; next }
     /^$/ { flush(); next }
-    { name = $2; sub(/\(.*/, "", name); stack[name] = 1 }
-    END { flush(); printf "%.2f %.2f %d\n", 100 * inContests / inFrame, 100 * inSearch / inFrame, inFrame }' >"$work/time"
+    {
+      name = $0
+      sub(/^[ \t]*[0-9a-f]+ /, "", name)
+      if (name ~ /^(simulateFrame|regulatePopulation)/) inFrame = 1
+      if (group == "" && name ~ contests) group = "c"
+      if (group == "" && name ~ search) group = "s"
+      if (group == "" && name ~ /^tickUnit/) group = "-"
+    }
+    END { flush(); printf "%.2f %.2f %d\n", 100 * inContests / frames, 100 * inSearch / frames, frames }' >"$work/time"
   local timeShares
   read -r -a timeShares <"$work/time"
   # Samples are taken 4,000 times a second of processor time.
