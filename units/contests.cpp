@@ -111,6 +111,9 @@ struct ContactIndex {
   int16_t head[kSlots];
   int32_t kinLow[kSlots], kinHigh[kSlots];  // low > high: empty
   int16_t atLow[kSlots], atHigh[kSlots];     // how many Units hold each end
+  // The ranges as the common case reads them: -low and high, cut to 16 bits
+  // (a range beyond them fails every window that the common case takes).
+  int16_t kinPair[2 * kSlots];
   int32_t allLow, allHigh;  // every linked Unit's marker lies in allLow..allHigh
   // Slots.
   int32_t bucket[kMaxUnits];  // -1: not in the index
@@ -121,6 +124,14 @@ struct ContactIndex {
 inline int bucketColumn(int64_t x) { return (int)std::clamp<int64_t>(x >> kBucketShift, 0, kBucketColumns - 1); }
 inline int bucketRow(int64_t y) { return (int)std::clamp<int64_t>(y >> kBucketShift, 0, kBucketRows - 1); }
 inline int bucketAt(int32_t x, int32_t y) { return bucketIndex(bucketColumn(x), bucketRow(y)); }
+
+inline int16_t cut16(int64_t v) { return (int16_t)std::clamp<int64_t>(v, INT16_MIN, INT16_MAX); }
+
+inline void setRange(int b, int32_t low, int32_t high) {
+  ContactIndex& c = contactIndex;
+  c.kinLow[b] = low, c.kinHigh[b] = high;
+  c.kinPair[2 * b] = cut16(-(int64_t)low), c.kinPair[2 * b + 1] = cut16(high);
+}
 
 void unlink(int u) {
   ContactIndex& c = contactIndex;
@@ -141,15 +152,16 @@ void unlink(int u) {
       atLow += kind == low;
       atHigh += kind == high;
     }
-    c.kinLow[b] = low, c.kinHigh[b] = high, c.atLow[b] = atLow, c.atHigh[b] = atHigh;
+    setRange(b, low, high);
+    c.atLow[b] = atLow, c.atHigh[b] = atHigh;
   }
 }
 
 void link(int u, int b, int32_t kind) {
   ContactIndex& c = contactIndex;
   c.kind[u] = kind;
-  if (kind < c.kinLow[b]) c.kinLow[b] = kind, c.atLow[b] = 0;
-  if (kind > c.kinHigh[b]) c.kinHigh[b] = kind, c.atHigh[b] = 0;
+  if (kind < c.kinLow[b]) setRange(b, kind, c.kinHigh[b]), c.atLow[b] = 0;
+  if (kind > c.kinHigh[b]) setRange(b, c.kinLow[b], kind), c.atHigh[b] = 0;
   c.atLow[b] += kind == c.kinLow[b];
   c.atHigh[b] += kind == c.kinHigh[b];
   c.allLow = std::min(c.allLow, kind), c.allHigh = std::max(c.allHigh, kind);
@@ -163,8 +175,7 @@ void link(int u, int b, int32_t kind) {
 void build() {
   ContactIndex& c = contactIndex;
   std::fill(c.head, c.head + kSlots, (int16_t)-1);
-  std::fill(c.kinLow, c.kinLow + kSlots, INT32_MAX);
-  std::fill(c.kinHigh, c.kinHigh + kSlots, INT32_MIN);
+  for (int b = 0; b < kSlots; ++b) setRange(b, INT32_MAX, INT32_MIN);
   std::fill(c.atLow, c.atLow + kSlots, (int16_t)0);
   std::fill(c.atHigh, c.atHigh + kSlots, (int16_t)0);
   c.allLow = INT32_MAX, c.allHigh = INT32_MIN;
@@ -183,6 +194,9 @@ struct KinWindow {
       : lowest((int32_t)std::max<int64_t>((int64_t)kind - 20, INT32_MIN)),
         highest((int32_t)std::min<int64_t>((int64_t)kind + 20, INT32_MAX)) {}
   bool holds(int32_t low, int32_t high) const { return lowest <= low && high <= highest; }
+  // Whether the common case can take it: a 16-bit range that fails the
+  // window is never cut into it.
+  bool sixteenBits() const { return lowest > INT16_MIN + 1 && highest < INT16_MAX; }
 };
 
 // Bit k set when bucket b + k (k < 4, the next rows of a column) holds a
@@ -202,45 +216,71 @@ inline unsigned foreignRows(int b, const KinWindow& w) {
 #endif
 }
 
-// The contests of u with the Units of the buckets bx0..bx1 x by0..by1 (in
-// the field's buckets) that hold markers outside u's window, in slot order.
-__attribute__((noinline)) void meetAround(int u, int bx0, int bx1, int by0, int by1) {
-  const ContactIndex& c = contactIndex;
-  const UnitTable& t = units;
-  const int64_t px = t.posX[u], py = t.posY[u], reach = t.genome[u][19];
-  const int32_t kind = t.genome[u][12];
-  const KinWindow window(kind);
-  // How far p lies from the cells of bucket k of the last: the outermost
+// The foreign Alive Units of bucket (bx, by) of the field within u's reach,
+// added to found[0..n) in ascending order.
+struct Gathering {
+  int u;
+  int64_t px, py, reach;
+  int32_t kind;
+  int16_t* found;
+  int n;
+
+  explicit Gathering(int u) : u(u), px(units.posX[u]), py(units.posY[u]), reach(units.genome[u][19]),
+                              kind(units.genome[u][12]), n(0) {
+    static int16_t slots[kMaxUnits];
+    found = slots;
+  }
+  // How far p lies from the cells of bucket k of last + 1: the outermost
   // reach on beyond the field.
-  auto gap = [](int64_t p, int k, int last) -> int64_t {
-    const int64_t from = k == 0 ? INT64_MIN : (int64_t)k << kBucketShift;
-    const int64_t to = k == last ? INT64_MAX : ((int64_t)(k + 1) << kBucketShift) - 1;
+  static int64_t gap(int64_t p, int k, int last) {
+    const int64_t from = k <= 0 ? INT64_MIN : (int64_t)k << kBucketShift;
+    const int64_t to = k >= last ? INT64_MAX : ((int64_t)(k + 1) << kBucketShift) - 1;
     return p < from ? from - p : p > to ? p - to : 0;
-  };
-  static int16_t found[kMaxUnits];
-  int n = 0;
-  for (int bx = bx0; bx <= bx1; ++bx) {
-    const int64_t gapX = gap(px, bx, kBucketColumns - 1);
-    if (gapX >= reach) continue;
-    for (int by = by0; by <= by1; by += kLanes) {
-      unsigned rows = foreignRows(bucketIndex(bx, by), window) & ((2u << std::min(by1 - by, kLanes - 1)) - 1);
-      for (; rows; rows &= rows - 1) {
-        const int row = by + __builtin_ctz(rows);
-        if (gapX + gap(py, row, kBucketRows - 1) >= reach) continue;  // no cell of it within reach
-        for (int i = c.head[bucketIndex(bx, row)]; i >= 0; i = c.next[i]) {
-          if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || i == u || t.status[i] != Alive) continue;
-          if (absDiff64(px, t.posX[i]) + absDiff64(py, t.posY[i]) >= reach) continue;
-          int m = n++;
-          while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
-          found[m] = (int16_t)i;
-        }
-      }
+  }
+  void bucket(int bx, int by) {
+    if (gap(px, bx, kBucketColumns - 1) + gap(py, by, kBucketRows - 1) >= reach) return;  // no cell within reach
+    const ContactIndex& c = contactIndex;
+    const UnitTable& t = units;
+    for (int i = c.head[bucketIndex(bx, by)]; i >= 0; i = c.next[i]) {
+      if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || i == u || t.status[i] != Alive) continue;
+      if (absDiff64(px, t.posX[i]) + absDiff64(py, t.posY[i]) >= reach) continue;
+      int m = n++;
+      while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
+      found[m] = (int16_t)i;
     }
   }
   // Who is in reach and Alive is known before the first contest: a contest
   // changes only the status of u (which is never its own opponent) and of
   // the opponent it is fighting, so the Units still to come keep theirs.
-  for (int k = 0; k < n; ++k) fight(u, found[k]);
+  void fightAll() {
+    for (int k = 0; k < n; ++k) fight(u, found[k]);
+  }
+};
+
+// The contests of u with the Units of the buckets bx0..bx1 x by0..by1 (in
+// the field's buckets) that hold markers outside u's window, in slot order.
+__attribute__((noinline)) void meetAround(int u, int bx0, int bx1, int by0, int by1) {
+  const KinWindow window(units.genome[u][12]);
+  Gathering g(u);
+  for (int bx = bx0; bx <= bx1; ++bx)
+    for (int by = by0; by <= by1; by += kLanes)
+      for (unsigned rows = foreignRows(bucketIndex(bx, by), window) & ((2u << std::min(by1 - by, kLanes - 1)) - 1);
+           rows; rows &= rows - 1)
+        g.bucket(bx, by + __builtin_ctz(rows));
+  g.fightAll();
+}
+
+// The contests of u with the Units of the buckets that the common case
+// marked: columns x0 .. x0 + columns - 1, four bits a row from y0 on.
+__attribute__((noinline)) void meetMarked(int u, int x0, int y0, const uint32_t* marks, int columns) {
+  Gathering g(u);
+  for (int k = 0; k < columns; ++k)
+    for (uint32_t rows = marks[k]; rows;) {
+      const int row = __builtin_ctz(rows) >> 2;
+      rows &= ~(0xfu << 4 * row);
+      g.bucket(x0 + k, y0 + row);
+    }
+  g.fightAll();
 }
 
 #ifdef TARN_CHECKED
@@ -318,15 +358,32 @@ void resolveContacts(int u) {
   const int64_t x0 = (px - r) >> kBucketShift, x1 = (px + r) >> kBucketShift;
   const int64_t y0 = (py - r) >> kBucketShift, y1 = (py + r) >> kBucketShift;
   if (x1 - x0 < 2 * kLanes && y1 - y0 < 2 * kLanes && x0 >= -kBorder && x1 < kBucketColumns + kBorder &&
-      y0 >= -kBorder && y1 < kBucketRows + kBorder) {
+      y0 >= -kBorder && y1 < kBucketRows + kBorder && window.sixteenBits()) {
     // The common case, up to eight columns of up to eight buckets within the
-    // border: the ranges of each column in one or two reads.
-    const int last = (int)(y1 - y0);
-    const unsigned rows = (2u << last) - 1;
-    unsigned foreign = 0;
-    for (int b = bucketIndex((int)x0, (int)y0), end = b + (int)(x1 - x0) * kStride; b <= end; b += kStride)
-      foreign |= foreignRows(b, window) | (last >= kLanes ? foreignRows(b + kLanes, window) << kLanes : 0);
-    if (!(foreign & rows)) return;
+    // border: the 16-bit ranges of each column in one or two reads, -low and
+    // high against -lowest and highest.
+    const int last = (int)(y1 - y0), columns = (int)(x1 - x0) + 1;
+    const uint32_t rows = 0xffffffffu >> (28 - 4 * last);  // four bits a bucket
+    uint32_t marks[2 * kLanes], foreign = 0;
+    const int16_t* pair = c.kinPair + 2 * bucketIndex((int)x0, (int)y0);
+#ifdef __SSE2__
+    const __m128i bound = _mm_set1_epi32((int32_t)((uint16_t)-window.lowest | (uint32_t)(uint16_t)window.highest << 16));
+    for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
+      uint32_t m = (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)pair), bound));
+      if (last >= kLanes)
+        m |= (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)(pair + 8)), bound)) << 16;
+      foreign |= marks[k] = m & rows;
+    }
+#else
+    for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
+      uint32_t m = 0;
+      for (int row = 0; row <= last; ++row)
+        m |= (uint32_t)(pair[2 * row] > -window.lowest || pair[2 * row + 1] > window.highest) << 4 * row;
+      foreign |= marks[k] = m;
+    }
+#endif
+    if (foreign) meetMarked(u, (int)x0, (int)y0, marks, columns);
+    return;
   }
   meetAround(u, bucketColumn(px - r), bucketColumn(px + r), bucketRow(py - r), bucketRow(py + r));
 }
