@@ -358,10 +358,13 @@ void resolveContacts(int u) {
   const int64_t x0 = (px - r) >> kBucketShift, x1 = (px + r) >> kBucketShift;
   const int64_t y0 = (py - r) >> kBucketShift, y1 = (py + r) >> kBucketShift;
   if (x1 - x0 < 2 * kLanes && y1 - y0 < 2 * kLanes && x0 >= -kBorder && x1 < kBucketColumns + kBorder &&
-      y0 >= -kBorder && y1 < kBucketRows + kBorder && window.sixteenBits()) {
+      y0 >= -kBorder && y1 < kBucketRows + kBorder && x1 >= 0 && x0 < kBucketColumns && y1 >= 0 &&
+      y0 < kBucketRows && window.sixteenBits()) {
     // The common case, up to eight columns of up to eight buckets within the
-    // border: the 16-bit ranges of each column in one or two reads, -low and
-    // high against -lowest and highest.
+    // border, among them some of the field's (so that the outermost buckets,
+    // which hold the Units beyond the field, are read where such Units lie
+    // within reach): the 16-bit ranges of each column in one or two reads,
+    // -low and high against -lowest and highest.
     const int last = (int)(y1 - y0), columns = (int)(x1 - x0) + 1;
     const uint32_t rows = 0xffffffffu >> (28 - 4 * last);  // four bits a bucket
     uint32_t marks[2 * kLanes], foreign = 0;

@@ -108,6 +108,25 @@ void hostile() {
   CellField& f = editCellGrids();
   for (int i = 0; i < kCellCount; i += 13) f.cells[i] = (int32_t)(rng.next() % 12) - 2;
 }
+// Many Units just beyond the edges of the field, where contests find them
+// with those at the edge, with small reaches and two kinds.
+void beyondEdges() {
+  crowded();
+  Lcg rng{9};
+  for (int u = 0; u < kMaxUnits; u += 2) {
+    units.status[u] = Alive;
+    const int32_t out = -(int32_t)(rng.next() % 60) - 1, along = (int32_t)(rng.next() % 900) - 40;
+    switch (rng.next() % 4) {
+      case 0: units.posX[u] = out, units.posY[u] = along % kWorldHeight; break;
+      case 1: units.posX[u] = kWorldWidth - 1 - out, units.posY[u] = along % kWorldHeight; break;
+      case 2: units.posX[u] = along, units.posY[u] = out; break;
+      default: units.posX[u] = along, units.posY[u] = kWorldHeight - 1 - out;
+    }
+    units.genome[u][19] = (int32_t)(rng.next() % 30);
+    units.genome[u][12] = rng.next() % 2 ? 1000 : 1100;
+    units.energy[u] = (float)(rng.next() % 5000);
+  }
+}
 void denseSoup() {
   Lcg rng{1};
   CellField& f = editCellGrids();
@@ -149,7 +168,7 @@ const Case kCases[] = {
     {"seed1", 1, noWorld, 15, hundredFrames},         {"seed2", 2, noWorld, 15, hundredFrames},
     {"seed3", 3, noWorld, 15, hundredFrames},         {"crowded", 4, crowded, 4, hundredFrames},
     {"crowdedKin", 4, crowdedKin, 3, hundredFrames},  {"culled", 4, culled, 2, hundredFrames},
-    {"hostile", 4, hostile, 4, hundredFrames},        {"denseSoupSteps", 4, denseSoup, 30, stepWithOps},
+    {"hostile", 4, hostile, 4, hundredFrames},        {"beyondEdges", 4, beyondEdges, 2, hundredFrames},        {"denseSoupSteps", 4, denseSoup, 30, stepWithOps},
     {"sparseEdgeSteps", 4, sparseEdges, 40, stepWithOps}, {"hostileFieldSteps", 4, hostileField, 20, stepWithOps},
 };
 

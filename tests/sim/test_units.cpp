@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
@@ -1350,6 +1351,16 @@ TEST_F(Contest, FarCoordinatesAndWrappingKinds) {
     EXPECT_EQ(units.status[1], Dead);
     EXPECT_EQ(units.status[2], Alive);
     EXPECT_EQ(units.status[3], Dead);
+    // Just beyond each edge of the field, where the index keeps such Units
+    // with those at the edge.
+    for (auto [x, y, ox, oy] : {std::array{-30, 100, -27, 100}, {100, -30, 101, -33}, {860, 300, 862, 301},
+                                {400, 560, 399, 558}}) {
+      resetUnitTable();
+      fighter(0, x, y, 10.0f, 100, 5);
+      fighter(1, ox, oy, 1.0f, 200);
+      contacts(0, p);
+      EXPECT_EQ(units.status[1], Dead) << x << ", " << y;
+    }
     // The distance from INT32_MAX to INT32_MIN is 2^32 - 1, not -1.
     resetUnitTable();
     fighter(0, kIntMax, 0, 10.0f, 100, kIntMax);
