@@ -344,49 +344,65 @@ void removeFromContactIndex(int u) {
   if (contactIndex.built && contactIndex.bucket[u] >= 0) unlink(u);
 }
 
-// u fights every foreign Alive Unit within its reach, in slot order. u fights
-// on even after it has lost.
-void resolveContacts(int u) {
+namespace {
+
+// The contests of reaches that the common case does not take: none for a
+// reach of 0 or less, then the kin of the whole index, then every bucket
+// within the reach's range.
+__attribute__((noinline)) void resolveContactsWide(int u) {
   const ContactIndex& c = contactIndex;
-  if (!c.active) return resolveContactsPlain(u);
   const UnitTable& t = units;
   const int64_t reach = t.genome[u][19];
   if (reach <= 0) return;
   const KinWindow window(t.genome[u][12]);
   if (window.holds(c.allLow, c.allHigh)) return;
   const int64_t px = t.posX[u], py = t.posY[u], r = reach - 1;
-  const int64_t x0 = (px - r) >> kBucketShift, x1 = (px + r) >> kBucketShift;
-  const int64_t y0 = (py - r) >> kBucketShift, y1 = (py + r) >> kBucketShift;
-  if (x1 - x0 < 2 * kLanes && y1 - y0 < 2 * kLanes && x0 >= -kBorder && x1 < kBucketColumns + kBorder &&
-      y0 >= -kBorder && y1 < kBucketRows + kBorder && x1 >= 0 && x0 < kBucketColumns && y1 >= 0 &&
-      y0 < kBucketRows && window.sixteenBits()) {
-    // The common case, up to eight columns of up to eight buckets within the
-    // border, among them some of the field's (so that the outermost buckets,
-    // which hold the Units beyond the field, are read where such Units lie
-    // within reach): the 16-bit ranges of each column in one or two reads,
-    // -low and high against -lowest and highest.
-    const int last = (int)(y1 - y0), columns = (int)(x1 - x0) + 1;
-    const uint32_t rows = 0xffffffffu >> (28 - 4 * last);  // four bits a bucket
-    uint32_t marks[2 * kLanes], foreign = 0;
-    const int16_t* pair = c.kinPair + 2 * bucketIndex((int)x0, (int)y0);
-#ifdef __SSE2__
-    const __m128i bound = _mm_set1_epi32((int32_t)((uint16_t)-window.lowest | (uint32_t)(uint16_t)window.highest << 16));
-    for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
-      uint32_t m = (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)pair), bound));
-      if (last >= kLanes)
-        m |= (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)(pair + 8)), bound)) << 16;
-      foreign |= marks[k] = m & rows;
-    }
-#else
-    for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
-      uint32_t m = 0;
-      for (int row = 0; row <= last; ++row)
-        m |= (uint32_t)(pair[2 * row] > -window.lowest || pair[2 * row + 1] > window.highest) << 4 * row;
-      foreign |= marks[k] = m;
-    }
-#endif
-    if (foreign) meetMarked(u, (int)x0, (int)y0, marks, columns);
-    return;
-  }
   meetAround(u, bucketColumn(px - r), bucketColumn(px + r), bucketRow(py - r), bucketRow(py + r));
+}
+
+}  // namespace
+
+// u fights every foreign Alive Unit within its reach, in slot order. u fights
+// on even after it has lost.
+void resolveContacts(int u) {
+  const ContactIndex& c = contactIndex;
+  if (!c.active) return resolveContactsPlain(u);
+  const UnitTable& t = units;
+  const int32_t reach = t.genome[u][19], kind = t.genome[u][12], px = t.posX[u], py = t.posY[u];
+  // The common case: u in the field, a reach of 1 to kCommonReach and a kin
+  // marker whose window -lowest .. highest fits 16 bits. Its buckets, up to
+  // eight columns of up to eight, lie within the border and take in some of
+  // the field's (whose outermost hold the Units beyond it); their 16-bit
+  // ranges are read a column at a time, -low and high against -lowest and
+  // highest.
+  constexpr int32_t kCommonReach = 56, kCommonKind = INT16_MAX - 21;
+  static_assert(((kWorldWidth - 1 + kCommonReach - 1) >> kBucketShift) < kBucketColumns + kBorder &&
+                    ((kCommonReach - 1) >> kBucketShift) < kBorder && (2 * kCommonReach + 14) >> kBucketShift <= 2 * kLanes,
+                "the common case stays within the border");
+  if ((uint32_t)(reach - 1) >= (uint32_t)kCommonReach || (uint32_t)(kind + kCommonKind) > 2u * kCommonKind ||
+      (uint32_t)px >= (uint32_t)kWorldWidth || (uint32_t)py >= (uint32_t)kWorldHeight)
+    return resolveContactsWide(u);
+  const int32_t lowest = kind - 20, highest = kind + 20;
+  if (lowest <= c.allLow && c.allHigh <= highest) return;
+  const int r = reach - 1, x0 = (px - r) >> kBucketShift, y0 = (py - r) >> kBucketShift;
+  const int columns = ((px + r) >> kBucketShift) - x0 + 1, last = ((py + r) >> kBucketShift) - y0;
+  const uint32_t rows = 0xffffffffu >> (28 - 4 * last);  // four bits a bucket
+  uint32_t marks[2 * kLanes], foreign = 0;
+  const int16_t* pair = c.kinPair + 2 * bucketIndex(x0, y0);
+#ifdef __SSE2__
+  const __m128i bound = _mm_set1_epi32((int32_t)((uint16_t)-lowest | (uint32_t)(uint16_t)highest << 16));
+  for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
+    uint32_t m = (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)pair), bound));
+    if (last >= kLanes)
+      m |= (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)(pair + 8)), bound)) << 16;
+    foreign |= marks[k] = m & rows;
+  }
+#else
+  for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
+    uint32_t m = 0;
+    for (int row = 0; row <= last; ++row) m |= (uint32_t)(pair[2 * row] > -lowest || pair[2 * row + 1] > highest) << 4 * row;
+    foreign |= marks[k] = m;
+  }
+#endif
+  if (foreign) meetMarked(u, x0, y0, marks, columns);
 }
