@@ -41,9 +41,10 @@ struct ProgramOptions {
   int autosaveSeconds = 600;   // between periodic autosaves
   bool showFrameRate = false;  // frames a second on standard error
   bool checkFrames = false;    // each frame also composed whole and compared
+  int minFrameMs = 0;          // each frame lasts at least this long
 };
-// Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS and
-// TARN_TEST_CHECK_FRAMES).
+// Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS,
+// TARN_TEST_CHECK_FRAMES and TARN_TEST_MIN_FRAME_MS).
 // Returns -1 when the program is to run, otherwise the status to exit with
 // at once: 0 after printing the help, 2 after a one-line message on bad use.
 int parseOptions(int argc, char** argv, ProgramOptions& options);

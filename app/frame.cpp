@@ -1,9 +1,11 @@
 // Start-up, the frame loop and shutdown of the interactive program.
 #include <allegro.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 #include "app/app.h"
 #include "persist/notice.h"
@@ -208,7 +210,14 @@ int runProgram(const ProgramOptions& options) {
   startAutosaveClock(kAutosave, options.autosaveSeconds);
 
   if (options.showFrameRate) startFrameRate();
+  auto frameEnd = std::chrono::steady_clock::now();
   while (runFrame()) {
+    if (options.minFrameMs > 0) {
+      frameEnd += std::chrono::milliseconds(options.minFrameMs);
+      const auto now = std::chrono::steady_clock::now();
+      if (frameEnd > now) std::this_thread::sleep_until(frameEnd);
+      else frameEnd = now;
+    }
     autosaveIfDue();
     countFrame();
     if (frameDifferences > 0) {

@@ -21,7 +21,7 @@ const char kExitStatuses[] =
     "Exit status:\n"
     "  0    the program ended and tarn.sav was written\n"
     "  1    the program ended but tarn.sav could not be written (the previous one is kept)\n"
-    "  2    bad command-line options or a bad TARN_TEST_AUTOSAVE_SECONDS\n"
+    "  2    bad command-line options or a bad TARN_TEST_ setting\n"
     "  255  no window, no 1024x768 display mode, or a start-up picture or font is missing or damaged";
 
 const char kSeedRule[] = "--seed must be a whole number from 0 to 4294967295";
@@ -100,6 +100,14 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
     if (std::string(check) != "0" && std::string(check) != "1")
       return badUse("TARN_TEST_CHECK_FRAMES must be 0 or 1");
     options.checkFrames = std::string(check) == "1";
+  }
+  // A test aid: frames no shorter than this, so that a scripted click lasts
+  // fewer frames than a button's cooldown and fires it once.
+  if (const char* ms = std::getenv("TARN_TEST_MIN_FRAME_MS")) {
+    unsigned long long value = 0;
+    if (!parseWhole(ms, 0, 1000, value))
+      return badUse("TARN_TEST_MIN_FRAME_MS must be a whole number of milliseconds from 0 to 1000");
+    options.minFrameMs = (int)value;
   }
   return -1;
 }

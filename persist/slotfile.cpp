@@ -24,6 +24,7 @@ bool loadSlotFile(const char* name, int u) {
   if (!in.opened()) return false;
   showFileNotice("Loading...");
   in.readInts(units.genome[u].data(), kGeneCount);
+  unitTableChanged();
   units.age[u] = 0;
   units.spareA[u] = 0;
   units.energy[u] = (float)units.genome[u][5];

@@ -106,6 +106,7 @@ void readStateValues(TextReader& in, int64_t first, LoadReport* found) {
   going = going && block(units.energy, kMaxUnits);
   going = going && block(&foodDivisor, 1);
   for (int u = 0; going && u < kMaxUnits; ++u) going = block(units.genome[u].data(), kGeneCount);
+  unitTableChanged();
   if (going)
     found->trailing = in.moreText();
   else

@@ -3,7 +3,8 @@
 # those not installed yet.  Runs apt-get through sudo when not root.
 #   build:       g++ cmake make pkg-config liballegro4-dev
 #   unit tests:  libgtest-dev googletest
-#   benchmarks:  libbenchmark-dev
+#   benchmarks:  libbenchmark-dev, valgrind and linux-perf (instruction counts
+#                and processor-time profiles of the headless runner)
 #   tools:       libcli11-dev, libssl-dev (SHA-256 digests), nlohmann-json3-dev
 #                (run records and resume files), parallel (sweeps of seeds)
 #   pictures:    libpng-dev (PNG files), ffmpeg (videos, and ffprobe for
@@ -19,7 +20,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config liballegro4-dev
   libgtest-dev googletest
-  libbenchmark-dev
+  libbenchmark-dev valgrind linux-perf
   libcli11-dev libssl-dev nlohmann-json3-dev parallel
   libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl

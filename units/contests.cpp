@@ -1,6 +1,11 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "genome/arith.h"
 #include "units/units.h"
@@ -47,7 +52,7 @@ inline void fight(int u, int i) {
   }
 }
 
-void resolveContactsPlain(int u) {
+__attribute__((noinline)) void resolveContactsPlain(int u) {
   UnitTable& t = units;
   const int64_t reach = t.genome[u][19];
   const int32_t kind = t.genome[u][12];
@@ -65,109 +70,67 @@ void resolveContactsPlain(int u) {
 //
 // Contests find their opponents through an index of the Alive Units by
 // position, in buckets of 16 x 16 cells, so that a contest only looks at the
-// buckets around u. The index lives from frame to frame: the first contest
-// of a frame that is not settled by the kin markers alone brings every
-// slot's entry up to date (a Unit that moved, was born, changed its kin
-// marker or died since), and from then on the frame loop and the breeding
-// report each Unit that walked, was born or mutated. Coordinates beyond the
-// field fall into the outermost buckets: the bucket of a coordinate grows
-// with it, so every Unit within reach still lies in the buckets of the
-// reach's range.
+// buckets around u. Each bucket knows the exact range of its Units' kin
+// markers and the index a range that holds every Unit's, so that buckets of
+// u's kin alone, or a world of one kin, are passed over without looking at
+// their Units: most contests are settled by reading the ranges of up to
+// three columns of up to four buckets around u.
 //
-// Each bucket, and each block of 4 x 4 buckets, knows the exact range of its
-// Units' kin markers, and the index a range that holds those of all Alive
-// Units (taken at the start of the frame's ticks, widened as Units are
-// born), so that buckets and blocks of u's kin alone, or a world of one kin,
-// are passed over without looking at their Units.
+// The index lives from frame to frame and is kept current by the
+// simulation itself: a Unit that is born or placed (spawnUnit), walks into
+// another bucket (the tick) or is mutated at birth (the breeding) is put
+// in the bucket of its position with its kin marker, and one that dies
+// (markDead) leaves. Whatever changes the table by other means calls
+// unitTableChanged(), and the index is built again at the start of the next
+// frame's ticks.
+//
+// Coordinates beyond the field fall into the outermost buckets: the bucket
+// of a coordinate grows with it, so every Unit within reach still lies in
+// the buckets of the reach's range. Around the field's buckets lies a border
+// of empty ones, so that the common case reads the buckets of a reach that
+// crosses the field's edge without cutting its range first.
 
 namespace {
 
-constexpr int kBucketSize = 16;
-constexpr int kBucketColumns = (kWorldWidth + kBucketSize - 1) / kBucketSize;
-constexpr int kBucketRows = (kWorldHeight + kBucketSize - 1) / kBucketSize;
-constexpr int kBucketCount = kBucketColumns * kBucketRows;
-static_assert(kBucketRows <= 64, "a bucket column's occupancy is one word");
-// Blocks of 4 x 4 buckets, for the wide reaches.
-constexpr int kBlockSide = 4;
-constexpr int kBlockColumns = (kBucketColumns + kBlockSide - 1) / kBlockSide;
-constexpr int kBlockRows = (kBucketRows + kBlockSide - 1) / kBlockSide;
+constexpr int kBucketShift = kContactBucketShift;  // buckets of 16 x 16 cells
+constexpr int kBucketColumns = (kWorldWidth + 15) >> kBucketShift;
+constexpr int kBucketRows = (kWorldHeight + 15) >> kBucketShift;
+constexpr int kLanes = 4;  // four buckets of a column are read at once
+// Buckets are stored column after column, in a border of empty ones: columns
+// -kBorder .. kBucketColumns - 1 + kBorder, rows -kBorder ..
+// kBucketRows - 1 + kBorder and the lanes of a second read below them.
+constexpr int kBorder = 4;
+constexpr int kStride = kBucketRows + 2 * kBorder + 2 * kLanes;
+constexpr int kSlots = (kBucketColumns + 2 * kBorder) * kStride;
+inline int bucketIndex(int bx, int by) { return (bx + kBorder) * kStride + by + kBorder; }
 
-// The kin markers of a group of Units: their range low..high (low > high
-// when there are none) and how many of them hold each end.
-struct KinTally {
-  int32_t low, high, atLow, atHigh;
-  static KinTally none() { return {INT32_MAX, INT32_MIN, 0, 0}; }
-  void add(int32_t kind) {
-    if (kind < low) low = kind, atLow = 0;
-    if (kind > high) high = kind, atHigh = 0;
-    atLow += kind == low;
-    atHigh += kind == high;
-  }
-  // False when the marker held an end alone: the tally must be taken again.
-  bool remove(int32_t kind) {
-    const bool lowGone = kind == low && --atLow == 0;
-    const bool highGone = kind == high && --atHigh == 0;
-    return !lowGone && !highGone;
-  }
-  void merge(const KinTally& other) {
-    if (other.low < low) low = other.low, atLow = 0;
-    if (other.high > high) high = other.high, atHigh = 0;
-    if (other.low == low) atLow += other.atLow;
-    if (other.high == high) atHigh += other.atHigh;
-  }
-  // Every marker lies within 20 of kind, as plain 64-bit differences: none
-  // of them fights a Unit of that kind (true for an empty group).
-  bool allKin(int32_t kind) const { return (int64_t)kind - 20 <= low && high <= (int64_t)kind + 20; }
-};
-
-// A tally's range as the queries read it: 16-bit ends, so that the spans of
-// every bucket stay in the nearest cache. A range beyond 16 bits is never
-// all of one kin; an empty one is (for every marker of 16 bits).
-struct KinSpan {
-  int16_t low, high;
-  static KinSpan of(const KinTally& t) {
-    if (t.low > t.high) return {INT16_MAX, INT16_MIN};
-    if (t.low < INT16_MIN || t.high > INT16_MAX) return {INT16_MIN, INT16_MAX};
-    return {(int16_t)t.low, (int16_t)t.high};
-  }
-  bool allKin(int32_t kind) const { return (int64_t)kind - 20 <= low && high <= (int64_t)kind + 20; }
-};
-
+// (Static, so it starts all zero: not built, not active.)
 struct ContactIndex {
-  bool active = false;   // the frame's ticks are running: queries use the index
-  bool current = false;  // (while active) every slot's entry is up to date
-  bool built = false;
-  int16_t head[kBucketCount];
-  uint64_t occupied[kBucketColumns];  // bit by of column bx: bucket (bx, by) is not empty
-  KinTally bucketKin[kBucketCount];
-  KinTally blockKin[kBlockColumns][kBlockRows];
-  KinSpan bucketSpan[kBucketCount];  // of bucketKin and blockKin
-  KinSpan blockSpan[kBlockColumns][kBlockRows];
-  KinTally allKin;  // every Alive Unit since the frame's start, at least
+  bool built;   // the entries hold the table
+  bool active;  // the frame's ticks are running: contests use the index
+  int16_t head[kSlots];
+  int32_t kinLow[kSlots], kinHigh[kSlots];  // low > high: empty
+  int16_t atLow[kSlots], atHigh[kSlots];     // how many Units hold each end
+  // The ranges as the common case reads them: -low and high, cut to 16 bits
+  // (a range beyond them fails every window that the common case takes).
+  int16_t kinPair[2 * kSlots];
+  int32_t allLow, allHigh;  // every linked Unit's marker lies in allLow..allHigh
+  // Slots.
+  int32_t bucket[kMaxUnits];  // -1: not in the index
+  int32_t kind[kMaxUnits];    // the kin marker it was placed with
   int16_t next[kMaxUnits], prev[kMaxUnits];
-  int16_t bucket[kMaxUnits];  // -1: not in the index
-  int32_t kind[kMaxUnits];    // gene 12 when placed
-  int32_t placedX[kMaxUnits], placedY[kMaxUnits];  // the position when placed
-  int32_t kindNow[kMaxUnits];  // (while active) gene 12 of each Alive Unit
 } contactIndex;
 
-inline int bucketCoordinate(int64_t v, int count) {
-  if (v < 0) return 0;
-  int64_t b = v / kBucketSize;
-  return b >= count ? count - 1 : (int)b;
-}
+inline int bucketColumn(int64_t x) { return (int)std::clamp<int64_t>(x >> kBucketShift, 0, kBucketColumns - 1); }
+inline int bucketRow(int64_t y) { return (int)std::clamp<int64_t>(y >> kBucketShift, 0, kBucketRows - 1); }
+inline int bucketAt(int32_t x, int32_t y) { return bucketIndex(bucketColumn(x), bucketRow(y)); }
 
-inline int bucketOf(int u) {
-  return bucketCoordinate(units.posX[u], kBucketColumns) * kBucketRows + bucketCoordinate(units.posY[u], kBucketRows);
-}
+inline int16_t cut16(int64_t v) { return (int16_t)std::clamp<int64_t>(v, INT16_MIN, INT16_MAX); }
 
-inline int blockColumn(int b) { return b / kBucketRows / kBlockSide; }
-inline int blockRow(int b) { return b % kBucketRows / kBlockSide; }
-
-inline void updateSpans(int b) {
+inline void setRange(int b, int32_t low, int32_t high) {
   ContactIndex& c = contactIndex;
-  c.bucketSpan[b] = KinSpan::of(c.bucketKin[b]);
-  c.blockSpan[blockColumn(b)][blockRow(b)] = KinSpan::of(c.blockKin[blockColumn(b)][blockRow(b)]);
+  c.kinLow[b] = low, c.kinHigh[b] = high;
+  c.kinPair[2 * b] = cut16(-(int64_t)low), c.kinPair[2 * b + 1] = cut16(high);
 }
 
 void unlink(int u) {
@@ -176,175 +139,270 @@ void unlink(int u) {
   if (c.prev[u] >= 0) c.next[c.prev[u]] = c.next[u]; else c.head[b] = c.next[u];
   if (c.next[u] >= 0) c.prev[c.next[u]] = c.prev[u];
   c.bucket[u] = -1;
-  if (c.head[b] < 0) {
-    c.occupied[b / kBucketRows] &= ~(uint64_t(1) << (b % kBucketRows));
-    c.bucketKin[b] = KinTally::none();
-  } else if (!c.bucketKin[b].remove(c.kind[u])) {
-    c.bucketKin[b] = KinTally::none();
-    for (int i = c.head[b]; i >= 0; i = c.next[i]) c.bucketKin[b].add(c.kind[i]);
+  const bool lowGone = c.kind[u] == c.kinLow[b] && --c.atLow[b] == 0;
+  const bool highGone = c.kind[u] == c.kinHigh[b] && --c.atHigh[b] == 0;
+  if (lowGone || highGone) {
+    // An end of the range went: take the range again.
+    int32_t low = INT32_MAX, high = INT32_MIN;
+    int16_t atLow = 0, atHigh = 0;
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) {
+      const int32_t kind = c.kind[i];
+      if (kind < low) low = kind, atLow = 0;
+      if (kind > high) high = kind, atHigh = 0;
+      atLow += kind == low;
+      atHigh += kind == high;
+    }
+    setRange(b, low, high);
+    c.atLow[b] = atLow, c.atHigh[b] = atHigh;
   }
-  KinTally& block = c.blockKin[blockColumn(b)][blockRow(b)];
-  if (!block.remove(c.kind[u])) {
-    // Taken again from the block's buckets, whose tallies are exact.
-    const int bx0 = b / kBucketRows / kBlockSide * kBlockSide, by0 = b % kBucketRows / kBlockSide * kBlockSide;
-    block = KinTally::none();
-    for (int bx = bx0; bx < std::min(bx0 + kBlockSide, kBucketColumns); ++bx)
-      for (int by = by0; by < std::min(by0 + kBlockSide, kBucketRows); ++by) block.merge(c.bucketKin[bx * kBucketRows + by]);
-  }
-  updateSpans(b);
 }
 
 void link(int u, int b, int32_t kind) {
   ContactIndex& c = contactIndex;
   c.kind[u] = kind;
-  c.bucketKin[b].add(kind);
-  c.blockKin[blockColumn(b)][blockRow(b)].add(kind);
-  updateSpans(b);
-  c.allKin.add(kind);
-  if (c.head[b] < 0) c.occupied[b / kBucketRows] |= uint64_t(1) << (b % kBucketRows);
+  if (kind < c.kinLow[b]) setRange(b, kind, c.kinHigh[b]), c.atLow[b] = 0;
+  if (kind > c.kinHigh[b]) setRange(b, c.kinLow[b], kind), c.atHigh[b] = 0;
+  c.atLow[b] += kind == c.kinLow[b];
+  c.atHigh[b] += kind == c.kinHigh[b];
+  c.allLow = std::min(c.allLow, kind), c.allHigh = std::max(c.allHigh, kind);
   c.prev[u] = -1;
   c.next[u] = c.head[b];
   if (c.head[b] >= 0) c.prev[c.head[b]] = (int16_t)u;
   c.head[b] = (int16_t)u;
-  c.bucket[u] = (int16_t)b;
+  c.bucket[u] = b;
 }
 
-// Brings slot u's entry up to date.
-inline void place(int u) {
+void build() {
   ContactIndex& c = contactIndex;
-  if (units.status[u] != Alive) {
-    if (c.bucket[u] >= 0) unlink(u);
-    return;
+  std::fill(c.head, c.head + kSlots, (int16_t)-1);
+  for (int b = 0; b < kSlots; ++b) setRange(b, INT32_MAX, INT32_MIN);
+  std::fill(c.atLow, c.atLow + kSlots, (int16_t)0);
+  std::fill(c.atHigh, c.atHigh + kSlots, (int16_t)0);
+  c.allLow = INT32_MAX, c.allHigh = INT32_MIN;
+  for (int u = 0; u < kMaxUnits; ++u) {
+    c.bucket[u] = -1;
+    if (units.status[u] == Alive) link(u, bucketAt(units.posX[u], units.posY[u]), units.genome[u][12]);
   }
-  c.placedX[u] = units.posX[u];
-  c.placedY[u] = units.posY[u];
-  const int b = bucketOf(u);
-  const int32_t kind = c.kindNow[u];
-  if (b == c.bucket[u] && kind == c.kind[u]) return;
-  if (c.bucket[u] >= 0) unlink(u);
-  link(u, b, kind);
+  c.built = true;
 }
 
-// Every slot's entry brought up to date, once in a frame: when the first
-// contest of the frame needs the buckets.
-void bringUpToDate() {
-  ContactIndex& c = contactIndex;
-  if (!c.built) {
-    std::fill(c.head, c.head + kBucketCount, (int16_t)-1);
-    std::memset(c.occupied, 0, sizeof c.occupied);
-    std::fill(c.bucket, c.bucket + kMaxUnits, (int16_t)-1);
-    std::fill(c.bucketKin, c.bucketKin + kBucketCount, KinTally::none());
-    std::fill(&c.blockKin[0][0], &c.blockKin[0][0] + kBlockColumns * kBlockRows, KinTally::none());
-    std::fill(c.bucketSpan, c.bucketSpan + kBucketCount, KinSpan::of(KinTally::none()));
-    std::fill(&c.blockSpan[0][0], &c.blockSpan[0][0] + kBlockColumns * kBlockRows, KinSpan::of(KinTally::none()));
-    c.built = true;
-  }
-  // Only the entries whose slot changed since it was placed: a pass over
-  // small tables first.
-  static uint8_t stale[kMaxUnits];
-  const UnitTable& t = units;
-  for (int u = 0; u < kMaxUnits; ++u)
-    stale[u] = ((t.status[u] == Alive) != (c.bucket[u] >= 0)) |
-               ((c.bucket[u] >= 0) & ((t.posX[u] != c.placedX[u]) | (t.posY[u] != c.placedY[u]) | (c.kindNow[u] != c.kind[u])));
-  for (int u = 0; u < kMaxUnits; ++u)
-    if (stale[u]) place(u);
-  c.current = true;
+// The kin markers that never fight u: kind - 20 .. kind + 20 as plain
+// numbers, cut to 32 bits (as every marker is).
+struct KinWindow {
+  int32_t lowest, highest;
+  explicit KinWindow(int32_t kind)
+      : lowest((int32_t)std::max<int64_t>((int64_t)kind - 20, INT32_MIN)),
+        highest((int32_t)std::min<int64_t>((int64_t)kind + 20, INT32_MAX)) {}
+  bool holds(int32_t low, int32_t high) const { return lowest <= low && high <= highest; }
+  // Whether the common case can take it: a 16-bit range that fails the
+  // window is never cut into it.
+  bool sixteenBits() const { return lowest > INT16_MIN + 1 && highest < INT16_MAX; }
+};
+
+// Bit k set when bucket b + k (k < 4, the next rows of a column) holds a
+// marker outside the window.
+inline unsigned foreignRows(int b, const KinWindow& w) {
+  const ContactIndex& c = contactIndex;
+#ifdef __SSE2__
+  const __m128i low = _mm_loadu_si128((const __m128i*)(c.kinLow + b));
+  const __m128i high = _mm_loadu_si128((const __m128i*)(c.kinHigh + b));
+  const __m128i outside = _mm_or_si128(_mm_cmpgt_epi32(_mm_set1_epi32(w.lowest), low),
+                                       _mm_cmpgt_epi32(high, _mm_set1_epi32(w.highest)));
+  return (unsigned)_mm_movemask_ps(_mm_castsi128_ps(outside));
+#else
+  unsigned bits = 0;
+  for (int k = 0; k < kLanes; ++k) bits |= (unsigned)!w.holds(c.kinLow[b + k], c.kinHigh[b + k]) << k;
+  return bits;
+#endif
 }
 
-// The slots of foreign Alive Units within reach of u, ascending.
-int gatherNear(int u, int16_t* found) {
-  const UnitTable& t = units;
-  ContactIndex& c = contactIndex;
-  const int64_t px = t.posX[u], py = t.posY[u], reach = t.genome[u][19];
-  const int32_t kind = t.genome[u][12];
-  if (reach <= 0 || c.allKin.allKin(kind)) return 0;
-  if (!c.current) bringUpToDate();
-  const int bx0 = bucketCoordinate(px - (reach - 1), kBucketColumns);
-  const int bx1 = bucketCoordinate(px + (reach - 1), kBucketColumns);
-  const int by0 = bucketCoordinate(py - (reach - 1), kBucketRows);
-  const int by1 = bucketCoordinate(py + (reach - 1), kBucketRows);
-  if (bx1 - bx0 <= 1 && by1 - by0 <= 1) {
-    // The common case, two buckets or fewer each way: all of u's kin or
-    // empty, in one test.
-    const KinSpan* k0 = c.bucketSpan + bx0 * kBucketRows;
-    const KinSpan* k1 = c.bucketSpan + bx1 * kBucketRows;
-    const int allKin = (int)k0[by0].allKin(kind) & (int)k0[by1].allKin(kind) & (int)k1[by0].allKin(kind) &
-                       (int)k1[by1].allKin(kind);  // without branches between the four
-    if (allKin) return 0;
+// The foreign Alive Units of bucket (bx, by) of the field within u's reach,
+// added to found[0..n) in ascending order.
+struct Gathering {
+  int u;
+  int64_t px, py, reach;
+  int32_t kind;
+  int16_t* found;
+  int n;
+
+  explicit Gathering(int u) : u(u), px(units.posX[u]), py(units.posY[u]), reach(units.genome[u][19]),
+                              kind(units.genome[u][12]), n(0) {
+    static int16_t slots[kMaxUnits];
+    found = slots;
   }
-  int n = 0;
-  // The occupied buckets of columns from..to and rows by0..by1 that hold
-  // Units of another kin, and in them the Units within reach.
-  auto meet = [&](int from, int to, uint64_t rows) {
-    for (int bx = from; bx <= to; ++bx)
-      for (uint64_t bits = c.occupied[bx] & rows; bits; bits &= bits - 1) {
-        const int b = bx * kBucketRows + __builtin_ctzll(bits);
-        if (c.bucketSpan[b].allKin(kind)) continue;
-        for (int i = c.head[b]; i >= 0; i = c.next[i]) {
-          if (i == u || absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-          if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || t.status[i] != Alive) continue;
-          int m = n++;
-          while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
-          found[m] = (int16_t)i;
-        }
-      }
+  // How far p lies from the cells of bucket k of last + 1: the outermost
+  // reach on beyond the field.
+  static int64_t gap(int64_t p, int k, int last) {
+    const int64_t from = k <= 0 ? INT64_MIN : (int64_t)k << kBucketShift;
+    const int64_t to = k >= last ? INT64_MAX : ((int64_t)(k + 1) << kBucketShift) - 1;
+    return p < from ? from - p : p > to ? p - to : 0;
+  }
+  void bucket(int bx, int by) {
+    if (gap(px, bx, kBucketColumns - 1) + gap(py, by, kBucketRows - 1) >= reach) return;  // no cell within reach
+    const ContactIndex& c = contactIndex;
+    const UnitTable& t = units;
+    for (int i = c.head[bucketIndex(bx, by)]; i >= 0; i = c.next[i]) {
+      if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || i == u || t.status[i] != Alive) continue;
+      if (absDiff64(px, t.posX[i]) + absDiff64(py, t.posY[i]) >= reach) continue;
+      int m = n++;
+      while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
+      found[m] = (int16_t)i;
+    }
+  }
+  // Who is in reach and Alive is known before the first contest: a contest
+  // changes only the status of u (which is never its own opponent) and of
+  // the opponent it is fighting, so the Units still to come keep theirs.
+  void fightAll() {
+    for (int k = 0; k < n; ++k) fight(u, found[k]);
+  }
+};
+
+// The contests of u with the Units of the buckets bx0..bx1 x by0..by1 (in
+// the field's buckets) that hold markers outside u's window, in slot order.
+__attribute__((noinline)) void meetAround(int u, int bx0, int bx1, int by0, int by1) {
+  const KinWindow window(units.genome[u][12]);
+  Gathering g(u);
+  for (int bx = bx0; bx <= bx1; ++bx)
+    for (int by = by0; by <= by1; by += kLanes)
+      for (unsigned rows = foreignRows(bucketIndex(bx, by), window) & ((2u << std::min(by1 - by, kLanes - 1)) - 1);
+           rows; rows &= rows - 1)
+        g.bucket(bx, by + __builtin_ctz(rows));
+  g.fightAll();
+}
+
+// The contests of u with the Units of the buckets that the common case
+// marked: columns x0 .. x0 + columns - 1, four bits a row from y0 on.
+__attribute__((noinline)) void meetMarked(int u, int x0, int y0, const uint32_t* marks, int columns) {
+  Gathering g(u);
+  for (int k = 0; k < columns; ++k)
+    for (uint32_t rows = marks[k]; rows;) {
+      const int row = __builtin_ctz(rows) >> 2;
+      rows &= ~(0xfu << 4 * row);
+      g.bucket(x0 + k, y0 + row);
+    }
+  g.fightAll();
+}
+
+#ifdef TARN_CHECKED
+// Every Alive Unit in the bucket of its position, with its marker, within
+// exact ranges, and no other Unit in the index: what a change of the table
+// that did not call unitTableChanged() breaks.
+void checkIndex() {
+  const ContactIndex& c = contactIndex;
+  auto fail = [](const char* what, int where) {
+    std::fprintf(stderr, "contact index: %s %d (was the unit table changed without unitTableChanged()?)\n", what,
+                 where);
+    std::abort();
   };
-  auto rowMask = [](int from, int to) { return (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from); };
-  if (bx1 - bx0 < kBlockSide && by1 - by0 < kBlockSide) {
-    // At most two blocks each way: all of u's kin or empty, in one test.
-    const int gx0 = bx0 / kBlockSide, gx1 = bx1 / kBlockSide, gy0 = by0 / kBlockSide, gy1 = by1 / kBlockSide;
-    const int allKin = (int)c.blockSpan[gx0][gy0].allKin(kind) & (int)c.blockSpan[gx0][gy1].allKin(kind) &
-                       (int)c.blockSpan[gx1][gy0].allKin(kind) & (int)c.blockSpan[gx1][gy1].allKin(kind);
-    if (!allKin) meet(bx0, bx1, rowMask(by0, by1));
-  } else {
-    // Wide reaches: whole blocks of u's kin are passed over.
-    for (int gx = bx0 / kBlockSide; gx <= bx1 / kBlockSide; ++gx)
-      for (int gy = by0 / kBlockSide; gy <= by1 / kBlockSide; ++gy) {
-        if (c.blockSpan[gx][gy].allKin(kind)) continue;
-        meet(std::max(bx0, gx * kBlockSide), std::min(bx1, gx * kBlockSide + kBlockSide - 1),
-             rowMask(std::max(by0, gy * kBlockSide), std::min(by1, gy * kBlockSide + kBlockSide - 1)));
-      }
+  for (int u = 0; u < kMaxUnits; ++u) {
+    const bool alive = units.status[u] == Alive;
+    if (c.bucket[u] != (alive ? bucketAt(units.posX[u], units.posY[u]) : -1)) fail("not in its bucket: slot", u);
+    if (alive && c.kind[u] != units.genome[u][12]) fail("not with its kin marker: slot", u);
   }
-  return n;
+  for (int b = 0; b < kSlots; ++b) {
+    int32_t low = INT32_MAX, high = INT32_MIN;
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) {
+      if (c.bucket[i] != b) fail("a stranger in bucket", b);
+      low = std::min(low, c.kind[i]), high = std::max(high, c.kind[i]);
+    }
+    int atLow = 0, atHigh = 0;
+    for (int i = c.head[b]; i >= 0; i = c.next[i]) atLow += c.kind[i] == low, atHigh += c.kind[i] == high;
+    if (low != c.kinLow[b] || high != c.kinHigh[b] || (low <= high && (low < c.allLow || high > c.allHigh)) ||
+        (low <= high && (atLow != c.atLow[b] || atHigh != c.atHigh[b])))
+      fail("wrong kin range in bucket", b);
+  }
 }
+#endif
 
 }  // namespace
+
+void unitTableChanged() { contactIndex.built = false; }
 
 void beginContactIndex() {
   ContactIndex& c = contactIndex;
   c.active = !usePlainPaths;
-  c.current = false;
   if (!c.active) return;
-  // The kin markers alone: while every contest finds only kin, the buckets
-  // are not needed.
-  c.allKin = KinTally::none();
-  for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive) c.allKin.add(c.kindNow[u] = units.genome[u][12]);
+  if (!c.built) build();
+#ifdef TARN_CHECKED
+  checkIndex();
+#endif
 }
 
 void endContactIndex() { contactIndex.active = false; }
 
 void placeInContactIndex(int u) {
   ContactIndex& c = contactIndex;
-  if (!c.active || units.status[u] != Alive) {
-    if (c.active && c.current) place(u);
-    return;
-  }
-  c.kindNow[u] = units.genome[u][12];  // a newborn's marker may be new
-  c.allKin.add(c.kindNow[u]);
-  if (c.current) place(u);
+  if (!c.built || units.status[u] != Alive) return;
+  const int b = bucketAt(units.posX[u], units.posY[u]);
+  const int32_t kind = units.genome[u][12];
+  if (b == c.bucket[u] && kind == c.kind[u]) return;
+  if (c.bucket[u] >= 0) unlink(u);
+  link(u, b, kind);
 }
+
+void removeFromContactIndex(int u) {
+  if (contactIndex.built && contactIndex.bucket[u] >= 0) unlink(u);
+}
+
+namespace {
+
+// The contests of reaches that the common case does not take: none for a
+// reach of 0 or less, then the kin of the whole index, then every bucket
+// within the reach's range.
+__attribute__((noinline)) void resolveContactsWide(int u) {
+  const ContactIndex& c = contactIndex;
+  const UnitTable& t = units;
+  const int64_t reach = t.genome[u][19];
+  if (reach <= 0) return;
+  const KinWindow window(t.genome[u][12]);
+  if (window.holds(c.allLow, c.allHigh)) return;
+  const int64_t px = t.posX[u], py = t.posY[u], r = reach - 1;
+  meetAround(u, bucketColumn(px - r), bucketColumn(px + r), bucketRow(py - r), bucketRow(py + r));
+}
+
+}  // namespace
 
 // u fights every foreign Alive Unit within its reach, in slot order. u fights
 // on even after it has lost.
-//
-// Who is in reach and Alive is known before the first contest: a contest
-// changes only the status of u (which is never its own opponent) and of the
-// opponent it is fighting, so the Units still to come keep theirs. The
-// candidates are found first and then met in slot order.
 void resolveContacts(int u) {
-  if (usePlainPaths || !contactIndex.active) return resolveContactsPlain(u);
-  static int16_t found[kMaxUnits];
-  const int n = gatherNear(u, found);
-  for (int k = 0; k < n; ++k) fight(u, found[k]);
+  const ContactIndex& c = contactIndex;
+  if (!c.active) return resolveContactsPlain(u);
+  const UnitTable& t = units;
+  const int32_t reach = t.genome[u][19], kind = t.genome[u][12], px = t.posX[u], py = t.posY[u];
+  // The common case: u in the field, a reach of 1 to kCommonReach and a kin
+  // marker whose window -lowest .. highest fits 16 bits. Its buckets, up to
+  // eight columns of up to eight, lie within the border and take in some of
+  // the field's (whose outermost hold the Units beyond it); their 16-bit
+  // ranges are read a column at a time, -low and high against -lowest and
+  // highest.
+  constexpr int32_t kCommonReach = 56, kCommonKind = INT16_MAX - 21;
+  static_assert(((kWorldWidth - 1 + kCommonReach - 1) >> kBucketShift) < kBucketColumns + kBorder &&
+                    ((kCommonReach - 1) >> kBucketShift) < kBorder && (2 * kCommonReach + 14) >> kBucketShift <= 2 * kLanes,
+                "the common case stays within the border");
+  if ((uint32_t)(reach - 1) >= (uint32_t)kCommonReach || (uint32_t)(kind + kCommonKind) > 2u * kCommonKind ||
+      (uint32_t)px >= (uint32_t)kWorldWidth || (uint32_t)py >= (uint32_t)kWorldHeight)
+    return resolveContactsWide(u);
+  const int32_t lowest = kind - 20, highest = kind + 20;
+  if (lowest <= c.allLow && c.allHigh <= highest) return;
+  const int r = reach - 1, x0 = (px - r) >> kBucketShift, y0 = (py - r) >> kBucketShift;
+  const int columns = ((px + r) >> kBucketShift) - x0 + 1, last = ((py + r) >> kBucketShift) - y0;
+  const uint32_t rows = 0xffffffffu >> (28 - 4 * last);  // four bits a bucket
+  uint32_t marks[2 * kLanes], foreign = 0;
+  const int16_t* pair = c.kinPair + 2 * bucketIndex(x0, y0);
+#ifdef __SSE2__
+  const __m128i bound = _mm_set1_epi32((int32_t)((uint16_t)-lowest | (uint32_t)(uint16_t)highest << 16));
+  for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
+    uint32_t m = (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)pair), bound));
+    if (last >= kLanes)
+      m |= (uint32_t)_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_loadu_si128((const __m128i*)(pair + 8)), bound)) << 16;
+    foreign |= marks[k] = m & rows;
+  }
+#else
+  for (int k = 0; k < columns; ++k, pair += 2 * kStride) {
+    uint32_t m = 0;
+    for (int row = 0; row <= last; ++row) m |= (uint32_t)(pair[2 * row] > -lowest || pair[2 * row + 1] > highest) << 4 * row;
+    foreign |= marks[k] = m;
+  }
+#endif
+  if (foreign) meetMarked(u, x0, y0, marks, columns);
 }

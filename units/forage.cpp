@@ -141,11 +141,82 @@ inline int64_t nearestFoodClose(int64_t x, int64_t py, int64_t skip, int64_t lim
   return d == INT64_MAX ? -1 : d;
 }
 
+// --- The near search -------------------------------------------------------
+//
+// Most searches end within a few rings. Rings up to 31 are taken from the
+// 64-row windows of the columns around the Unit (row py at bit 32): the
+// food of the square of rings 0..r is the union of the windows of columns
+// px - r .. px + r in rows py - r .. py + r, so the columns are added two by
+// two, outward, until that union meets the square. The cells the ring walk
+// never visits are left out of the windows first: the Unit's own cell and,
+// in column px + d, the corner (px + d, py + d) of ring d. Then only the
+// winning ring is walked, from the windows, in stroke order.
+
+constexpr int kNearRings = 31;
+
+// 1 when the search claimed a cell, 0 when every ring below the radius is
+// empty, -1 when rings beyond kNearRings remain to be searched.
+int findFoodNear(int u, int64_t px, int64_t py, int64_t radius) {
+  using world_detail::packed;
+  const int64_t rings = std::min<int64_t>(radius - 1, kNearRings);  // rings 1..rings are searched here
+  // The window of a column, rows py - 32 .. py + 31, is cut from words w
+  // and w + 1 of the column (a word of zeros where there is none), rows
+  // outside the field 0 as foodAround gives them.
+  static const uint64_t kNoWords[kPlaneWidth] = {};
+  const int64_t first = py - 32;
+  if (first <= -64 || first >= kWorldHeight) return rings == radius - 1 ? 0 : -1;
+  const int w = first < 0 ? 0 : (int)(first >> 6);
+  const int up = first < 0 ? (int)-first : 0;         // word w shifted up (to higher bits)
+  const int down = first < 0 ? 0 : (int)(first & 63);  // or down, and word w + 1 up by 64 - down
+  const uint64_t* live = &packed.live[w][1];
+  const uint64_t* claims = &packed.claims[w][1];
+  const bool next = w + 1 < kColumnWords;
+  const uint64_t* liveNext = next ? &packed.live[w + 1][1] : kNoWords;
+  const uint64_t* claimsNext = next ? &packed.claims[w + 1][1] : kNoWords;
+  const uint64_t rowZero = w == 0 ? ~uint64_t(1) : ~uint64_t(0);  // row 0 is never searched
+  auto window = [&](int64_t x) -> uint64_t {
+    if ((uint64_t)(x - kMinX) > (uint64_t)(kMaxX - kMinX)) return 0;
+    const uint64_t low = live[x] & ~claims[x] & rowZero, high = liveNext[x] & ~claimsNext[x];
+    return (low << up >> down) | (high << 1 << (63 - down));
+  };
+  uint64_t column[2 * kNearRings + 1];  // the windows of columns px - 31 .. px + 31
+  uint64_t* at = column + kNearRings;   // at[dx]: column px + dx
+  at[0] = window(px) & ~(uint64_t(1) << 32);
+  uint64_t inner = at[0];  // the union of the columns inside ring r
+  int64_t r = 1;
+  uint64_t rowsFood;       // the union of the columns of ring r's rows, px - r .. px + r - 1
+  for (;; ++r) {
+    if (r > rings) return rings == radius - 1 ? 0 : -1;
+    at[-r] = window(px - r);
+    at[r] = window(px + r) & ~(uint64_t(1) << (32 + r));
+    rowsFood = inner | at[-r];
+    inner = rowsFood | at[r];
+    if (inner & (~uint64_t(0) >> (31 - r)) & (~uint64_t(0) << (32 - r))) break;  // rows py - r .. py + r
+  }
+  // Ring r: top row, bottom row, left column, right column.
+  for (const int64_t dy : {-r, r})
+    if (rowsFood >> (32 + dy) & 1)
+      for (int64_t dx = -r;; ++dx)
+        if (at[dx] >> (32 + dy) & 1) {
+          claim(u, px + dx, py + dy);
+          return 1;
+        }
+  const uint64_t rows = (~uint64_t(0) >> (32 - r)) & (~uint64_t(0) << (32 - r));  // py - r .. py + r - 1
+  for (const int64_t dx : {-r, r})
+    if (const uint64_t food = at[dx] & rows) {
+      claim(u, px + dx, py - 32 + __builtin_ctzll(food));
+      return 1;
+    }
+  return 0;  // not reached: ring r holds food
+}
+
 int findFoodByColumns(int u) {
   const int64_t px = units.posX[u], py = units.posY[u];
   const int64_t radius = units.searchRadius[u];
   if (radius <= 0) return 0;
   preparePackedCells();
+  const int near = findFoodNear(u, px, py, radius);
+  if (near >= 0) return near;
   // The least ring found so far (rings from radius on are not searched), and
   // the columns whose food lies on it or on a wider ring.
   int64_t best = radius;

@@ -71,6 +71,7 @@ void regulatePopulation() {
     if (slot != -1) {
       units.posX[slot] = units.homeX[slot];
       units.posY[slot] = units.homeY[slot];
+      placeInContactIndex(slot);
       noteArrival(slot, Arrival::Seeded, -1);
     }
     livingCount += 1;
@@ -95,10 +96,7 @@ void simulateFrame() {
   reapDead();
   beginContactIndex();
   for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive) {
-      tickUnit(u);
-      placeInContactIndex(u);
-    }
+    if (units.status[u] == Alive) tickUnit(u);
   endContactIndex();
   sowAtRandom();
 }

@@ -97,10 +97,12 @@ void tickUnit(int u) {
 
   // Move, y first; each axis tests the increasing direction, then the
   // decreasing one on the value just written.
+  const int32_t fromX = t.posX[u], fromY = t.posY[u];
   if (t.targetY[u] > t.posY[u]) t.posY[u] = truncToInt((double)t.posY[u] + (double)stepY);
   if (t.targetY[u] < t.posY[u]) t.posY[u] = truncToInt((double)t.posY[u] - (double)stepY);
   if (t.targetX[u] > t.posX[u]) t.posX[u] = truncToInt((double)t.posX[u] + (double)stepX);
   if (t.targetX[u] < t.posX[u]) t.posX[u] = truncToInt((double)t.posX[u] - (double)stepX);
+  if (leftContactBucket(fromX, fromY, t.posX[u], t.posY[u])) placeInContactIndex(u);
 
   const double stepSum = (double)stepX + (double)stepY;
   if (t.searchRadius[u] > 20) t.searchRadius[u] = truncToInt((double)t.searchRadius[u] - stepSum);

@@ -11,6 +11,7 @@ void (*unitDiedHook)(int slot, DeathCause cause) = nullptr;
 
 void resetUnitTable() {
   std::memset(&units, 0, sizeof units);
+  unitTableChanged();
   units.spareB[0] = 300;
   units.memory[0][0] = -1;
 }

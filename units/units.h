@@ -59,12 +59,17 @@ extern void (*unitDiedHook)(int slot, DeathCause cause);
 inline void noteArrival(int u, Arrival how, int parent) {
   if (unitArrivedHook) unitArrivedHook(u, how, parent);
 }
+void removeFromContactIndex(int u);
+
 // Marks slot u Dead. Only the change from Alive is a death: a Unit marked
 // again, or a slot that was not Alive, is not reported.
 inline void markDead(int u, DeathCause cause) {
   const bool wasAlive = units.status[u] == Alive;
   units.status[u] = Dead;
-  if (wasAlive && unitDiedHook) unitDiedHook(u, cause);
+  if (wasAlive) {
+    removeFromContactIndex(u);
+    if (unitDiedHook) unitDiedHook(u, cause);
+  }
 }
 
 // --- Unit table and spawning -------------------------------------------
@@ -83,12 +88,25 @@ double eatAt(int32_t x, int32_t y);
 // --- Sowing and contests -----------------------------------------------
 int sowPattern(int32_t x, int32_t y, int u);
 void resolveContacts(int u);
-// While the ticks of a frame run, contests find their opponents through an
-// index of positions and kin markers: begin builds it, place reports a Unit
-// that walked, was born or mutated, end stops its use.
+// While the ticks of a frame run (from begin to end), contests find their
+// opponents through an index of the Alive Units' positions and kin markers.
+// It lasts from frame to frame and the simulation keeps it current: place
+// reports a Unit that was born, walked or mutated (spawnUnit, the tick and
+// the breeding call it), remove one that died (markDead). Code that changes the positions,
+// statuses or genomes of the unit table by other means (loading a file,
+// planting a genome, a test setting up a world) calls unitTableChanged()
+// afterwards, and the index is built again before the next frame's
+// contests. Builds with TARN_CHECKED defined check it at every frame.
 void beginContactIndex();
 void placeInContactIndex(int u);
 void endContactIndex();
+void unitTableChanged();
+// The index's buckets are 16 cells wide: a Unit that walked within one
+// (from the cell's coordinates alone) need not be placed again.
+constexpr int kContactBucketShift = 4;
+inline bool leftContactBucket(int32_t fromX, int32_t fromY, int32_t x, int32_t y) {
+  return ((fromX ^ x) | (fromY ^ y)) >> kContactBucketShift != 0;
+}
 
 // --- Population regulation ---------------------------------------------
 extern float foodDivisor;

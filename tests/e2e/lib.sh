@@ -78,6 +78,11 @@ e2e_workdir() {
   for f in $E2E_RESOURCES; do [[ " $* " == *" $f "* ]] || cp "$E2E_DATA/$f" "$dir/"; done
   echo "$dir"
 }
+# The program starts with frames of at least E2E_MIN_FRAME_MS (default 2):
+# a button fires again each time its cooldown of frames runs out while the
+# mouse is held, and at thousands of frames a second even the shortest click
+# that the X server passes on would fire Pause an unknown number of times.
+export TARN_TEST_MIN_FRAME_MS="${E2E_MIN_FRAME_MS:-2}"
 # e2e_start_program <dir>: runs it there, output in program.out and program.err.
 e2e_start_program() {
   (cd "$1" && exec "$E2E_PROGRAM" >program.out 2>program.err) &

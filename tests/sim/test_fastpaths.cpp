@@ -3,7 +3,9 @@
 // random generator alike after every round of frames or steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -108,6 +110,25 @@ void hostile() {
   CellField& f = editCellGrids();
   for (int i = 0; i < kCellCount; i += 13) f.cells[i] = (int32_t)(rng.next() % 12) - 2;
 }
+// Many Units just beyond the edges of the field, where contests find them
+// with those at the edge, with small reaches and two kinds.
+void beyondEdges() {
+  crowded();
+  Lcg rng{9};
+  for (int u = 0; u < kMaxUnits; u += 2) {
+    units.status[u] = Alive;
+    const int32_t out = -(int32_t)(rng.next() % 60) - 1, along = (int32_t)(rng.next() % 900) - 40;
+    switch (rng.next() % 4) {
+      case 0: units.posX[u] = out, units.posY[u] = along % kWorldHeight; break;
+      case 1: units.posX[u] = kWorldWidth - 1 - out, units.posY[u] = along % kWorldHeight; break;
+      case 2: units.posX[u] = along, units.posY[u] = out; break;
+      default: units.posX[u] = along, units.posY[u] = kWorldHeight - 1 - out;
+    }
+    units.genome[u][19] = (int32_t)(rng.next() % 30);
+    units.genome[u][12] = rng.next() % 2 ? 1000 : 1100;
+    units.energy[u] = (float)(rng.next() % 5000);
+  }
+}
 void denseSoup() {
   Lcg rng{1};
   CellField& f = editCellGrids();
@@ -149,7 +170,7 @@ const Case kCases[] = {
     {"seed1", 1, noWorld, 15, hundredFrames},         {"seed2", 2, noWorld, 15, hundredFrames},
     {"seed3", 3, noWorld, 15, hundredFrames},         {"crowded", 4, crowded, 4, hundredFrames},
     {"crowdedKin", 4, crowdedKin, 3, hundredFrames},  {"culled", 4, culled, 2, hundredFrames},
-    {"hostile", 4, hostile, 4, hundredFrames},        {"denseSoupSteps", 4, denseSoup, 30, stepWithOps},
+    {"hostile", 4, hostile, 4, hundredFrames},        {"beyondEdges", 4, beyondEdges, 2, hundredFrames},        {"denseSoupSteps", 4, denseSoup, 30, stepWithOps},
     {"sparseEdgeSteps", 4, sparseEdges, 40, stepWithOps}, {"hostileFieldSteps", 4, hostileField, 20, stepWithOps},
 };
 
@@ -157,6 +178,7 @@ std::vector<std::vector<uint64_t>> run(const Case& c, bool plain) {
   initGeneTable();
   resetSimulation();
   c.world();
+  unitTableChanged();  // the worlds write the unit table directly
   seedRandom(c.seed);
   usePlainPaths = plain;
   std::vector<std::vector<uint64_t>> digests;
@@ -166,6 +188,26 @@ std::vector<std::vector<uint64_t>> run(const Case& c, bool plain) {
 }
 
 class FastPaths : public ::testing::TestWithParam<Case> {};
+
+// The food search as the rules describe it: rings 0 .. R-1, four half-open
+// strokes each, the first live unclaimed cell in columns 1..824 and rows
+// 1..524 wins. Rings farther out than |px| + |py| + 900 miss the field.
+bool searchFound(int32_t (&at)[2], int64_t px, int64_t py, int64_t radius) {
+  auto qualifies = [](int64_t x, int64_t y) {
+    return x >= 1 && x < kWorldWidth && y >= 1 && y < kWorldHeight && cellState((int)x, (int)y) == Live &&
+           claimMark((int)x, (int)y) == 0;
+  };
+  const int64_t rings = std::min<int64_t>(radius, std::llabs(px) + std::llabs(py) + 900);
+  for (int64_t r = 0; r < rings; ++r) {
+    for (int64_t y : {py - r, py + r})
+      for (int64_t x = std::max<int64_t>(px - r, 1); x <= std::min<int64_t>(px + r - 1, kWorldWidth - 1); ++x)
+        if (qualifies(x, y)) return at[0] = (int32_t)x, at[1] = (int32_t)y, true;
+    for (int64_t x : {px - r, px + r})
+      for (int64_t y = std::max<int64_t>(py - r, 1); y <= std::min<int64_t>(py + r - 1, kWorldHeight - 1); ++y)
+        if (qualifies(x, y)) return at[0] = (int32_t)x, at[1] = (int32_t)y, true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -178,3 +220,49 @@ TEST_P(FastPaths, LeaveWhatThePlainPathsLeave) {
 
 INSTANTIATE_TEST_SUITE_P(Worlds, FastPaths, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(FoodSearch, BothPathsMatchTheLiteralRingWalk) {
+  // Positions near the ends of the 64-row words and far outside the field;
+  // radii around the 32-ring windows and at the ends of the integers.
+  const int32_t positions[][2] = {{412, 262}, {1, 1},     {0, 0},     {824, 524},   {830, 600}, {-50, 262},
+                                  {412, -3000}, {3000, 3000}, {-1000, -1000}, {5, 520}, {824, 1},   {100, 524},
+                                  {30, 31},   {40, 96},   {800, 540}, {200, 556},   {300, -31}, {812, -32},
+                                  {-20, 90},  {843, 300}};
+  const int32_t radii[] = {0, 1, 2, 3, 7, 30, 32, 33, 200, 825, 2000, 100000, INT_MAX, 1000000000, -5, INT_MIN, -1};
+  Genome g;
+  g.fill(1);
+  for (uint32_t oneIn : {3000u, 600u})  // food far away, or near
+    for (bool plain : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (plain ? "plain paths, " : "fast paths, ") << "food 1 in " << oneIn);
+      initGeneTable();
+      resetSimulation();
+      Lcg rng{plain ? 17u : 29u};
+      CellField& f = editCellGrids();
+      for (int i = 0; i < kCellCount; ++i) {
+        uint32_t r = rng.next() % oneIn;
+        f.cells[i] = r == 0 ? Live : r == 1 ? Dormant : r == 2 ? Sprout : Empty;
+      }
+      for (int k = 0; k < 40; ++k) markClaim((int)(rng.next() % kWorldWidth), (int)(rng.next() % kWorldHeight));
+      usePlainPaths = plain;
+      const int u = spawnUnit(0, 0, g);
+      int successes = 0;
+      for (auto& p : positions)
+        for (int32_t radius : radii) {
+          SCOPED_TRACE(testing::Message() << "(" << p[0] << ", " << p[1] << ") radius " << radius);
+          units.posX[u] = p[0], units.posY[u] = p[1], units.searchRadius[u] = radius;
+          units.targetX[u] = -77, units.targetY[u] = -88;
+          unitTableChanged();
+          int32_t want[2] = {-77, -88};
+          const bool found = searchFound(want, p[0], p[1], radius);
+          ASSERT_EQ(findFood(u), found ? 1 : 0);
+          EXPECT_EQ(units.targetX[u], want[0]);
+          EXPECT_EQ(units.targetY[u], want[1]);
+          if (found) {
+            ++successes;
+            EXPECT_EQ(claimMark(want[0], want[1]), 1);
+          }
+        }
+      EXPECT_GT(successes, 40);
+      usePlainPaths = false;
+    }
+}

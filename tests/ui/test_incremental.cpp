@@ -17,7 +17,7 @@
 #include "persist/digest.h"
 #include "tools/artwork.h"
 #include "ui/compose.h"
-#include "ui_testing.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -111,10 +111,10 @@ const Step kSession[] = {
     {"the loaded world", 6, 500, 500, -20, -20, 0, {}, false},
 };
 
-class IncrementalFrames : public UiTest {
+class IncrementalFrames : public DrawingTest {
  protected:
   void SetUp() override {
-    UiTest::SetUp();
+    DrawingTest::SetUp();
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     oldDir = here;
@@ -153,7 +153,7 @@ class IncrementalFrames : public UiTest {
       closedir(d);
     }
     rmdir(dir.c_str());
-    UiTest::TearDown();
+    DrawingTest::TearDown();
   }
 
   // A crowded, churning world: a soup of cells, 990 random Units, most of
