@@ -14,7 +14,7 @@ ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
 echo "== sanitizer build, unit tests"
 cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
-cmake --build "$root/build-asan" -j "$jobs" --target sim_tests ui_tests picture_tests tarn-sim
+cmake --build "$root/build-asan" -j "$jobs" --target sim_tests ui_tests tarn-sim
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -E '^e2e_'
 
 echo "== short soak under the sanitizers"
