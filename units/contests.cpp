@@ -379,7 +379,7 @@ void resolveContacts(int u) {
   static_assert(((kWorldWidth - 1 + kCommonReach - 1) >> kBucketShift) < kBucketColumns + kBorder &&
                     ((kCommonReach - 1) >> kBucketShift) < kBorder && (2 * kCommonReach + 14) >> kBucketShift <= 2 * kLanes,
                 "the common case stays within the border");
-  if ((uint32_t)(reach - 1) >= (uint32_t)kCommonReach || (uint32_t)(kind + kCommonKind) > 2u * kCommonKind ||
+  if ((uint32_t)reach - 1u >= (uint32_t)kCommonReach || (uint32_t)kind + (uint32_t)kCommonKind > 2u * kCommonKind ||
       (uint32_t)px >= (uint32_t)kWorldWidth || (uint32_t)py >= (uint32_t)kWorldHeight)
     return resolveContactsWide(u);
   const int32_t lowest = kind - 20, highest = kind + 20;
