@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -189,6 +190,23 @@ TEST_F(RecordRun, RecordingChangesNothing) {
   EXPECT_EQ(randomState, recordedState) << "the generator was drawn a different number of times";
   ASSERT_TRUE(saveState((dir + "/bare.sav").c_str()));
   EXPECT_TRUE(readFile(dir + "/bare.sav") == recorded);
+
+  // The last row of the stats describes this world, counted here again.
+  std::map<Genome, int> genomes;
+  double ages = 0;
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive) ++genomes[units.genome[u]], ages += units.age[u];
+  int alive = 0, dominant = 0;
+  for (const auto& [genome, count] : genomes) alive += count, dominant = std::max(dominant, count);
+  const auto last = readCsv(experiment() + "/stats.csv").back();
+  ASSERT_GT(alive, 10);
+  EXPECT_EQ(std::stol(last[Frame]), kFrames);
+  EXPECT_EQ(std::stol(last[Living]), livingCount);
+  EXPECT_EQ(std::stol(last[AliveNow]), alive);
+  EXPECT_EQ(std::stoll(last[LiveCells]), countLiveCells());
+  EXPECT_EQ(std::stol(last[FirstDeath + kCauses]), (long)genomes.size()) << "genotypes";
+  EXPECT_EQ(std::stol(last[FirstDeath + kCauses + 1]), dominant) << "dominant";
+  EXPECT_NEAR(std::stod(last[FirstDeath + kCauses + 2]), ages / alive, 0.006) << "mean_age";
 }
 
 }  // namespace
