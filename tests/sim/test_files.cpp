@@ -116,6 +116,12 @@ TEST_F(Files, LoadStopsAtTheFirstBadValue) {
       // "%f" takes its "1", the rest is the next value.
       {true, std::string(5242870 - 2 * (kFloatLine - 1), ' ') + "1-0." + std::string(19996, '0') + "5\n2.5\n", 3,
        {1, 0, 2.5}},
+      // The same token cut after 70,000 bytes, with a full buffer after it:
+      // the tail put back is longer than the room kept for it.
+      {true,
+       std::string(5242880 - 70000 - 2 * (kFloatLine - 1), ' ') + "1-0." + std::string(140000, '0') + "5\n2.5\n" +
+           std::string(1100000, ' '),
+       3, {1, 0, 2.5}},
   };
   std::string beforeFloats;
   for (int64_t i = 1; i < kFloatLine; ++i) beforeFloats += "0\n";
