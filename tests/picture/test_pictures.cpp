@@ -230,6 +230,24 @@ TEST_P(VideoTest, OneVideoFramePerPictureInAFormPlayersPlay) {
                                 dir / c.name + "'");
   EXPECT_EQ(probe, std::string(c.codec) + "," + std::to_string(c.width) + "," + std::to_string(c.height) + "," +
                        c.pixelFormat + ",7\n");
+  // The last video frame shows the last picture: its lit pixels lit, its
+  // dark ones dark (the encoders blur single cells a little).
+  run("ffmpeg -v error -i '" + dir / c.name + "' -vf 'select=eq(n\\,6)' -vsync 0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -y '" +
+      dir / "last.rgb" + "'");
+  const std::string decoded = fileBytes(dir / "last.rgb");
+  ASSERT_EQ(decoded.size(), (size_t)c.width * c.height * 3);
+  long lit = 0, litKept = 0, dark = 0, darkKept = 0;
+  for (int y = 0; y < 525; ++y)
+    for (int x = 0; x < 825; ++x) {
+      const uint8_t* p = picture.row(y) + 3 * x;
+      const auto* d = reinterpret_cast<const uint8_t*>(decoded.data()) + 3 * ((size_t)y * c.width + x);
+      const int want = p[0] + p[1] + p[2], got = d[0] + d[1] + d[2];
+      if (want > 150) ++lit, litKept += got > 75;
+      if (want < 30) ++dark, darkKept += got < 100;
+    }
+  ASSERT_GT(lit, 100);
+  EXPECT_GT(litKept, lit * 8 / 10) << "of " << lit << " lit pixels";
+  EXPECT_GT(darkKept, dark * 95 / 100) << "of " << dark << " dark pixels";
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, VideoTest,
