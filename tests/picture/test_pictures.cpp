@@ -232,7 +232,7 @@ TEST_P(VideoTest, OneVideoFramePerPictureInAFormPlayersPlay) {
                        c.pixelFormat + ",7\n");
   // The last video frame shows the last picture: its lit pixels lit, its
   // dark ones dark (the encoders blur single cells a little).
-  run("ffmpeg -v error -i '" + dir / c.name + "' -vf 'select=eq(n\\,6)' -vsync 0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -y '" +
+  run("ffmpeg -nostdin -v error -i '" + dir / c.name + "' -vf 'select=eq(n\\,6)' -vsync 0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -y '" +
       dir / "last.rgb" + "'");
   const std::string decoded = fileBytes(dir / "last.rgb");
   ASSERT_EQ(decoded.size(), (size_t)c.width * c.height * 3);
