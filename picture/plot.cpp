@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,15 +21,6 @@ std::string quoted(const std::string& text) {
     out += c;
   }
   return out + "'";
-}
-
-std::string temporaryNameFor(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) +
-         ".part.png";
 }
 
 // Runs the plotter with the settings, then the script on its standard input.
@@ -54,19 +44,14 @@ bool plotTo(const std::string& pngPath, const std::string& settings, const char*
     error = "cannot draw " + pngPath + ": a file name holds a line break";
     return false;
   }
-  const std::string temp = temporaryNameFor(pngPath);
+  const std::string temp = temporaryNameFor(pngPath, ".png");
   std::string why;
   if (!runPlotter(settings + "; outfile=" + quoted(temp), script, why)) {
     unlink(temp.c_str());
     error = "cannot draw " + pngPath + ": " + why;
     return false;
   }
-  if (std::rename(temp.c_str(), pngPath.c_str()) != 0) {
-    error = "cannot draw " + pngPath + ": " + std::strerror(errno);
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return moveIntoPlace(temp, pngPath, "cannot draw " + pngPath + ": ", error);
 }
 
 }  // namespace

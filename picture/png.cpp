@@ -4,11 +4,12 @@
 #include <png.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "picture/process.h"
 
 namespace {
 
@@ -56,16 +57,6 @@ bool encode(std::FILE* file, const RgbImage& image, png_bytep* rows, PngFailure&
   return true;
 }
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 bool writePng(const std::string& path, const RgbImage& image, PngTarget target, std::string& error,
@@ -77,12 +68,10 @@ bool writePng(const std::string& path, const RgbImage& image, PngTarget target, 
   }
   // A name of this process's own beside the target, made with the usual
   // permissions (mkstemp's would leave the picture readable by its owner only).
-  static std::atomic<unsigned> counter{0};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folderOf(path) + "." + nameOf(path) + "." + std::to_string(getpid()) + "." +
-           std::to_string(counter.fetch_add(1)) + ".part";
+    temp = temporaryNameFor(path);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -115,12 +104,7 @@ bool writePng(const std::string& path, const RgbImage& image, PngTarget target, 
     return false;
   }
   if (target == PngTarget::Replace) {
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-      error = "cannot write " + path + ": " + std::strerror(errno);
-      unlink(temp.c_str());
-      return false;
-    }
-    return true;
+    return moveIntoPlace(temp, path, "cannot write " + path + ": ", error);
   }
   // A new name only: link never replaces an existing file.
   if (link(temp.c_str(), path.c_str()) != 0) {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -19,15 +18,6 @@ std::string lowerEnding(const std::string& path) {
   std::string ending = path.substr(dot + 1);
   for (char& c : ending) c = (char)std::tolower((unsigned char)c);
   return ending;
-}
-
-std::string temporaryNameFor(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) +
-         ".part";
 }
 
 std::vector<std::string> encoderArguments(VideoFormat format, int width, int height, int framesPerSecond,
@@ -142,12 +132,7 @@ bool VideoWriter::finish(std::string& error) {
     unlink(temp_.c_str());
     return true;
   }
-  if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
-    error = "cannot write the video " + path_ + ": " + std::strerror(errno);
-    unlink(temp_.c_str());
-    return false;
-  }
-  return true;
+  return moveIntoPlace(temp_, path_, "cannot write the video " + path_ + ": ", error);
 }
 
 void VideoWriter::abandon() {
