@@ -28,8 +28,18 @@ void releaseResources();
 bool resourceFileIsWhole(const char* name);
 
 // One frame of the loop. Returns false when ESC ended the loop (nothing of
-// the frame ran then).
+// the frame ran then). What a hand does (a held key, a button held down and
+// its cooldown) acts in input steps of wall time, not in every frame.
 bool runFrame();
+// Before the first frame: at most inputStepsPerSecond input steps a second
+// (0: every frame is one), and fast-forward on or off.
+void startSteering(int inputStepsPerSecond, bool fast);
+// Fast-forward: every frame is simulated, but composed and shown only 60
+// times a second (every frame while paused). Key F toggles it.
+extern bool fastForward;
+// The wall clock of the input steps and the frames shown, in nanoseconds:
+// monotonicNanos, or a test's own.
+extern int64_t (*steeringClock)();
 // Carries out the action of the button that fired (0: none).
 void dispatchButton(int id);
 
@@ -41,10 +51,12 @@ struct ProgramOptions {
   int autosaveSeconds = 600;   // between periodic autosaves
   bool showFrameRate = false;  // frames a second on standard error
   bool checkFrames = false;    // each frame also composed whole and compared
-  int minFrameMs = 0;          // each frame lasts at least this long
+  int inputRate = 60;          // input steps a second; 0: every frame
+  bool fast = false;           // start in fast-forward
+  int64_t testFrames = 0;      // leave as by ESC after this many frames (0: never)
 };
 // Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS,
-// TARN_TEST_CHECK_FRAMES and TARN_TEST_MIN_FRAME_MS).
+// TARN_TEST_CHECK_FRAMES and TARN_TEST_FRAMES).
 // Returns -1 when the program is to run, otherwise the status to exit with
 // at once: 0 after printing the help, 2 after a one-line message on bad use.
 int parseOptions(int argc, char** argv, ProgramOptions& options);

@@ -1,11 +1,9 @@
 // Start-up, the frame loop and shutdown of the interactive program.
 #include <allegro.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <thread>
 
 #include "app/app.h"
 #include "persist/notice.h"
@@ -47,8 +45,6 @@ BITMAP* loadPicture(const char* name, int width, int height) {
 }
 
 void changeTolerance(double delta) { tolerance = (float)((double)tolerance + delta); }
-
-bool screenshotKeyWasDown = false;
 
 }  // namespace
 
@@ -141,48 +137,104 @@ void dispatchButton(int id) {
   }
 }
 
+namespace {
+
+// What the frame loop keeps from frame to frame for the person at the
+// window: the input steps, the frames shown in fast-forward, the presses of
+// F and F12, and graph scrolls not yet shown.
+struct Steering {
+  StepClock inputSteps;
+  StepClock shownFrames;
+  KeyPresses fastForwardKey;
+  KeyPresses screenshotKey;
+  bool graphScrolled = false;
+};
+Steering steering;
+
+constexpr int kShownPerSecond = 60;
+
+void showFastForwardInTitle() { set_window_title(fastForward ? "tarn (fast-forward)" : "tarn"); }
+
+}  // namespace
+
+bool fastForward = false;
+int64_t (*steeringClock)() = monotonicNanos;
+
+void startSteering(int inputStepsPerSecond, bool fast) {
+  steering = Steering{};
+  steering.inputSteps.setRate(inputStepsPerSecond);
+  steering.shownFrames.setRate(kShownPerSecond);
+  fastForward = fast;
+  showFastForwardInTitle();
+}
+
 bool runFrame() {
   if (keyHeld(KEY_ESC) || quitRequested()) return false;
+  const int64_t now = steeringClock();
+  const bool inputStep = steering.inputSteps.take(now);
+  latchHeldInput();
 
   if (paused == 0) simulateFrame();
 
-  hoverSelection.clear();
+  if (steering.fastForwardKey.take(keyDownThisFrame(KEY_F), now)) {
+    fastForward = !fastForward;
+    showFastForwardInTitle();
+  }
+  // In fast-forward a frame is composed and shown at most 60 times a second
+  // (every frame while paused, so that a paused screen stays live); the
+  // others are simulated and read their input, but nobody would see them.
+  const bool shown = !fastForward || paused != 0 || steering.shownFrames.take(now);
+
+  // The hover selection is rebuilt where something reads it: the frame
+  // drawn, or a left click that keeps it.
   const int mx = mouseX(), my = mouseY();
-  if (pointInRect(mx, my, 182, 43, 1007, 568)) {
-    hoverSelection.pickNearest(mx - WorldOffsetX, my - WorldOffsetY);
-    hoverSelection.addSimilar(tolerance);
-    if (mouseButtons() & 1) pickedSelection = hoverSelection;
+  const bool overWorld = pointInRect(mx, my, 182, 43, 1007, 568) != 0;
+  const int buttons = mouseButtonsThisFrame();
+  if (shown || (overWorld && (buttons & 1))) {
+    hoverSelection.clear();
+    if (overWorld) {
+      hoverSelection.pickNearest(mx - WorldOffsetX, my - WorldOffsetY);
+      hoverSelection.addSimilar(tolerance);
+      if (buttons & 1) pickedSelection = hoverSelection;
+    }
   }
   pickedSelection.pruneDead();
 
-  // The slot files' re-read and the graph's scroll, then the picture.
-  refreshSlotPanel();
-  const bool graphChanged = advanceGraph(graphBitmap);
-  const FramePictures pictures{backgroundImage, cursorImage, graphBitmap};
-  composeChangedFrame(backBuffer, pictures, readFramePoints(), graphChanged);
+  // The graph scrolls with the running frames, shown or not; then the slot
+  // files' re-read and the picture.
+  steering.graphScrolled = advanceGraph(graphBitmap) || steering.graphScrolled;
+  if (shown) {
+    refreshSlotPanel();
+    const FramePictures pictures{backgroundImage, cursorImage, graphBitmap};
+    composeChangedFrame(backBuffer, pictures, readFramePoints(), steering.graphScrolled);
+    steering.graphScrolled = false;
+  }
 
-  if (mouseButtons() & 2) pickedSelection.clear();
+  if (buttons & 2) pickedSelection.clear();
 
-  dispatchButton(pollButtons());
+  dispatchButton(pollButtons(inputStep));
 
-  if (keyHeld(KEY_SPACE)) raiseFoodDivisor();
-  if (keyHeld(KEY_PLUS_PAD)) changeTolerance(0.2);
-  if (keyHeld(KEY_MINUS_PAD)) changeTolerance(-0.2);
+  if (inputStep) {
+    if (stepKeyHeld(KEY_SPACE)) raiseFoodDivisor();
+    if (stepKeyHeld(KEY_PLUS_PAD)) changeTolerance(0.2);
+    if (stepKeyHeld(KEY_MINUS_PAD)) changeTolerance(-0.2);
+  }
   if (tolerance < 0.0f) tolerance = 0.0f;
   if (tolerance > 40.0f) tolerance = 40.0f;
-  if (keyHeld(KEY_1)) activeSlot -= 1;
-  if (keyHeld(KEY_2)) activeSlot += 1;
+  if (inputStep) {
+    if (stepKeyHeld(KEY_1)) activeSlot -= 1;
+    if (stepKeyHeld(KEY_2)) activeSlot += 1;
+    endInputStep();
+  }
   if (activeSlot < 0) activeSlot += 7;
   if (activeSlot >= 7) activeSlot -= 7;
 
   if (paused == 0) regulatePopulation();
 
-  if (screen) sendChangedRegions(backBuffer, screen);
+  if (shown && screen) sendChangedRegions(backBuffer, screen);
 
-  // F12: a picture of the frame just shown, one per press.
-  const bool screenshotKey = keyHeld(KEY_F12);
-  if (screenshotKey && !screenshotKeyWasDown) queueScreenshot(backBuffer);
-  screenshotKeyWasDown = screenshotKey;
+  // F12: a picture of the frame on the screen, one per press.
+  if (steering.screenshotKey.take(keyDownThisFrame(KEY_F12), now)) queueScreenshot(backBuffer);
   return true;
 }
 
@@ -209,15 +261,12 @@ int runProgram(const ProgramOptions& options) {
   loadState(kAutosave);
   startAutosaveClock(kAutosave, options.autosaveSeconds);
 
+  startSteering(options.inputRate, options.fast);
+  installInputLatches();
+
   if (options.showFrameRate) startFrameRate();
-  auto frameEnd = std::chrono::steady_clock::now();
-  while (runFrame()) {
-    if (options.minFrameMs > 0) {
-      frameEnd += std::chrono::milliseconds(options.minFrameMs);
-      const auto now = std::chrono::steady_clock::now();
-      if (frameEnd > now) std::this_thread::sleep_until(frameEnd);
-      else frameEnd = now;
-    }
+  for (int64_t frames = 0; options.testFrames == 0 || frames < options.testFrames; ++frames) {
+    if (!runFrame()) break;
     autosaveIfDue();
     countFrame();
     if (frameDifferences > 0) {
@@ -226,6 +275,7 @@ int runProgram(const ProgramOptions& options) {
     }
   }
   endFrameRate();
+  removeInputLatches();
 
   finishAutosave();
   const bool saved = saveState(kAutosave);

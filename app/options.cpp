@@ -56,6 +56,15 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
                      "Seed the random generator with S (0 to 4294967295) instead of the clock, so that a "
                      "session can be repeated")
           ->option_text("S");
+  std::string inputRateText;
+  CLI::Option* inputRateOption =
+      app.add_option("--input-rate", inputRateText,
+                     "Input steps a second (default 60, 0 to 1000; 0: every frame): a held key acts, and a held "
+                     "button fires and counts its cooldown down, once an input step")
+          ->option_text("N");
+  app.add_flag("--fast", options.fast,
+               "Start in fast-forward: every frame simulated, 60 of them a second shown (key F toggles it)")
+      ->disable_flag_override();
   app.add_flag("--fps", options.showFrameRate,
                "Print the frames a second on standard error every 5 seconds, and over the whole run at the end")
       ->disable_flag_override();
@@ -70,9 +79,12 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
     return badUse("unknown option or argument: " + extras);
   } catch (const CLI::ArgumentMismatch& e) {
     if (seedOption->count() > 1) return badUse("--seed is given more than once");
-    if (std::string(e.what()).find("--seed") != std::string::npos) return badUse("--seed needs a value");
+    if (inputRateOption->count() > 1) return badUse("--input-rate is given more than once");
     const std::string what = e.what();
+    if (what.find("--seed") != std::string::npos) return badUse("--seed needs a value");
+    if (what.find("--input-rate") != std::string::npos) return badUse("--input-rate needs a value");
     if (what.compare(0, 4, "fps ") == 0) return badUse("--fps takes no value");
+    if (what.compare(0, 5, "fast ") == 0) return badUse("--fast takes no value");
     return badUse("--windowed takes no value");
   } catch (const CLI::ParseError& e) {
     std::string message = e.what();
@@ -88,6 +100,13 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
     options.seed = (uint32_t)seed;
   }
 
+  if (inputRateOption->count() > 0) {
+    unsigned long long rate = 0;
+    if (!parseWhole(inputRateText, 0, 1000, rate))
+      return badUse("--input-rate must be a whole number from 0 to 1000");
+    options.inputRate = (int)rate;
+  }
+
   // A test aid: a shorter interval between periodic autosaves.
   if (const char* seconds = std::getenv("TARN_TEST_AUTOSAVE_SECONDS")) {
     unsigned long long value = 0;
@@ -101,13 +120,12 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
       return badUse("TARN_TEST_CHECK_FRAMES must be 0 or 1");
     options.checkFrames = std::string(check) == "1";
   }
-  // A test aid: frames no shorter than this, so that a scripted click lasts
-  // fewer frames than a button's cooldown and fires it once.
-  if (const char* ms = std::getenv("TARN_TEST_MIN_FRAME_MS")) {
+  // A test aid: the program leaves as by ESC after this many frames.
+  if (const char* frames = std::getenv("TARN_TEST_FRAMES")) {
     unsigned long long value = 0;
-    if (!parseWhole(ms, 0, 1000, value))
-      return badUse("TARN_TEST_MIN_FRAME_MS must be a whole number of milliseconds from 0 to 1000");
-    options.minFrameMs = (int)value;
+    if (!parseWhole(frames, 1, 1000000000000ull, value))
+      return badUse("TARN_TEST_FRAMES must be a whole number of frames from 1 to 1000000000000");
+    options.testFrames = (int64_t)value;
   }
   return -1;
 }

@@ -13,7 +13,7 @@ namespace {
 
 struct ButtonRow {
   int32_t x1, y1, x2, y2;  // both corners inside
-  int32_t cooldown;        // frames before any button may fire again
+  int32_t cooldown;        // input steps before any button may fire again
   int32_t id;              // reported when the button fires
 };
 
@@ -56,18 +56,19 @@ int pointInRect(int px, int py, int x1, int y1, int x2, int y2) {
   return (x1 <= px && px <= x2 && y1 <= py && py <= y2) ? 1 : 0;
 }
 
-int pollButtons() {
+int pollButtons(bool inputStep) {
   tooltipText[0] = '\0';
   const int mx = mouseX(), my = mouseY();
   for (int row = 0; kButtonTable[row].x1 != -1; ++row) {
     const ButtonRow& b = kButtonTable[row];
     if (!pointInRect(mx, my, b.x1, b.y1, b.x2, b.y2)) continue;
     std::memcpy(tooltipText, kButtonTooltips[row], sizeof tooltipText);
-    if (mouseButtons() != 0 && buttonCooldown == 0) {
+    if (inputStep && stepMouseButtons() != 0 && buttonCooldown == 0) {
       buttonCooldown = b.cooldown;
       return b.id;
     }
   }
+  if (!inputStep) return 0;
   if (buttonCooldown > 0) buttonCooldown -= 1;
   if (buttonCooldown < 0) buttonCooldown = 0;
   return 0;

@@ -86,7 +86,11 @@ ScreenRect slotRowsRect(int x, int y, int step);
 // Buttons and tooltips.
 extern int32_t buttonCooldown;
 extern char tooltipText[200];
-int pollButtons();
+// The tooltip of the button under the mouse, every call; a button fires, and
+// the shared cooldown counts down, only in an input step (the frame loop's
+// steps of wall time; every call is one by default), when a mouse button is
+// down or was since the last step (stepMouseButtons).
+int pollButtons(bool inputStep = true);
 
 // Notices drawn straight onto the screen while a file is read or written.
 void drawFileNotice(const char* text);

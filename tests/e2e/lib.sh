@@ -78,11 +78,6 @@ e2e_workdir() {
   for f in $E2E_RESOURCES; do [[ " $* " == *" $f "* ]] || cp "$E2E_DATA/$f" "$dir/"; done
   echo "$dir"
 }
-# The program starts with frames of at least E2E_MIN_FRAME_MS (default 2):
-# a button fires again each time its cooldown of frames runs out while the
-# mouse is held, and at thousands of frames a second even the shortest click
-# that the X server passes on would fire Pause an unknown number of times.
-export TARN_TEST_MIN_FRAME_MS="${E2E_MIN_FRAME_MS:-2}"
 # e2e_start_program <dir>: runs it there, output in program.out and program.err.
 e2e_start_program() {
   (cd "$1" && exec "$E2E_PROGRAM" >program.out 2>program.err) &
@@ -112,6 +107,27 @@ e2e_pixels() {
 }
 # e2e_region_sum <image> <WxH+X+Y>: a checksum of the region's pixels.
 e2e_region_sum() { convert "$1" -crop "$2" +repage -alpha off rgb:- 2>/dev/null | cksum | cut -d' ' -f1; }
+# e2e_wait_still <seconds> <WxH+X+Y> ...: true once two screenshots 0.4 s
+# apart agree on every region; false when they still differ after that many
+# seconds. The screen can lag behind the program while the X server works
+# off the drawing of thousands of frames a second, so a world that stopped
+# may still seem to move for a moment.
+e2e_wait_still() {
+  local seconds=$1 a b sa sb r
+  shift
+  a="$E2E_TMP/still-$$-a.png" b="$E2E_TMP/still-$$-b.png"
+  e2e_screenshot "$a"
+  for _ in $(seq $((seconds * 5 / 2))); do
+    sleep 0.4
+    e2e_screenshot "$b"
+    sa='' sb=''
+    for r in "$@"; do sa="$sa $(e2e_region_sum "$a" "$r")" sb="$sb $(e2e_region_sum "$b" "$r")"; done
+    [ "$sa" = "$sb" ] && { rm -f "$a" "$b"; return 0; }
+    mv "$b" "$a"
+  done
+  rm -f "$a" "$b"
+  return 1
+}
 # e2e_count_colour <image> <WxH+X+Y> <#RRGGBB>: pixels of exactly that colour.
 e2e_count_colour() {
   convert "$1" -crop "$2" +repage -alpha off -fill black +opaque "$3" -fill white -opaque "$3" \
@@ -119,10 +135,11 @@ e2e_count_colour() {
 }
 
 # e2e_click <x> <y> [button] [seconds held]: a click the program sees in at
-# least one frame, then a pause that lets the buttons' cooldown run out.  The
+# least one input step, then a pause that lets the buttons' cooldown (20
+# input steps, a third of a second) run out.  The
 # time held is the fourth argument, else $E2E_CLICK_HOLD, else 0.02 s.
 e2e_click() {
-  xdotool mousemove "$1" "$2" sleep 0.05 mousedown "${3:-1}" sleep "${4:-${E2E_CLICK_HOLD:-0.02}}" mouseup "${3:-1}" sleep 0.3
+  xdotool mousemove "$1" "$2" sleep 0.05 mousedown "${3:-1}" sleep "${4:-${E2E_CLICK_HOLD:-0.02}}" mouseup "${3:-1}" sleep 0.4
 }
 # e2e_hold_key <key> <seconds>: held until the program ends or time is up.
 e2e_hold_key() {

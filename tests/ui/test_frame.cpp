@@ -5,7 +5,11 @@
 #include <initializer_list>
 #include <tuple>
 
+#include <cstring>
+#include <vector>
+
 #include "app/app.h"
+#include "ui/compose.h"
 #include "tests/support.h"
 #include "tools/artwork.h"
 
@@ -184,4 +188,121 @@ TEST_F(Frames, ButtonActions) {
   EXPECT_EQ(stateDigest(), saved);
   ASSERT_TRUE(click(100, 90));  // Pause
   EXPECT_EQ(paused, 0);
+}
+
+namespace {
+
+int64_t fakeNow = 0;
+int64_t fakeClock() { return fakeNow; }
+
+// Frames of a millisecond each on a clock of the test's own, with input
+// steps at most 60 a second and fast-forward as asked; back to every frame
+// a step afterwards.
+class SteppedFrames : public Frames {
+ protected:
+  void SetUp() override {
+    Frames::SetUp();
+    fakeNow = 0;
+    steeringClock = fakeClock;
+  }
+  void TearDown() override {
+    startSteering(0, false);
+    steeringClock = monotonicNanos;
+    checkComposedFrames = false;
+    Frames::TearDown();
+  }
+  // The frames from..to-1, with the mouse and keys given, at 1 ms apiece.
+  void run(int from, int to, int x, int y, int buttons = 0, std::initializer_list<int> keys = {}) {
+    for (int ms = from; ms < to; ++ms) {
+      fakeNow = (int64_t)ms * 1000000;
+      ASSERT_TRUE(frame(x, y, buttons, keys)) << ms;
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(SteppedFrames, HandsActInStepsOfWallTime) {
+  startSteering(60, false);
+  paused = 1;
+  // Keypad + held 100 ms: the steps at 0, 17, 34, 51, 68 and 85 ms.
+  run(0, 100, 600, 20, 0, {KEY_PLUS_PAD});
+  EXPECT_NEAR(tolerance, 1.2f, 1e-5);
+  // A tap of the space bar in one frame between two steps acts once, in the
+  // next step; a key let go acts no more.
+  foodDivisor = 0.5f;
+  run(100, 101, 600, 20, 0, {KEY_SPACE});
+  run(101, 150, 600, 20);
+  EXPECT_EQ(foodDivisor, 0.55f);
+  // Held on "Toggle Pause" for a second: it fires in the first step after
+  // the press (at 153 ms) and in every 21st step after that, 357 ms apart;
+  // clicks of 20 to 300 ms fire it once each.
+  std::string toggles;
+  for (int ms = 150; ms < 1150; ++ms) {
+    const int before = paused;
+    run(ms, ms + 1, 100, 90, 1);
+    if (paused != before) toggles += std::to_string(ms - 150) + " ";
+  }
+  EXPECT_EQ(toggles, "3 360 717 ");
+  run(1150, 1600, 600, 20);
+  int ms = 1600, clicks = 0;
+  for (int hold : {20, 50, 120, 200, 300}) {
+    const int before = paused;
+    run(ms, ms + hold, 100, 90, 1);
+    run(ms + hold, ms + hold + 400, 600, 20);
+    ms += hold + 400;
+    clicks += paused != before;
+  }
+  EXPECT_EQ(clicks, 5);
+  // With --input-rate 0 every frame is a step, as the frame's letter has it.
+  startSteering(0, false);
+  tolerance = 0.0f;
+  run(ms, ms + 10, 600, 20, 0, {KEY_PLUS_PAD});
+  EXPECT_NEAR(tolerance, 2.0f, 1e-5);
+}
+
+TEST_F(SteppedFrames, OnePressHoweverLongTheKeyIsHeldAndRepeated) {
+  // The X server's key repeat lets a held key go for well under a
+  // millisecond; a person's second press comes after 30 ms or more up.
+  KeyPresses f12;
+  std::string seen;
+  const struct { int64_t ms; bool held; } frames[] = {
+      {0, true}, {1, true}, {2, false}, {3, true}, {20, false}, {49, false}, {50, true},  // a repeat
+      {60, false}, {89, false}, {90, false}, {91, true}, {92, true}};                      // let go, pressed
+  for (const auto& f : frames) seen += f12.take(f.held, f.ms * 1000000) ? "P" : ".";
+  EXPECT_EQ(seen, "P.........P.") << "one press, a repeat that is no press, a second press";
+}
+
+TEST_F(SteppedFrames, FastForwardShowsWholeFramesSixtyTimesASecond) {
+  // The same frames drawn and fast-forwarded leave the same world; in
+  // fast-forward the back buffer changes only in the frames shown, each
+  // the whole frame of its moment.
+  std::string start, worlds[2];
+  for (bool fast : {false, true}) {
+    freshWorld(6);
+    runFrames(300);
+    start = stateDigest();
+    startSteering(60, fast);
+    checkComposedFrames = true;
+    std::vector<uint32_t> last(kScreenWidth * kScreenHeight);
+    std::string changed;
+    for (int ms = 0; ms < 60; ++ms) {
+      run(ms, ms + 1, 500 + ms, 300);
+      std::vector<uint32_t> now(kScreenWidth * kScreenHeight);
+      for (int y = 0; y < kScreenHeight; ++y)
+        std::memcpy(&now[(size_t)y * kScreenWidth], backBuffer->line[y], sizeof(uint32_t) * kScreenWidth);
+      if (fast && now != last) changed += std::to_string(ms) + " ";
+      last.swap(now);
+    }
+    if (fast) EXPECT_EQ(changed, "0 17 34 51 ");
+    EXPECT_EQ(frameDifferences, 0) << firstFrameDifference;
+    worlds[fast] = stateDigest("after.sav");
+  }
+  EXPECT_NE(worlds[0], start);
+  EXPECT_EQ(worlds[1], worlds[0]);
+  // Paused, every frame is shown: the cursor follows the mouse at once.
+  paused = 1;
+  run(100, 101, 400, 400);
+  run(101, 102, 410, 400);
+  EXPECT_EQ(pixelAt(backBuffer, 410, 400), pixelAt(cursorImage, 0, 0)) << "the cursor's corner";
 }
