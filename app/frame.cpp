@@ -202,8 +202,9 @@ bool runFrame() {
 
   // The graph scrolls with the running frames, shown or not; then the slot
   // files' re-read and the picture.
-  steering.graphScrolled = advanceGraph(graphBitmap) || steering.graphScrolled;
+  steering.graphScrolled = takeGraphScroll(graphBitmap != nullptr) || steering.graphScrolled;
   if (shown) {
+    if (steering.graphScrolled) drawGraphScrolls(graphBitmap);
     refreshSlotPanel();
     const FramePictures pictures{backgroundImage, cursorImage, graphBitmap};
     composeChangedFrame(backBuffer, pictures, readFramePoints(), steering.graphScrolled);

@@ -1,11 +1,15 @@
 #!/bin/bash
 # Frames a second of the interactive program in a window under a virtual X
-# server, on the crowded world of bench/crowded.sh (800 Units that walk, eat,
-# sow and meet), loaded as tarn.sav with seed 1.
+# server, every frame drawn and in fast-forward (--fast), beside the headless
+# runner's on the same world, loaded as tarn.sav with seed 1. The worlds
+# (WORLDS, default "crowded natural"): the crowded world of bench/crowded.sh
+# (800 Units that walk, eat, sow and meet, and stay 800), and the natural
+# world it is made from (seed 2 after 7,286 frames: 800 Units that go on
+# living, breeding, fighting and dying as they will).
 #   bash bench/window.sh [build-dir ...]
-# Each build runs RUNS times (default 3) for SECONDS each (default 20), the
-# builds taking turns, so that a change in the machine's load falls on all of
-# them alike. The pointer rests at POINTER (default 600,300: over the world,
+# Each build runs RUNS times (default 3) for SECONDS each (default 20) in
+# each mode (MODES, default "drawn fast"), the builds taking turns, so that
+# a change in the machine's load falls on all of them alike. The pointer rests at POINTER (default 600,300: over the world,
 # so the hover selection and the magnifier follow it; "off" puts it at
 # 600,767, off the world and every button). The crowded world is made with the first build's
 # tarn-sim unless CROWDED names a state file.
@@ -17,11 +21,12 @@ for b in "$@"; do builds+=("$(cd "$b" && pwd)") || exit 1; done
 runs="${RUNS:-3}"
 seconds="${SECONDS_PER_RUN:-20}"
 pointer="${POINTER:-600,300}"
+worlds="${WORLDS:-crowded natural}"
+modes="${MODES:-drawn fast}"
 
 # shellcheck source=../tests/e2e/lib.sh
 source "$here/../tests/e2e/lib.sh" "${builds[0]}"
 e2e_require
-unset TARN_TEST_MIN_FRAME_MS  # the tests' slower frames: not here
 e2e_start_xvfb
 
 crowded="${CROWDED:-$E2E_TMP/crowded.sav}"
@@ -29,6 +34,21 @@ if [ -z "${CROWDED:-}" ]; then
   echo "making the crowded world with ${builds[0]}/tarn-sim ..."
   bash "$here/crowded.sh" "${builds[0]}" "$crowded" || exit 1
 fi
+natural="$E2E_TMP/natural.sav"
+"${builds[0]}/tarn-sim" --seed 2 --frames 7286 --save "$natural" --quiet || exit 1
+world_file() { if [ "$1" = crowded ]; then echo "$crowded"; else echo "$natural"; fi; }
+
+# The headless runner's frames a second on a world: 60,000 frames, less the
+# time of a run of none (loading and saving).
+headless_rate() {
+  local build=$1 file=$2 t0 t1 t2
+  t0=$(date +%s%N)
+  "$build/tarn-sim" --seed 1 --load "$file" --frames 60000 --save "$E2E_TMP/h.sav" --quiet || return 1
+  t1=$(date +%s%N)
+  "$build/tarn-sim" --seed 1 --load "$file" --frames 0 --save "$E2E_TMP/h.sav" --quiet || return 1
+  t2=$(date +%s%N)
+  awk -v a="$t0" -v b="$t1" -v c="$t2" 'BEGIN { printf "%.0f", 60000 / ((b - a - (c - b)) / 1e9) }'
+}
 
 # CPU seconds (user and system) a process has used so far.
 cpu_seconds() {
@@ -39,10 +59,11 @@ cpu_seconds() {
 # second of the program's own processor time and per second of the X
 # server's, during the run.
 run_once() {
-  local build=$1 dir
+  local build=$1 file=$2 mode=$3 dir fast=()
+  [ "$mode" = fast ] && fast=(--fast)
   dir=$(e2e_workdir "run")
-  cp "$crowded" "$dir/tarn.sav"
-  (cd "$dir" && exec "$build/tarn" --windowed --fps --seed 1 >program.out 2>program.err) &
+  cp "$file" "$dir/tarn.sav"
+  (cd "$dir" && exec "$build/tarn" --windowed --fps --seed 1 "${fast[@]}" >program.out 2>program.err) &
   E2E_PROGRAM_PID=$!
   if ! e2e_wait_window 20; then
     echo "no window from $build/tarn" >&2
@@ -76,24 +97,38 @@ run_once() {
   rm -rf "$dir"
 }
 
-declare -A results cpu xcpu
+declare -A results cpu xcpu headless
 for ((r = 1; r <= runs; r++)); do
-  for build in "${builds[@]}"; do
-    out=$(run_once "$build")
-    read -r fps perCpu perX <<<"$out"
-    echo "run $r  $build  ${fps:-?} frames a second (${perCpu:-?} per second of its processor time," \
-      "${perX:-?} per second of the X server's)"
-    results[$build]="${results[$build]:-} ${fps:-?}"
-    cpu[$build]="${cpu[$build]:-} ${perCpu:-?}"
-    xcpu[$build]="${xcpu[$build]:-} ${perX:-?}"
+  for world in $worlds; do
+    for build in "${builds[@]}"; do
+      rate=$(headless_rate "$build" "$(world_file "$world")")
+      echo "run $r  $world  $build  headless: ${rate:-?} frames a second"
+      headless[$world $build]="${headless[$world $build]:-} ${rate:-?}"
+      for mode in $modes; do
+        out=$(run_once "$build" "$(world_file "$world")" "$mode")
+        read -r fps perCpu perX <<<"$out"
+        echo "run $r  $world  $build  $mode: ${fps:-?} frames a second (${perCpu:-?} per second of its" \
+          "processor time, ${perX:-?} per second of the X server's)"
+        key="$world $build $mode"
+        results[$key]="${results[$key]:-} ${fps:-?}"
+        cpu[$key]="${cpu[$key]:-} ${perCpu:-?}"
+        xcpu[$key]="${xcpu[$key]:-} ${perX:-?}"
+      done
+    done
   done
 done
 echo
 echo "$runs runs of $seconds s, pointer $pointer:"
-for build in "${builds[@]}"; do
-  echo "  $build"
-  echo "    frames a second:                          ${results[$build]}"
-  echo "    frames per second of the program's time:  ${cpu[$build]}"
-  echo "    frames per second of the X server's time: ${xcpu[$build]}"
+for world in $worlds; do
+  for build in "${builds[@]}"; do
+    echo "  $world world, $build"
+    echo "    headless runner, frames a second:           ${headless[$world $build]}"
+    for mode in $modes; do
+      key="$world $build $mode"
+      echo "    $mode, frames a second:$(printf '%*s' $((21 - ${#mode})) '')${results[$key]}"
+      echo "      per second of the program's time:         ${cpu[$key]}"
+      echo "      per second of the X server's time:        ${xcpu[$key]}"
+    done
+  done
 done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -229,7 +229,7 @@ inline BITMAP* drawBackground() {
   }
 
   // Key help.
-  const Rect keys = {22, 178, 149, 296};
+  const Rect keys = {22, 178, 149, 324};
   drawPanel(bmp, keys);
   drawHeading(bmp, 86, 188, "Keys");
   drawKeyLine(bmp, keys, 206, "Esc", "Quit");
@@ -238,6 +238,8 @@ inline BITMAP* drawBackground() {
   drawKeyLine(bmp, keys, 248, "1 2", "Slot");
   drawKeyLine(bmp, keys, 262, "L-click", "Pick");
   drawKeyLine(bmp, keys, 276, "R-click", "Clear");
+  drawKeyLine(bmp, keys, 290, "F", "Fast");
+  drawKeyLine(bmp, keys, 304, "F12", "Picture");
 
   // Slot column.
   const Rect slots = {22, 604, 149, 757};

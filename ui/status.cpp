@@ -23,15 +23,28 @@ constexpr int kNewestColumn = kGraphWidth - 1;
 // The bar is length + 1 pixels wide, from x 52; length 68 for tolerance 40.
 int32_t toleranceBarLength() { return truncToInt((double)tolerance / 40.0 * 68.0); }
 
-// One scroll: everything moves a column to the left and the newest column
-// gets the sample point with a darker pixel above and below it.
-void scrollGraph(BITMAP* graph, int32_t sampleRow) {
-  blit(graph, graph, 1, 0, 0, 0, kGraphWidth - 1, kGraphHeight);
-  line(graph, kNewestColumn, 0, kNewestColumn, 741, makecol(255, 0, 255));
-  const int edge = makecol(0, 150, 140);
-  putpixel(graph, kNewestColumn, sampleRow, makecol(100, 255, 225));
-  putpixel(graph, kNewestColumn, sampleRow - 1, edge);
-  putpixel(graph, kNewestColumn, sampleRow + 1, edge);
+// Scrolls taken by advanceGraph and not yet drawn on the graph bitmap: the
+// sample row of each, oldest first (only the newest kGraphWidth can still
+// be seen).
+int32_t pendingRows[kGraphWidth];
+int pendingCount = 0, pendingFirst = 0;
+
+// The pending scrolls in one: everything moves a column to the left for
+// each, and each one's column gets its sample point with a darker pixel
+// above and below it, as the scrolls one by one would leave it.
+void drawPendingScrolls(BITMAP* graph) {
+  const int n = pendingCount;
+  if (n < kGraphWidth) blit(graph, graph, n, 0, 0, 0, kGraphWidth - n, kGraphHeight);
+  const int edge = makecol(0, 150, 140), point = makecol(100, 255, 225), clear = makecol(255, 0, 255);
+  for (int i = 0; i < n; ++i) {
+    const int column = kNewestColumn - (n - 1 - i);
+    const int32_t row = pendingRows[(pendingFirst + i) % kGraphWidth];
+    line(graph, column, 0, column, 741, clear);
+    putpixel(graph, column, row, point);
+    putpixel(graph, column, row - 1, edge);
+    putpixel(graph, column, row + 1, edge);
+  }
+  pendingCount = pendingFirst = 0;
 }
 
 // The tooltip box's corners, or false when there is no box or it lies
@@ -68,12 +81,20 @@ ScreenRect toleranceBarRect() {
 }
 
 bool advanceGraph(BITMAP* graphBitmap) {
+  const bool scrolled = takeGraphScroll(graphBitmap != nullptr);
+  if (scrolled) drawGraphScrolls(graphBitmap);
+  return scrolled;
+}
+
+bool takeGraphScroll(bool graphExists) {
   // 0 Units give row 140 (below the graph), 800 give row 0.
   const int32_t sampleRow = truncToInt(140.0 - (double)livingCount / 800.0 * 140.0);
   bool scrolled = false;
   if (paused == 0 && graphTimer == 0) {
-    if (graphBitmap) {
-      scrollGraph(graphBitmap, sampleRow);
+    if (graphExists) {
+      if (pendingCount == kGraphWidth) pendingFirst = (pendingFirst + 1) % kGraphWidth;
+      else ++pendingCount;
+      pendingRows[(pendingFirst + pendingCount - 1) % kGraphWidth] = sampleRow;
       scrolled = true;
     }
     graphTimer = 4;
@@ -81,6 +102,11 @@ bool advanceGraph(BITMAP* graphBitmap) {
   if (graphTimer > 0) graphTimer -= 1;
   if (graphTimer < 0) graphTimer = 0;
   return scrolled;
+}
+
+void drawGraphScrolls(BITMAP* graphBitmap) {
+  if (graphBitmap) drawPendingScrolls(graphBitmap);
+  pendingCount = pendingFirst = 0;
 }
 
 void drawGraph(BITMAP* backBuffer, BITMAP* graphBitmap) {

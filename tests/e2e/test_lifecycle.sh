@@ -46,7 +46,14 @@ extra|unknown option or argument: extra
 --seed 4294967296|--seed must be a whole number
 --seed 1 --seed 2|--seed is given more than once
 --windowed=1|--windowed takes no value
+--fast=1|--fast takes no value
+--input-rate|--input-rate needs a value
+--input-rate 1001|--input-rate must be a whole number from 0 to 1000
+--input-rate -1|--input-rate must be a whole number from 0 to 1000
+--input-rate 60 --input-rate 30|--input-rate is given more than once
 EOF
+TARN_TEST_FRAMES=0 tarn
+e2e_expect_eq "a bad TARN_TEST_FRAMES: status" 2 $?
 TARN_TEST_AUTOSAVE_SECONDS=0 tarn
 e2e_expect_eq "a bad TARN_TEST_AUTOSAVE_SECONDS: status" 2 $?
 (cd "$run" && DISPLAY=:999 "$E2E_PROGRAM" 2>err)

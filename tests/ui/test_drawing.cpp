@@ -308,7 +308,7 @@ TEST(Artwork, DrawnFilesAndTheStartUpCheck) {
   WorkFolder folder;
   ASSERT_TRUE(artwork::writeArtwork("."));
   using artwork::kBackgroundFile, artwork::kCursorFile, artwork::kFontFile;
-  for (auto [name, digest] : {tuple{kBackgroundFile, "f7fb427b2f793ed28673df068c55eba9dac1d394a95ed1d0266833972b9e07c5"},
+  for (auto [name, digest] : {tuple{kBackgroundFile, "f203bd787ec447e41aaf70dd188cd4d9d7069f592b61a6bf07926f495d75a3f5"},
                               {kCursorFile, "26513212f55ef5145de7259c7620844db4dc0b4133ab28a07f1a3c8a2a4e3efb"},
                               {kFontFile, "3ed910337758b1c31303dffd97b12dd5baac7827685899e24800e11d0fdba722"}}) {
     std::string hex;
