@@ -1,6 +1,7 @@
 // The application shell: start-up, display mode, the frame loop and shutdown.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct BITMAP;
 
@@ -42,6 +43,7 @@ struct ProgramOptions {
   bool showFrameRate = false;  // frames a second on standard error
   bool checkFrames = false;    // each frame also composed whole and compared
   int minFrameMs = 0;          // each frame lasts at least this long
+  std::string load;            // the world to start from instead of the autosave; empty: the autosave
 };
 // Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS,
 // TARN_TEST_CHECK_FRAMES and TARN_TEST_MIN_FRAME_MS).
@@ -51,7 +53,8 @@ int parseOptions(int argc, char** argv, ProgramOptions& options);
 
 // The whole program: start-up, frames until ESC (or another way out),
 // autosave, shutdown. Returns 0; 1 when the autosave could not be written;
-// -1 when the start-up pictures, the font or the display mode failed.
+// 2 when the --load file could no longer be opened; -1 when the start-up
+// pictures, the font or the display mode failed.
 int runProgram(const ProgramOptions& options);
 
 // Ways out besides ESC: SIGTERM, SIGINT, SIGHUP and the window's close button

@@ -126,6 +126,13 @@ std::string withCommas(int64_t n) {
 
 }  // namespace
 
+bool stateFileReadable(const std::string& name, std::string* why) {
+  TextReader in(name.c_str(), 4096, 64);
+  if (in.opened()) return true;
+  *why = std::strerror(in.openError());
+  return false;
+}
+
 std::string loadProblem(const std::string& name, const LoadReport& report) {
   if (report.stopLine != 0)
     return name + ": reading stopped at line " + withCommas(report.stopLine) + ": " + withCommas(report.valuesRead) +

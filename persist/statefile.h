@@ -47,6 +47,10 @@ struct LoadReport {
 // Every load that opened the file clears reseeding.
 bool loadState(const char* name, LoadReport* report = nullptr);
 
+// Whether loadState can open name; when not, *why says why (the system's
+// message, "No such file or directory" say).
+bool stateFileReadable(const std::string& name, std::string* why);
+
 // What a load of name that opened the file found wrong, as one sentence
 // ("world.sav: reading stopped at line 4: 3 of the 2,249,626 values were
 // read; the rest keep their start values"); empty when the file was whole.
