@@ -119,7 +119,7 @@ table{border-collapse:collapse;font-variant-numeric:tabular-nums}
 th,td{padding:.25rem .7rem;text-align:left;vertical-align:top;border-bottom:1px solid #ececec}
 thead th{border-bottom:2px solid #c8c8c8}
 td.n{text-align:right;white-space:nowrap}
-th[scope=row]{font-weight:normal;color:#444;min-width:10rem}
+th[scope=row]{font-weight:normal;color:#444;white-space:nowrap}
 img,video{max-width:100%;height:auto;background:#000}
 figure{margin:1rem 0}
 figcaption{font-size:.9rem;color:#555}
