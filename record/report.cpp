@@ -162,10 +162,14 @@ std::string renderReport(const ReportInput& in) {
   // The run record.
   h += "<h2>The run</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
   h += textRow("Program", escape(r.value("program", std::string()) + " " + r.value("version", std::string())));
-  h += textRow("Command line", "<code>" + escape(commandText(r.at("command_line"))) + "</code>");
+  // A command as code; an empty element is not valid, so none is written.
+  auto command = [](const json& words) {
+    const std::string text = commandText(words);
+    return text.empty() ? std::string("(none recorded)") : "<code>" + escape(text) + "</code>";
+  };
+  h += textRow("Command line", command(r.at("command_line")));
   if (r.contains("resumed_with"))
-    for (const auto& words : r.at("resumed_with"))
-      h += textRow("Resumed with", "<code>" + escape(commandText(words)) + "</code>");
+    for (const auto& words : r.at("resumed_with")) h += textRow("Resumed with", command(words));
   h += numberRow("Seed", r, "", "seed");
   h += numberRow("Frames asked for", r, "", "frames");
   h += numberRow("Frames run", r, "", "frames_run");
@@ -256,8 +260,8 @@ std::string renderReport(const ReportInput& in) {
       h += "<tr><td class=\"n\">" + std::to_string(l.founder) + "</td><td class=\"n\">" +
            (l.parent < 0 ? std::string("none") : std::to_string(l.parent)) + "</td><td class=\"n\">" +
            std::to_string(l.peakAlive) + "</td><td class=\"n\">" + std::to_string(l.peakFrame) +
-           "</td><td class=\"n\">" + std::to_string(l.lastAlive) + "</td><td><code>" + genomeText(l.genome) +
-           "</code></td></tr>\n";
+           "</td><td class=\"n\">" + std::to_string(l.lastAlive) + "</td><td>" +
+           (l.genome.empty() ? "" : "<code>" + escape(l.genome) + "</code>") + "</td></tr>\n";
     }
     h += "</tbody>\n</table></div>\n";
   }
@@ -371,6 +375,7 @@ class ReportOutput : public Output {
         in.notResumable = "A run without an experiment folder (--out) cannot be resumed.";
     }
 
+    // The largest lineages go into in.lineages here, when the run keeps them.
     bool written = true;
     in.dominantCarriers = mostCommonGenome(&in.dominant);
     if (in.dominantCarriers > 0 && writeGlyphPicture) {

@@ -22,7 +22,7 @@ struct ReportLineage {
   int64_t peakAlive = 0;    // the most of its Units alive at once
   int64_t peakFrame = 0;    // and the frame of that peak
   int64_t lastAlive = 0;    // its Units alive at the end
-  Genome genome{};          // the founder's genes
+  std::string genome;       // the founder's 36 genes, as phylogeny.csv writes them
 };
 
 // A picture or a video on the page: a link relative to the page.
