@@ -1,6 +1,7 @@
 // The application shell: start-up, display mode, the frame loop and shutdown.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct BITMAP;
 
@@ -54,6 +55,7 @@ struct ProgramOptions {
   int inputRate = 60;          // input steps a second; 0: every frame
   bool fast = false;           // start in fast-forward
   int64_t testFrames = 0;      // leave as by ESC after this many frames (0: never)
+  std::string load;            // the world to start from instead of the autosave; empty: the autosave
 };
 // Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS,
 // TARN_TEST_CHECK_FRAMES and TARN_TEST_FRAMES).
@@ -63,7 +65,8 @@ int parseOptions(int argc, char** argv, ProgramOptions& options);
 
 // The whole program: start-up, frames until ESC (or another way out),
 // autosave, shutdown. Returns 0; 1 when the autosave could not be written;
-// -1 when the start-up pictures, the font or the display mode failed.
+// 2 when the --load file could no longer be opened; -1 when the start-up
+// pictures, the font or the display mode failed.
 int runProgram(const ProgramOptions& options);
 
 // Ways out besides ESC: SIGTERM, SIGINT, SIGHUP and the window's close button

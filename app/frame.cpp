@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string>
 
 #include "app/app.h"
 #include "persist/notice.h"
@@ -259,7 +261,21 @@ int runProgram(const ProgramOptions& options) {
   fileNoticeHook = drawFileNotice;
   initMagnifier(3);
   checkComposedFrames = options.checkFrames;
-  loadState(kAutosave);
+  if (options.load.empty()) {
+    loadState(kAutosave);
+  } else {
+    // The file was found readable before the window opened; a file gone
+    // since is refused as then. A damaged one loads as far as it goes.
+    LoadReport report;
+    if (!loadState(options.load.c_str(), &report)) {
+      std::fprintf(stderr, "tarn: cannot read %s: %s\n", options.load.c_str(), std::strerror(report.openError));
+      releaseResources();
+      shutdownAllegro();
+      return 2;
+    }
+    const std::string problem = loadProblem(options.load, report);
+    if (!problem.empty()) std::fprintf(stderr, "tarn: warning: %s\n", problem.c_str());
+  }
   startAutosaveClock(kAutosave, options.autosaveSeconds);
 
   startSteering(options.inputRate, options.fast);

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "app/app.h"
+#include "persist/statefile.h"
 
 namespace {
 
 const char kAbout[] =
     "Runs the evolving world on a 1024 x 768 screen, fullscreen unless --windowed is given.\n"
-    "It starts from the autosave tarn.sav of the working directory and writes it again on leaving,\n"
-    "and every 10 minutes while the world changes.";
+    "It starts from the autosave tarn.sav of the working directory (or from --load FILE) and writes\n"
+    "tarn.sav on leaving, and every 10 minutes while the world changes.";
 
 const char kExitStatuses[] =
     "Ways out: ESC, the window's close button, or the signals TERM, INT and HUP; each saves tarn.sav.\n"
@@ -21,7 +22,7 @@ const char kExitStatuses[] =
     "Exit status:\n"
     "  0    the program ended and tarn.sav was written\n"
     "  1    the program ended but tarn.sav could not be written (the previous one is kept)\n"
-    "  2    bad command-line options or a bad TARN_TEST_ setting\n"
+    "  2    bad command-line options, a bad TARN_TEST_ setting, or a --load file that cannot be read\n"
     "  255  no window, no 1024x768 display mode, or a start-up picture or font is missing or damaged";
 
 const char kSeedRule[] = "--seed must be a whole number from 0 to 4294967295";
@@ -68,6 +69,11 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
   app.add_flag("--fps", options.showFrameRate,
                "Print the frames a second on standard error every 5 seconds, and over the whole run at the end")
       ->disable_flag_override();
+  CLI::Option* loadOption =
+      app.add_option("--load", options.load,
+                     "Start from the state file FILE instead of tarn.sav (an experiment's world.sav, say); "
+                     "FILE is never written: leaving still saves tarn.sav")
+          ->option_text("FILE");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -80,6 +86,8 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
   } catch (const CLI::ArgumentMismatch& e) {
     if (seedOption->count() > 1) return badUse("--seed is given more than once");
     if (inputRateOption->count() > 1) return badUse("--input-rate is given more than once");
+    if (loadOption->count() > 1) return badUse("--load is given more than once");
+    if (std::string(e.what()).find("--load") != std::string::npos) return badUse("--load needs a file");
     const std::string what = e.what();
     if (what.find("--seed") != std::string::npos) return badUse("--seed needs a value");
     if (what.find("--input-rate") != std::string::npos) return badUse("--input-rate needs a value");
@@ -105,6 +113,15 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
     if (!parseWhole(inputRateText, 0, 1000, rate))
       return badUse("--input-rate must be a whole number from 0 to 1000");
     options.inputRate = (int)rate;
+  }
+
+  // A file that cannot be opened is refused before any window opens.
+  if (loadOption->count() > 0) {
+    std::string why;
+    if (!stateFileReadable(options.load, &why)) {
+      std::fprintf(stderr, "tarn: cannot read %s: %s\n", options.load.c_str(), why.c_str());
+      return 2;
+    }
   }
 
   // A test aid: a shorter interval between periodic autosaves.

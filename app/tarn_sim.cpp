@@ -18,6 +18,7 @@
 
 #include "record/experiment.h"
 #include "record/outfile.h"
+#include "record/report.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 #ifdef TARN_PICTURES
@@ -95,8 +96,8 @@ int badUse(const std::string& message) {
 const char kFooter[] = R"(
 An experiment in a folder:
   tarn-sim --seed 7 --frames 200000 --out runs/seed-7 --checkpoint 10000
-writes world.sav, stats.csv, phylogeny.csv, run.json, world.png and run.png
-into runs/seed-7 (which must be new or empty). Stopped by a signal, or killed
+writes world.sav, stats.csv, phylogeny.csv, run.json, world.png, run.png and
+report.html, a page that shows them all, into runs/seed-7 (which must be new or empty). Stopped by a signal, or killed
 after a checkpoint, it goes on with
   tarn-sim --resume runs/seed-7
 A time-lapse, a picture every 500 frames, and a video of it:
@@ -125,8 +126,8 @@ int main(int argc, char** argv) {
   app.add_option("--load", o.load, "State file to start from")->type_name("FILE");
   app.add_flag("--strict", o.strict, "A --load file that ends early or holds a bad value is an error, not a warning");
   app.add_option("--out", o.out,
-                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, run.json, world.png and "
-                 "run.png go there")
+                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, run.json, world.png, "
+                 "run.png and report.html go there")
       ->type_name("DIR");
   app.add_option("--every", everyText,
                  "A stats row, and a picture for --frames-dir and --video, every K frames (default 100)")
@@ -139,6 +140,9 @@ int main(int argc, char** argv) {
   app.add_option("--stats", o.stats, "CSV file with a stats row every K frames")->type_name("FILE");
   app.add_option("--phylogeny", o.phylogeny, "CSV file with the lineage of every Unit that lived")->type_name("FILE");
   app.add_option("--record", o.record, "JSON file with the run record")->type_name("FILE");
+  app.add_option("--report", o.report,
+                 "HTML page of the run: its record, counts, pictures and most common genome (report.html alone)")
+      ->type_name("FILE.html");
   app.add_option("--snapshot", pictures.snapshot, "PNG picture of the world at the end")->type_name("FILE.png");
   app.add_option("--frames-dir", pictures.framesDir,
                  "A world picture every K frames (--every) into DIR, new or empty: frame-000100.png, ...")
@@ -167,6 +171,7 @@ int main(int argc, char** argv) {
   initGeneTable();
 #ifdef TARN_PICTURES
   makePictureOutputs = makeRunPictureOutputs;
+  writeGlyphPicture = writeGlyphPng;
 #else
   for (const char* option : {"--snapshot", "--frames-dir", "--video", "--plot", "--scale"})
     if (app.count(option) > 0)
@@ -175,7 +180,7 @@ int main(int argc, char** argv) {
 
   if (!resume.empty()) {
     for (const char* other : {"--seed", "--frames", "--load", "--strict", "--out", "--every", "--checkpoint",
-                              "--save", "--stats", "--phylogeny", "--record", "--snapshot", "--frames-dir",
+                              "--save", "--stats", "--phylogeny", "--record", "--report", "--snapshot", "--frames-dir",
                               "--video", "--plot", "--scale", "--no-pictures"})
       if (app.count(other) > 0)
         return badUse(std::string("--resume goes on as the run was started: it takes no ") + other);
@@ -198,13 +203,14 @@ int main(int argc, char** argv) {
     if (o.out.empty()) return badUse("--checkpoint needs --out DIR: the checkpoints are kept in that folder");
   }
   if (!o.out.empty())
-    for (const char* single : {"--save", "--stats", "--phylogeny", "--record"})
+    for (const char* single : {"--save", "--stats", "--phylogeny", "--record", "--report"})
       if (app.count(single) > 0)
-        return badUse(std::string(single) + " cannot be used with --out: the folder gets all four outputs");
-  const std::string* files[] = {&o.save, &o.stats, &o.phylogeny, &o.record, &pictures.snapshot, &pictures.video,
-                                &pictures.plot};
-  for (size_t a = 0; a < 7; ++a)
-    for (size_t b = a + 1; b < 7; ++b)
+        return badUse(std::string(single) + " cannot be used with --out: the folder gets all its outputs");
+  const std::string* files[] = {&o.save,          &o.stats,         &o.phylogeny,  &o.record,
+                                &o.report,        &pictures.snapshot, &pictures.video, &pictures.plot};
+  constexpr size_t kFiles = sizeof files / sizeof files[0];
+  for (size_t a = 0; a < kFiles; ++a)
+    for (size_t b = a + 1; b < kFiles; ++b)
       if (!files[a]->empty() && *files[a] == *files[b]) return badUse("two outputs name the same file " + *files[a]);
 
   // Pictures.

@@ -112,3 +112,31 @@ void readStateValues(TextReader& in, int64_t first, LoadReport* found) {
   else
     found->stopLine = in.line();
 }
+
+namespace {
+
+std::string withCommas(int64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+bool stateFileReadable(const std::string& name, std::string* why) {
+  TextReader in(name.c_str(), 4096, 64);
+  if (in.opened()) return true;
+  *why = std::strerror(in.openError());
+  return false;
+}
+
+std::string loadProblem(const std::string& name, const LoadReport& report) {
+  if (report.stopLine != 0)
+    return name + ": reading stopped at line " + withCommas(report.stopLine) + ": " + withCommas(report.valuesRead) +
+           " of the " + withCommas(kStateFileLines) + " values were read; the rest keep their start values";
+  if (report.trailing) return name + ": text follows the " + withCommas(kStateFileLines) + " values; it was not read";
+  return "";
+}

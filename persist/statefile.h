@@ -2,6 +2,7 @@
 // foodDivisor, one number per line, 2,249,626 lines, no header.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "units/units.h"
 #include "world/cellfield.h"
@@ -45,6 +46,15 @@ struct LoadReport {
 // they held. Returns false, changing nothing, when the file cannot be opened.
 // Every load that opened the file clears reseeding.
 bool loadState(const char* name, LoadReport* report = nullptr);
+
+// Whether loadState can open name; when not, *why says why (the system's
+// message, "No such file or directory" say).
+bool stateFileReadable(const std::string& name, std::string* why);
+
+// What a load of name that opened the file found wrong, as one sentence
+// ("world.sav: reading stopped at line 4: 3 of the 2,249,626 values were
+// read; the rest keep their start values"); empty when the file was whole.
+std::string loadProblem(const std::string& name, const LoadReport& report);
 
 // The reading part of loadState: the stored values from value `first`
 // (0-based, in file order) to the end, from in straight into the tables,

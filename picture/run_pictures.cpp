@@ -327,3 +327,10 @@ void makeRunPictureOutputs(const RunInfo& info, const std::string& folder, Named
     add("plot", new PlotOutput(p.plot, stats, title, false));
   }
 }
+
+bool writeGlyphPng(const Genome& genome, const std::string& path, std::string* error) {
+  if (!startDrawing(error)) return false;
+  RgbImage picture;
+  drawGlyphPicture(picture, genome, 8);
+  return writePng(path, picture, PngTarget::Replace, *error);
+}

@@ -7,6 +7,7 @@
 #pragma once
 #include <string>
 
+#include "genome/genome.h"
 #include "record/output.h"
 
 // Video frames per second: one picture per video frame.
@@ -20,3 +21,8 @@ std::string timeLapseName(const std::string& folder, int64_t frame);
 // they are wanted), the snapshot, the time-lapse, the video, the plot. The
 // runner takes it as its makePictureOutputs.
 void makeRunPictureOutputs(const RunInfo& info, const std::string& folder, NamedOutputs* outputs);
+
+// The glyph picture of a report: the window's glyph of genome, 48 x 48
+// pixels (each of its 6 x 6 pixels an 8 x 8 block). The runner takes it as
+// its writeGlyphPicture.
+bool writeGlyphPng(const Genome& genome, const std::string& path, std::string* error);

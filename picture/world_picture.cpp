@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ui/draw_util.h"
 #include "ui/ui.h"
 #include "world/cellfield.h"
 
@@ -59,9 +60,45 @@ void copyBitmap(BITMAP* bitmap, RgbImage& picture) {
   }
 }
 
+namespace {
+
+// The picture scaled up: each pixel a scale x scale block.
+void scaleUp(const RgbImage& plain, RgbImage& picture, int scale) {
+  picture.resize(plain.width * scale, plain.height * scale);
+  for (int y = 0; y < plain.height; ++y) {
+    const uint8_t* in = plain.row(y);
+    uint8_t* out = picture.row(y * scale);
+    for (int x = 0; x < plain.width; ++x, in += 3)
+      for (int k = 0; k < scale; ++k, out += 3) std::memcpy(out, in, 3);
+    for (int k = 1; k < scale; ++k) std::memcpy(picture.row(y * scale + k), picture.row(y * scale), (size_t)picture.width * 3);
+  }
+}
+
+int heldScale(int scale) { return scale < 1 ? 1 : scale > kMaxPictureScale ? kMaxPictureScale : scale; }
+
+}  // namespace
+
+void drawGlyphPicture(RgbImage& picture, const Genome& genome, int scale) {
+  scale = heldScale(scale);
+  const int depth = get_color_depth();
+  set_color_depth(32);
+  BITMAP* glyph = create_bitmap_ex(32, 6, 6);
+  if (!glyph) {
+    set_color_depth(depth);
+    picture.resize(6 * scale, 6 * scale);
+    return;
+  }
+  clear_to_color(glyph, makecol(0, 0, 0));
+  ui_detail::drawGlyphInk(ui_detail::PixelTarget(glyph), ui_detail::glyphInk(genome), 3, 3);
+  set_color_depth(depth);
+  RgbImage plain;
+  copyBitmap(glyph, plain);
+  destroy_bitmap(glyph);
+  scaleUp(plain, picture, scale);
+}
+
 void drawWorldPicture(RgbImage& picture, int scale) {
-  if (scale < 1) scale = 1;
-  if (scale > kMaxPictureScale) scale = kMaxPictureScale;
+  scale = heldScale(scale);
   // The colours are made for a 32-bit bitmap whatever depth the program
   // draws its screen in.
   const int depth = get_color_depth();
@@ -81,14 +118,7 @@ void drawWorldPicture(RgbImage& picture, int scale) {
   } else {
     RgbImage plain;
     copyBitmap(world, plain);
-    picture.resize(kWorldWidth * scale, kWorldHeight * scale);
-    for (int y = 0; y < kWorldHeight; ++y) {
-      const uint8_t* in = plain.row(y);
-      uint8_t* out = picture.row(y * scale);
-      for (int x = 0; x < kWorldWidth; ++x, in += 3)
-        for (int k = 0; k < scale; ++k, out += 3) std::memcpy(out, in, 3);
-      for (int k = 1; k < scale; ++k) std::memcpy(picture.row(y * scale + k), picture.row(y * scale), (size_t)picture.width * 3);
-    }
+    scaleUp(plain, picture, scale);
   }
   destroy_bitmap(world);
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <string>
 
+#include "genome/genome.h"
 #include "picture/image.h"
 
 struct BITMAP;
@@ -18,6 +19,10 @@ bool startHeadlessDrawing(std::string& error);
 // The world now, 825 x 525 pixels times scale (1 to kMaxPictureScale), each
 // cell a scale x scale block. Reads the tables; changes nothing.
 void drawWorldPicture(RgbImage& picture, int scale);
+
+// The 6 x 6 glyph the window draws for genome, on black, each pixel a
+// scale x scale block (1 to kMaxPictureScale).
+void drawGlyphPicture(RgbImage& picture, const Genome& genome, int scale);
 
 // The pixels of a bitmap of any colour depth, as the screen shows them.
 void copyBitmap(BITMAP* bitmap, RgbImage& picture);

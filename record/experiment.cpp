@@ -21,6 +21,7 @@
 #include "record/census.h"
 #include "record/checkpoint.h"
 #include "record/output.h"
+#include "record/report.h"
 #include "units/units.h"
 
 using nlohmann::json;
@@ -28,15 +29,6 @@ using nlohmann::json;
 namespace {
 
 void say(const std::string& message) { std::fprintf(stderr, "tarn-sim: %s\n", message.c_str()); }
-
-std::string withCommas(int64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
 
 std::string utcNow() {
   std::time_t now = std::time(nullptr);
@@ -93,13 +85,7 @@ bool loadStart(const ExperimentOptions& o, RunInfo* info) {
     say("cannot read " + o.load + ": " + std::strerror(report.openError));
     return false;
   }
-  std::string problem;
-  if (report.stopLine != 0)
-    problem = o.load + ": reading stopped at line " + withCommas(report.stopLine) + ": " +
-              withCommas(report.valuesRead) + " of the " + withCommas(kStateFileLines) +
-              " values were read; the rest keep their start values";
-  else if (report.trailing)
-    problem = o.load + ": text follows the " + withCommas(kStateFileLines) + " values; it was not read";
+  const std::string problem = loadProblem(o.load, report);
   if (!problem.empty()) {
     if (o.strict) {
       say(problem + " (--strict)");
@@ -163,6 +149,11 @@ class Experiment {
     }
     return true;
   }
+  // The page that shows them all: it reads what the others wrote, so it
+  // comes last. path empty: no page (a run without --out or --report).
+  void addReportOutput(const std::string& path, const ReportFiles& single) {
+    if (!path.empty()) add("report.html", makeReportOutput(path, folder_, &info, single));
+  }
   void addSingleOutputs(const ExperimentOptions& o) {
     if (!o.save.empty()) add("world.sav", makeStateOutput(o.save));
     if (!o.stats.empty()) add("stats.csv", makeStatsOutput(o.stats, false));
@@ -175,7 +166,9 @@ class Experiment {
   bool beginOutputs(size_t from, size_t to, const json* resumed) {
     for (size_t i = from; i < to && i < outputs_.size(); ++i) {
       std::string error;
-      const json* part = resumed ? &resumed->at(names_[i]) : nullptr;
+      // An output that the checkpoint's runner did not have keeps nothing.
+      static const json nothing;
+      const json* part = !resumed ? nullptr : resumed->contains(names_[i]) ? &resumed->at(names_[i]) : &nothing;
       if (!outputs_[i]->begin(part, &error)) {
         say(resumed ? "cannot resume: " + error : error);
         return false;
@@ -246,6 +239,7 @@ class Experiment {
     // outputs still resumes), the closing row, then every output.
     if (resumable && lastCheckpoint_ != frame_) failed |= !checkpoint();
     if (frame_ % info.every != 0) writeRow();
+    info.endSeconds = info.wallSeconds();
     for (auto& output : outputs_) {
       std::string error;
       if (!output->finish(frame_, interrupted, &error)) {
@@ -332,6 +326,8 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
     run.addSingleOutputs(o);
   }
   if (!run.addPictureOutputs()) return kExitBadUse;
+  run.addReportOutput(o.out.empty() ? o.report : folderName(o.out) + "/report.html",
+                      ReportFiles{o.save, o.stats, o.phylogeny, o.record});
   if (!run.beginOutputs(0, run.outputCount(), nullptr)) return kExitBadUse;
   startCensus();
   return run.run(0, false);
@@ -369,6 +365,7 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
     // checkpoint left them.
     run.addFolderOutputs();
     if (!run.addPictureOutputs()) return kExitBadUse;
+    run.addReportOutput(folder + "/report.html", ReportFiles{});
     const json& parts = point.outputs;
     if (!run.beginOutputs(0, 1, &parts)) return kExitBadUse;
     LoadReport report;

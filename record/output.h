@@ -43,12 +43,16 @@ struct RunInfo {
   double earlierSeconds = 0;  // wall time of the sessions before a resume
   std::chrono::steady_clock::time_point sessionStart;
   PictureOptions pictures;  // saved with absolute paths: a resumed run writes to the same places
+  double endSeconds = -1;   // the wall time once the frames are over, so that every output tells the same
 
   double wallSeconds() const;
 };
 
 nlohmann::json runInfoJson(const RunInfo& info);
 RunInfo runInfoFrom(const nlohmann::json& saved);
+// The run record as run.json holds it, for a run that ended (or was
+// interrupted) after frame, with the world and the census as they stand.
+nlohmann::ordered_json runRecordJson(const RunInfo& info, int64_t frame, bool interrupted);
 
 class Output {
  public:

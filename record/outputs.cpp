@@ -15,6 +15,7 @@ using nlohmann::json;
 #endif
 
 double RunInfo::wallSeconds() const {
+  if (endSeconds >= 0) return endSeconds;
   return earlierSeconds +
          std::chrono::duration<double>(std::chrono::steady_clock::now() - sessionStart).count();
 }
@@ -218,34 +219,43 @@ ordered totalsJson(const Tally& t) {
   return j;
 }
 
+}  // namespace
+
+ordered runRecordJson(const RunInfo& info, int64_t frame, bool interrupted) {
+  const double seconds = info.wallSeconds();
+  ordered record = {{"program", "tarn-sim"},
+                    {"version", TARN_VERSION},
+                    {"command_line", info.commandLine},
+                    {"seed", info.seed},
+                    {"frames", info.frames},
+                    {"frames_run", frame},
+                    {"interrupted", interrupted},
+                    {"every", info.every},
+                    {"checkpoint", info.checkpointEvery},
+                    {"start_time", info.startTime},
+                    {"wall_seconds", seconds},
+                    {"frames_per_second", seconds > 0 ? (double)frame / seconds : 0.0},
+                    {"final", countsJson(currentStatsRow(frame))},
+                    {"totals", totalsJson(runTally)}};
+  if (!info.resumedWith.empty()) record["resumed_with"] = info.resumedWith;
+  record["load"] = info.loadFile.empty()
+                       ? ordered(nullptr)
+                       : ordered{{"file", info.loadFile},
+                                 {"bytes", info.loadSha256.empty() ? ordered(nullptr) : ordered(info.loadBytes)},
+                                 {"sha256", info.loadSha256.empty() ? ordered(nullptr) : ordered(info.loadSha256)},
+                                 {"warning", info.loadWarning.empty() ? ordered(nullptr) : ordered(info.loadWarning)}};
+  return record;
+}
+
+namespace {
+
 class RecordOutput : public Output {
  public:
   RecordOutput(const std::string& path, const RunInfo* info) : Output(path), info_(info) {}
 
   bool begin(const json*, std::string* error) override { return probeWritable(path_, error); }
   bool finish(int64_t frame, bool interrupted, std::string* error) override {
-    const double seconds = info_->wallSeconds();
-    ordered record = {{"program", "tarn-sim"},
-                   {"version", TARN_VERSION},
-                   {"command_line", info_->commandLine},
-                   {"seed", info_->seed},
-                   {"frames", info_->frames},
-                   {"frames_run", frame},
-                   {"interrupted", interrupted},
-                   {"every", info_->every},
-                   {"checkpoint", info_->checkpointEvery},
-                   {"start_time", info_->startTime},
-                   {"wall_seconds", seconds},
-                   {"frames_per_second", seconds > 0 ? (double)frame / seconds : 0.0},
-                   {"final", countsJson(currentStatsRow(frame))},
-                   {"totals", totalsJson(runTally)}};
-    if (!info_->resumedWith.empty()) record["resumed_with"] = info_->resumedWith;
-    record["load"] = info_->loadFile.empty()
-                         ? ordered(nullptr)
-                         : ordered{{"file", info_->loadFile},
-                                   {"bytes", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadBytes)},
-                                   {"sha256", info_->loadSha256.empty() ? ordered(nullptr) : ordered(info_->loadSha256)},
-                                   {"warning", info_->loadWarning.empty() ? ordered(nullptr) : ordered(info_->loadWarning)}};
+    const ordered record = runRecordJson(*info_, frame, interrupted);
     return writeFileSafely(path_, record.dump(2) + "\n", error);
   }
 

@@ -28,6 +28,23 @@ void countGenotypes(int32_t* genotypes, int32_t* dominant) {
   }
 }
 
+int32_t mostCommonGenome(Genome* genome) {
+  int alive[kMaxUnits];
+  int n = 0;
+  for (int u = 0; u < kMaxUnits; ++u)
+    if (units.status[u] == Alive) alive[n++] = u;
+  std::sort(alive, alive + n, [](int a, int b) { return units.genome[a] < units.genome[b]; });
+  int32_t best = 0;
+  for (int i = 0, run = 0; i < n; ++i) {
+    run = (i > 0 && units.genome[alive[i]] == units.genome[alive[i - 1]]) ? run + 1 : 1;
+    if (run > best) {
+      best = run;
+      *genome = units.genome[alive[i]];
+    }
+  }
+  return best;
+}
+
 StatsRow currentStatsRow(int64_t frame) {
   StatsRow row;
   row.frame = frame;

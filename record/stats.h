@@ -33,3 +33,8 @@ std::string formatStatsRow(const StatsRow& row);
 // The number of distinct genomes among the Alive Units and how many Units
 // carry the most common one (both 0 when none is alive).
 void countGenotypes(int32_t* genotypes, int32_t* dominant);
+
+// The most common genome among the Alive Units (of several as common, the
+// least in the order of their gene values) into *genome; returns how many
+// Units carry it, 0 when none is alive.
+int32_t mostCommonGenome(Genome* genome);

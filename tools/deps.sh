@@ -14,6 +14,8 @@
 #                for its message boxes), x11-apps, imagemagick (screenshots
 #                and pixels), bc (timings), matchbox-window-manager and
 #                wmctrl (a window manager to ask the window to close)
+#   report tests: chromium (loads report.html headless: pictures, video,
+#                console, screenshot), tidy (checks the pages are valid HTML5)
 #   sanitizers:  clang libclang-rt-14-dev
 set -euo pipefail
 
@@ -24,6 +26,7 @@ packages=(
   libcli11-dev libssl-dev nlohmann-json3-dev parallel
   libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
+  chromium tidy
   clang libclang-rt-14-dev
 )
 

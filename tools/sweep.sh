@@ -19,6 +19,9 @@
 # DIR/seed-S/stats.csv and run.json; and DIR/summary.png, the population of
 # every run over frames in one plot (tools/plot.sh --summary; with
 # `-- --no-pictures` the runs draw no pictures and the sweep no summary.png).
+# DIR/summary.html shows both on one page, with a row per seed that links
+# the run's report.html (and the runs that have not finished, linked to
+# theirs, which say where they stopped).
 # --summary DIR writes only the summaries, for runs made some other way (a
 # cluster's job array, for instance).
 #
@@ -93,6 +96,71 @@ summarize() {
   echo "sweep: $(($(wc -l <"$summary") - 1)) runs in $summary"
 }
 
+# Text for a page: the characters markup gives meaning to.
+html_escape() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g'; }
+
+# summary.html: summary.csv as a table, a row per seed linking its report,
+# and summary.png when there is one. Written beside and moved into place.
+summary_page() {
+  local dir=$1 page="$1/summary.html" folder seed title
+  title=$(basename "$dir" | html_escape)
+  {
+    cat <<HEAD
+<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Sweep $title</title>
+<style>
+body{font-family:system-ui,sans-serif;line-height:1.45;color:#1d1d1f;background:#fff;max-width:62rem;margin:0 auto;padding:0 1rem 3rem}
+h1{font-size:1.6rem}
+h2{font-size:1.2rem;margin:2rem 0 .6rem;padding-bottom:.2rem;border-bottom:1px solid #d0d0d0}
+.scroll{overflow-x:auto}
+table{border-collapse:collapse;font-variant-numeric:tabular-nums}
+th,td{padding:.25rem .6rem;text-align:right;border-bottom:1px solid #ececec;white-space:nowrap}
+thead th{border-bottom:2px solid #c8c8c8}
+img{max-width:100%;height:auto}
+</style>
+</head>
+<body>
+<h1>Sweep $title</h1>
+HEAD
+    echo "<p>A row per seed from <a href=\"summary.csv\">summary.csv</a>; each seed links its run's page.</p>"
+    echo '<div class="scroll"><table>'
+    # The header row, then a row per finished run.
+    awk -F, '
+      NR == 1 { printf "<thead><tr>"; for (c = 1; c <= NF; c++) printf "<th>%s</th>", $c; print "</tr></thead>"; print "<tbody>"; next }
+      {
+        link = "seed-" $1 "/report.html"
+        printf "<tr>"
+        for (c = 1; c <= NF; c++)
+          if (c == 1 && (getline line < (dir "/" link)) > 0) printf "<td><a href=\"%s\">%s</a></td>", link, $1
+          else printf "<td>%s</td>", $c
+        close(dir "/" link)
+        print "</tr>"
+      }
+      END { print "</tbody>" }' dir="$dir" "$dir/summary.csv"
+    echo '</table></div>'
+    local unfinished=''
+    for folder in "$dir"/seed-*/; do
+      folder=${folder%/}
+      seed=${folder##*/seed-}
+      { [ ! -f "$folder/run.json" ] || [ -f "$folder/resume" ]; } && [ -f "$folder/report.html" ] &&
+        unfinished="$unfinished<li><a href=\"seed-$seed/report.html\">seed $seed</a></li>"
+    done
+    [ -z "$unfinished" ] || echo "<h2>Not finished</h2><ul>$unfinished</ul>"
+    if [ -f "$dir/summary.png" ]; then
+      echo '<h2>Population</h2>'
+      echo '<figure><img src="summary.png" alt="The population of every run over frames"><figcaption>Units alive in every run over frames</figcaption></figure>'
+    fi
+    echo '</body>'
+    echo '</html>'
+  } >"$page.tmp"
+  mv "$page.tmp" "$page"
+  echo "sweep: a page of them in $page"
+}
+
 # summary.png: the population of every run. False when it cannot be drawn.
 plot_summary() {
   if bash "$root/tools/plot.sh" --summary "$1" "$1/summary.png"; then
@@ -112,9 +180,11 @@ if [ -n "$summary_only" ]; then
   summarize "$out"
   if ! command -v gnuplot >/dev/null; then
     echo "sweep: gnuplot is missing: no summary.png (tools/deps.sh installs it)" >&2
+    summary_page "$out"
     exit 1
   fi
-  plot_summary "$out" || exit 1
+  plot_summary "$out" || { summary_page "$out"; exit 1; }
+  summary_page "$out"
   exit 0
 fi
 [ -n "$seeds" ] && [ -n "$frames" ] || usage
@@ -148,4 +218,5 @@ echo "$seed_list" | parallel "${options[@]}" -q \
 [ "$status" -eq 0 ] || echo "sweep: $status run(s) failed" >&2
 summarize "$out"
 [ -z "$pictures" ] || plot_summary "$out" || status=1
+summary_page "$out"
 [ "$status" -eq 0 ] || exit 1

@@ -9,7 +9,7 @@
 #  - pictures: their number and sizes, the time-lapse's last picture is the
 #    snapshot, the video has a frame per picture;
 #  - a sweep of three seeds gives exactly the files of three single runs,
-#    and summary.png;
+#    summary.png, and summary.html linking each run's page;
 #  - a run killed by SIGTERM or SIGKILL at a random moment and resumed ends
 #    with the world.sav, stats.csv, phylogeny.csv and time-lapse of the run
 #    left alone; a run with a video stopped by Ctrl-C ends it whole.
@@ -170,9 +170,9 @@ for variant in "${variants[@]}"; do
   cmp -s base.sav "$saved" && e2e_pass "same world with ${variant% --save v.sav}" ||
     e2e_fail "world differs with $variant"
   [ "$variant" = "--out o --every 30" ] &&
-    e2e_expect_eq "an --out folder: its files" "phylogeny.csv run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
+    e2e_expect_eq "an --out folder: its files" "phylogeny.csv report-glyph.png report.html run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
   [ "$variant" = "--out o --no-pictures" ] &&
-    e2e_expect_eq "--no-pictures: no pictures" "phylogeny.csv run.json stats.csv world.sav" "$(ls o | xargs)"
+    e2e_expect_eq "--no-pictures: no pictures but the page's glyph" "phylogeny.csv report-glyph.png report.html run.json stats.csv world.sav" "$(ls o | xargs)"
   [ -d o/frames ] && check_pictures
   rm -rf v.sav o ./*.png ./*.gif
 done
@@ -205,6 +205,12 @@ if command -v parallel >/dev/null; then
   e2e_expect_eq "summary.csv: a row per seed" "4 5 6" "$(tail -n +2 sweep/summary.csv | cut -d, -f1 | xargs)"
   e2e_expect_eq "summary.csv: seed 5's final living count" "$(tail -1 single-5/stats.csv | cut -d, -f2)" \
     "$(grep '^5,' sweep/summary.csv | cut -d, -f3)"
+  e2e_expect_eq "summary.html: links every seed's report, and summary.png" \
+    "seed-4/report.html seed-5/report.html seed-6/report.html summary.csv summary.png" \
+    "$(grep -o -E '(href|src)="[^"]*"' sweep/summary.html | cut -d'"' -f2 | sort | xargs)"
+  if command -v tidy >/dev/null; then
+    e2e_expect_eq "summary.html: tidy finds nothing wrong" "0 " "$(tidy -e -q sweep/summary.html 2>&1 | head -3; echo "${PIPESTATUS[0]} ")"
+  fi
 else
   e2e_fail "GNU parallel is missing (tools/deps.sh installs it)"
 fi
@@ -266,7 +272,7 @@ else
   e2e_expect_eq "the video ends whole at frame $stopped" "$((stopped / 50))" \
     "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 kv/v.mp4)"
 fi
-e2e_expect_eq "and leaves no checkpoint or partial file" "phylogeny.csv run.json run.png stats.csv v.mp4 world.png world.sav" \
+e2e_expect_eq "and leaves no checkpoint or partial file" "phylogeny.csv report-glyph.png report.html run.json run.png stats.csv v.mp4 world.png world.sav" \
   "$(ls -A kv | xargs)"
 
 e2e_finish

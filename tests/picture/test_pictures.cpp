@@ -16,6 +16,7 @@
 #include "tests/support.h"
 #include "picture/plot.h"
 #include "picture/png.h"
+#include "picture/run_pictures.h"
 #include "picture/screenshot.h"
 #include "picture/video.h"
 #include "picture/world_picture.h"
@@ -171,6 +172,34 @@ TEST_F(PictureTest, ScaleMakesEveryCellABlock) {
     for (int x = 0; x < three.width; ++x)
       differing += std::memcmp(three.row(y) + 3 * x, one.row(y / 3) + 3 * (x / 3), 3) != 0;
   EXPECT_EQ(differing, 0);
+}
+
+// The glyph picture of a report is the window's glyph of that genome, each
+// pixel an 8 x 8 block: against the 6 x 6 square around the Unit at
+// (400, 300) in the world picture, its cells cleared.
+TEST_F(PictureTest, GlyphPictureIsTheWindowsGlyphOfTheGenome) {
+  craftWorld();
+  units.status[5] = Dead;  // leaves Unit 4 alone at (400, 300)
+  for (int y = 297; y < 303; ++y)
+    for (int x = 397; x < 403; ++x) editCellGrids().cells[cellIndex(x, y)] = 0;
+  RgbImage world;
+  drawWorldPicture(world, 1);
+  Folder folder;
+  std::string error;
+  ASSERT_TRUE(writeGlyphPng(units.genome[4], folder / "glyph.png", &error)) << error;
+  RgbImage glyph;
+  ASSERT_TRUE(readPng(folder / "glyph.png", glyph));
+  ASSERT_EQ(glyph.width, 48);
+  ASSERT_EQ(glyph.height, 48);
+  int differing = 0, lit = 0;
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 48; ++x) {
+      const uint8_t* want = world.row(300 - 3 + y / 8) + 3 * (400 - 3 + x / 8);
+      differing += std::memcmp(glyph.row(y) + 3 * x, want, 3) != 0;
+      lit += want[0] || want[1] || want[2];
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GE(lit, 8 * 8 * 7);  // genes 5, 6 and 31 to 35 at least
 }
 
 TEST_F(PictureTest, PngFilesHoldThePictureAndNeverLoseAnOldOne) {

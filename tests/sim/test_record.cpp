@@ -2,7 +2,8 @@
 // arrival and death is counted once (between any two rows, alive now = alive
 // before + births + seeded - deaths, through re-seeding and culls), the
 // lineage is whole and agrees with the counts, and recording changes nothing
-// in the run.
+// in the run; the run's page shows the numbers of run.json and stats.csv,
+// names only files that exist, and tells a stopped run how to go on.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,8 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -19,6 +23,7 @@
 
 #include "persist/statefile.h"
 #include "record/experiment.h"
+#include "record/report.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
@@ -210,6 +215,137 @@ TEST_F(RecordRun, RecordingChangesNothing) {
   EXPECT_EQ(randomState, recordedState) << "the generator was drawn a different number of times";
   ASSERT_TRUE(saveState((dir + "/bare.sav").c_str()));
   EXPECT_TRUE(readFile(dir + "/bare.sav") == recorded);
+}
+
+// A number shown on the page against the one it was made from: equal to
+// the precision of the coarser of the two texts.
+void expectSameNumber(const std::string& shown, const std::string& source, const std::string& what) {
+  auto decimals = [](const std::string& t) {
+    const size_t dot = t.find('.');
+    return dot == std::string::npos ? 0 : (int)(t.size() - dot - 1);
+  };
+  const double tolerance = 0.5 * std::pow(10.0, -std::min(decimals(shown), decimals(source))) + 1e-9;
+  EXPECT_NEAR(std::stod(shown), std::stod(source), tolerance) << what << ": " << shown << " against " << source;
+}
+
+std::string urlDecoded(const std::string& link) {
+  std::string out;
+  for (size_t i = 0; i < link.size(); ++i)
+    if (link[i] == '%' && i + 2 < link.size()) {
+      out += (char)std::stoi(link.substr(i + 1, 2), nullptr, 16);
+      i += 2;
+    } else {
+      out += link[i];
+    }
+  return out;
+}
+
+TEST_F(RecordRun, ReportShowsTheRecordAndTheLastRowAndNamesOnlyFilesThatExist) {
+  const std::string folder = experiment();
+  const std::string page = readFile(folder + "/report.html");
+  const auto record = nlohmann::json::parse(readFile(folder + "/run.json"));
+  const auto rows = readCsv(folder + "/stats.csv");
+  std::vector<std::string> header;
+  {
+    std::istringstream in(readFile(folder + "/stats.csv"));
+    std::string line, name;
+    std::getline(in, line);
+    std::istringstream names(line);
+    while (std::getline(names, name, ',')) header.push_back(name);
+  }
+
+  // Every number marked with where it comes from.
+  const std::regex marked("data-key=\"([A-Za-z_.]+)\">([^<]*)<");
+  std::set<std::string> keys;
+  for (std::sregex_iterator m(page.begin(), page.end(), marked), end; m != end; ++m) {
+    const std::string key = (*m)[1], shown = (*m)[2];
+    keys.insert(key);
+    const nlohmann::json* value = &record;
+    std::istringstream path(key);
+    for (std::string part; std::getline(path, part, '.');) value = &value->at(part);
+    expectSameNumber(shown, value->dump(), "run.json " + key);
+    if (key.rfind("final.", 0) == 0) {
+      const auto column = std::find(header.begin(), header.end(), key.substr(6));
+      ASSERT_NE(column, header.end()) << key;
+      expectSameNumber(shown, rows.back()[column - header.begin()], "stats.csv " + key);
+    }
+  }
+  for (const char* key : {"seed", "frames", "frames_run", "wall_seconds", "frames_per_second", "load.bytes",
+                          "final.alive", "final.living", "final.genotypes", "final.dominant", "final.mean_energy",
+                          "totals.births", "totals.seeded", "totals.deaths_age", "totals.deaths_cull"})
+    EXPECT_EQ(keys.count(key), 1u) << key << " is not on the page";
+  EXPECT_NE(page.find(record.at("load").at("sha256").get<std::string>()), std::string::npos);
+
+  // Every link names a file (or, ending in a slash, a folder) that exists.
+  const std::regex linked("(?:href|src)=\"([^\"]*)\"");
+  int links = 0;
+  for (std::sregex_iterator m(page.begin(), page.end(), linked), end; m != end; ++m, ++links) {
+    const std::string target = folder + "/" + urlDecoded((*m)[1]);
+    EXPECT_EQ(access(target.c_str(), R_OK), 0) << target;
+  }
+  EXPECT_GE(links, 4);  // world.sav, stats.csv, phylogeny.csv, run.json
+  EXPECT_EQ(page.find("class=\"stopped\""), std::string::npos);
+
+  // The most common genome: carried by as many of the living as run.json says.
+  const std::regex oneLine("as <code>phylogeny.csv</code> writes it: <code>([-0-9 ]+)</code>");
+  std::smatch genome;
+  ASSERT_TRUE(std::regex_search(page, genome, oneLine));
+  long carriers = 0;
+  for (const auto& r : readCsv(folder + "/phylogeny.csv")) carriers += r[3] == "inf" && r[6] == genome[1].str();
+  EXPECT_EQ(carriers, record.at("final").at("dominant").get<long>());
+}
+
+TEST_F(RecordRun, StoppedRunsReportSaysHowToGoOnAndTheResumedOneSaysItIsDone) {
+  ExperimentOptions o;
+  o.seed = 5;
+  o.frames = 60;
+  o.checkpointEvery = 30;
+  o.load = dir + "/clones.sav";
+  o.out = dir + "/stopped run";
+  o.quiet = true;
+  o.commandLine = {"tarn-sim", "--seed", "5"};
+  static volatile std::sig_atomic_t stop = SIGTERM, never = 0;
+  resetSimulation();
+  EXPECT_EQ(runExperiment(o, &stop), 128 + SIGTERM);
+  const std::string stopped = readFile(o.out + "/report.html");
+  EXPECT_NE(stopped.find("This run was stopped at frame <span data-key=\"frames_run\">0</span> of 60"),
+            std::string::npos);
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  const std::string whole = dir[0] == '/' ? dir : std::string(here) + "/" + dir;
+  EXPECT_NE(stopped.find("<pre class=\"resume\">tarn-sim --resume &#39;" + whole + "/stopped run&#39;</pre>"),
+            std::string::npos)
+      << stopped.substr(0, 1500);
+
+  resetSimulation();
+  EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
+  const std::string done = readFile(o.out + "/report.html");
+  EXPECT_EQ(done.find("class=\"stopped\""), std::string::npos);
+  EXPECT_NE(done.find("<th scope=\"row\">Resumed with</th><td><code>tarn-sim --resume &#39;"), std::string::npos);
+  EXPECT_NE(done.find("<td class=\"n\" data-key=\"frames_run\">60</td>"), std::string::npos);
+}
+
+// The page of a run with its lineages known: a row each, the founder's
+// parent or "none"; without them, no such section. Valid HTML5 either way
+// (checked with tidy where it is installed).
+TEST_F(RecordRun, ReportShowsTheLineagesItIsGivenAndOnlyThen) {
+  ReportInput in;
+  in.record = nlohmann::ordered_json::parse(readFile(experiment() + "/run.json"));
+  in.dominantCarriers = 3;
+  in.dominant[4] = 7;
+  std::string page = renderReport(in);
+  EXPECT_EQ(page.find("The largest lineages"), std::string::npos);
+  in.lineages.push_back({12, -1, 140, 2300, 0, "1 2 3 <4>"});
+  in.lineages.push_back({815, 12, 96, 9100, 31, "5 6 7"});
+  page = renderReport(in);
+  EXPECT_NE(page.find("<tr><td class=\"n\">12</td><td class=\"n\">none</td><td class=\"n\">140</td>"
+                      "<td class=\"n\">2300</td><td class=\"n\">0</td><td><code>1 2 3 &lt;4&gt;</code></td></tr>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<tr><td class=\"n\">815</td><td class=\"n\">12</td><td class=\"n\">96</td>"),
+            std::string::npos);
+  if (std::system("command -v tidy >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tidy";
+  std::ofstream(dir + "/page.html") << page;
+  EXPECT_EQ(std::system(("tidy -e -q '" + dir + "/page.html'").c_str()), 0);
 }
 
 }  // namespace

@@ -1,0 +1,449 @@
+#include "record/report.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "record/outfile.h"
+#include "record/stats.h"
+
+using nlohmann::json;
+using ordered = nlohmann::ordered_json;
+namespace fs = std::filesystem;
+
+bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error) = nullptr;
+
+std::string geneLabel(int gene) { return "gene " + std::to_string(gene); }
+
+namespace {
+
+// Text for the page: the five characters that markup gives meaning to.
+std::string escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// A relative path as a link: every byte but the unreserved ones and the
+// slashes percent-encoded, so that spaces, '#' and '%' in names survive.
+std::string urlOf(const std::string& path) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += (char)c;
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+// A word for a shell, quoted when it needs to be.
+std::string shellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                              "/._-+=:,@%") == std::string::npos)
+    return word;
+  std::string out = "'";
+  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string commandText(const json& words) {
+  std::string out;
+  for (const auto& w : words) out += (out.empty() ? "" : " ") + shellWord(w.get<std::string>());
+  return out;
+}
+
+// A number as the page shows it: whole numbers whole, others to decimals.
+std::string number(const json& value, int decimals) {
+  if (value.is_number_integer() || value.is_number_unsigned()) return value.dump();
+  if (!value.is_number()) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value.get<double>());
+  return text;
+}
+
+// A table row of a label and a number from the record, marked with where in
+// run.json the number comes from.
+std::string numberRow(const std::string& label, const ordered& record, const std::string& group,
+                      const std::string& key, int decimals = 2) {
+  const ordered& from = group.empty() ? record : record.at(group);
+  if (!from.contains(key)) return "";
+  const std::string where = group.empty() ? key : group + "." + key;
+  return "<tr><th scope=\"row\">" + escape(label) + "</th><td class=\"n\" data-key=\"" + where + "\">" +
+         number(from.at(key), decimals) + "</td></tr>\n";
+}
+
+std::string textRow(const std::string& label, const std::string& html) {
+  return "<tr><th scope=\"row\">" + escape(label) + "</th><td>" + html + "</td></tr>\n";
+}
+
+std::string figure(const ReportMedia& m, const char* cls = nullptr) {
+  std::string out = "<figure";
+  if (cls) out += std::string(" class=\"") + cls + "\"";
+  out += "><a href=\"" + urlOf(m.link) + "\"><img src=\"" + urlOf(m.link) + "\" alt=\"" + escape(m.caption) +
+         "\"></a><figcaption>" + escape(m.caption) + "</figcaption></figure>\n";
+  return out;
+}
+
+std::string genomeText(const Genome& g) {
+  std::string out;
+  for (int k = 0; k < kGeneCount; ++k) out += (k ? " " : "") + std::to_string(g[k]);
+  return out;
+}
+
+const char kStyle[] = R"(body{font-family:system-ui,sans-serif;line-height:1.45;color:#1d1d1f;background:#fff;
+max-width:62rem;margin:0 auto;padding:0 1rem 3rem}
+h1{font-size:1.6rem;margin:1.2rem 0 .2rem}
+h2{font-size:1.2rem;margin:2rem 0 .6rem;padding-bottom:.2rem;border-bottom:1px solid #d0d0d0}
+p.sub{margin:0;color:#555}
+.scroll{overflow-x:auto}
+table{border-collapse:collapse;font-variant-numeric:tabular-nums}
+th,td{padding:.25rem .7rem;text-align:left;vertical-align:top;border-bottom:1px solid #ececec}
+thead th{border-bottom:2px solid #c8c8c8}
+td.n{text-align:right;white-space:nowrap}
+th[scope=row]{font-weight:normal;color:#444;white-space:nowrap}
+img,video{max-width:100%;height:auto;background:#000}
+figure{margin:1rem 0}
+figcaption{font-size:.9rem;color:#555}
+.strip{display:flex;gap:.6rem;overflow-x:auto;padding-bottom:.4rem}
+.strip figure{flex:0 0 13rem;margin:0}
+img.glyph{width:48px;image-rendering:pixelated;vertical-align:middle}
+code,pre{font-family:ui-monospace,monospace;font-size:.9rem}
+pre{background:#f5f5f5;padding:.6rem .8rem;overflow-x:auto}
+td code{word-break:break-all}
+.stopped{background:#fff4d6;border:1px solid #e2c46b;padding:.4rem 1rem;margin:1rem 0}
+meter{width:8rem}
+)";
+
+}  // namespace
+
+std::string renderReport(const ReportInput& in) {
+  const ordered& r = in.record;
+  const bool interrupted = r.value("interrupted", false);
+  const std::string seed = number(r.at("seed"), 0);
+  std::string h;
+  h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  h += "<title>Run of seed " + seed + (interrupted ? " (stopped)" : "") + "</title>\n";
+  h += "<style>\n" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+  h += "<h1>Run of seed " + seed + "</h1>\n";
+  h += "<p class=\"sub\">" + number(r.at("frames_run"), 0) + " of " + number(r.at("frames"), 0) +
+       " frames, started " + escape(r.value("start_time", std::string())) + "</p>\n";
+
+  if (interrupted) {
+    h += "<div class=\"stopped\"><p><strong>This run was stopped at frame <span data-key=\"frames_run\">" +
+         number(r.at("frames_run"), 0) + "</span> of " + number(r.at("frames"), 0) +
+         "</strong>; this page shows it as it stood then.</p>\n";
+    if (!in.resumeCommand.empty())
+      h += "<p>To go on to its last frame:</p>\n<pre class=\"resume\">" + escape(in.resumeCommand) + "</pre>\n";
+    else
+      h += "<p>" + escape(in.notResumable) + "</p>\n";
+    h += "</div>\n";
+  }
+
+  // The run record.
+  h += "<h2>The run</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
+  h += textRow("Program", escape(r.value("program", std::string()) + " " + r.value("version", std::string())));
+  // A command as code; an empty element is not valid, so none is written.
+  auto command = [](const json& words) {
+    const std::string text = commandText(words);
+    return text.empty() ? std::string("(none recorded)") : "<code>" + escape(text) + "</code>";
+  };
+  h += textRow("Command line", command(r.at("command_line")));
+  if (r.contains("resumed_with"))
+    for (const auto& words : r.at("resumed_with")) h += textRow("Resumed with", command(words));
+  h += numberRow("Seed", r, "", "seed");
+  h += numberRow("Frames asked for", r, "", "frames");
+  h += numberRow("Frames run", r, "", "frames_run");
+  h += numberRow("A stats row every", r, "", "every");
+  if (r.value("checkpoint", 0) > 0) h += numberRow("A checkpoint every", r, "", "checkpoint");
+  h += textRow("Started (UTC)", escape(r.value("start_time", std::string())));
+  h += numberRow("Wall time (s)", r, "", "wall_seconds", 2);
+  h += numberRow("Frames a second", r, "", "frames_per_second", 0);
+  const ordered& load = r.at("load");
+  if (load.is_null()) {
+    h += textRow("Started from", "an empty world");
+  } else {
+    h += textRow("Started from", "<code>" + escape(load.at("file").get<std::string>()) + "</code>");
+    if (!load.at("bytes").is_null()) h += numberRow("Its size (bytes)", r, "load", "bytes");
+    if (!load.at("sha256").is_null())
+      h += textRow("Its SHA-256", "<code>" + escape(load.at("sha256").get<std::string>()) + "</code>");
+    if (!load.at("warning").is_null())
+      h += textRow("Loading it", escape(load.at("warning").get<std::string>()));
+  }
+  h += "</tbody>\n</table></div>\n";
+
+  // The world at the end and how to open it.
+  if (!in.worldFile.empty()) {
+    h += "<p>To look at this world closely, open it in the window, from this page's folder:</p>\n";
+    h += "<pre>tarn --windowed --load " + escape(shellWord(in.worldFile)) + "</pre>\n";
+    h += "<p>(<a href=\"" + urlOf(in.worldFile) + "\">" + escape(in.worldFile) +
+         "</a> is never written by it: leaving the window saves <code>tarn.sav</code> in the working "
+         "directory.)</p>\n";
+  }
+
+  // Counts.
+  h += "<h2>At the end</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
+  static const std::pair<const char*, const char*> finals[] = {
+      {"frame", "Frame"},
+      {"living", "Units living (the status line's count)"},
+      {"alive", "Units alive"},
+      {"level", "Evolution Level"},
+      {"foodDivisor", "Food divisor"},
+      {"liveCells", "Live cells"},
+      {"reseeding", "Re-seeding (1: yes)"},
+      {"genotypes", "Distinct genomes"},
+      {"dominant", "Units that carry the most common genome"},
+      {"mean_age", "Mean age (frames)"},
+      {"mean_energy", "Mean energy"}};
+  for (const auto& [key, label] : finals) h += numberRow(label, r, "final", key, key[0] == 'f' ? 6 : 2);
+  h += "</tbody>\n</table></div>\n";
+
+  h += "<h2>Arrivals and deaths over the run</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
+  static const std::pair<const char*, const char*> totals[] = {
+      {"births", "Born (breeding)"},
+      {"seeded", "Seeded (re-seeding)"},
+      {"deaths_age", "Died of age"},
+      {"deaths_starvation", "Died of starvation"},
+      {"deaths_contest", "Died in a lost contest"},
+      {"deaths_search", "Died in a failed search"},
+      {"deaths_unfit", "Died unfit at birth"},
+      {"deaths_cull", "Died in a cull"}};
+  for (const auto& [key, label] : totals) h += numberRow(label, r, "totals", key);
+  h += "</tbody>\n</table></div>\n";
+
+  // Pictures.
+  if (!in.pictures.empty()) {
+    h += "<h2>Pictures</h2>\n";
+    for (const ReportMedia& m : in.pictures) h += figure(m);
+  }
+  if (!in.video.link.empty() || !in.timeLapse.empty()) {
+    h += "<h2>Time-lapse</h2>\n";
+    if (!in.video.link.empty())
+      h += "<figure><video controls preload=\"metadata\" src=\"" + urlOf(in.video.link) + "\">" +
+           "<a href=\"" + urlOf(in.video.link) + "\">" + escape(in.video.link) + "</a></video><figcaption>" +
+           escape(in.video.caption) + "</figcaption></figure>\n";
+    if (!in.timeLapse.empty()) {
+      h += "<div class=\"strip\">\n";
+      for (const ReportMedia& m : in.timeLapse) h += figure(m);
+      h += "</div>\n";
+      if (!in.timeLapseFolder.empty())
+        h += "<p>Every picture: <a href=\"" + urlOf(in.timeLapseFolder) + "/\">" + escape(in.timeLapseFolder) +
+             "/</a></p>\n";
+    }
+  }
+
+  // Lineages.
+  if (!in.lineages.empty()) {
+    h += "<h2>The largest lineages</h2>\n<div class=\"scroll\"><table>\n<thead><tr><th>Founder</th>"
+         "<th>Branched from</th><th>Most alive</th><th>At frame</th><th>Alive at the end</th>"
+         "<th>Founder's genome</th></tr></thead>\n<tbody>\n";
+    for (const ReportLineage& l : in.lineages) {
+      h += "<tr><td class=\"n\">" + std::to_string(l.founder) + "</td><td class=\"n\">" +
+           (l.parent < 0 ? std::string("none") : std::to_string(l.parent)) + "</td><td class=\"n\">" +
+           std::to_string(l.peakAlive) + "</td><td class=\"n\">" + std::to_string(l.peakFrame) +
+           "</td><td class=\"n\">" + std::to_string(l.lastAlive) + "</td><td>" +
+           (l.genome.empty() ? "" : "<code>" + escape(l.genome) + "</code>") + "</td></tr>\n";
+    }
+    h += "</tbody>\n</table></div>\n";
+  }
+
+  // The most common genome.
+  h += "<h2>The most common genome at the end</h2>\n";
+  if (in.dominantCarriers == 0) {
+    h += "<p>No Unit was alive at the end.</p>\n";
+  } else {
+    h += "<p>";
+    if (!in.dominantGlyph.empty())
+      h += "<img class=\"glyph\" src=\"" + urlOf(in.dominantGlyph) + "\" alt=\"its glyph\"> ";
+    h += "Carried by <span data-key=\"final.dominant\">" + std::to_string(in.dominantCarriers) +
+         "</span> Units" + (in.dominantGlyph.empty() ? "" : ", drawn in the window as this glyph") + ".</p>\n";
+    h += "<div class=\"scroll\"><table class=\"genome\">\n<thead><tr><th>#</th><th>Gene</th><th>Value</th>"
+         "<th>Range</th><th>Where in it</th></tr></thead>\n<tbody>\n";
+    for (int k = 0; k < kGeneCount; ++k) {
+      const int32_t v = in.dominant[k], low = geneMin[k], high = geneMax[k];
+      h += "<tr><td class=\"n\">" + std::to_string(k) + "</td><td>" + escape(geneLabel(k)) +
+           "</td><td class=\"n\">" + std::to_string(v) + "</td><td class=\"n\">" + std::to_string(low) +
+           " to " + std::to_string(high) + "</td><td><meter min=\"" + std::to_string(low) + "\" max=\"" +
+           std::to_string(high) + "\" value=\"" + std::to_string(v) + "\">" + std::to_string(v) +
+           "</meter></td></tr>\n";
+    }
+    h += "</tbody>\n</table></div>\n";
+    h += "<p>As one line, as <code>phylogeny.csv</code> writes it: <code>" + genomeText(in.dominant) +
+         "</code></p>\n";
+  }
+
+  if (!in.files.empty()) {
+    h += "<h2>Files</h2>\n<ul>\n";
+    for (const ReportMedia& f : in.files)
+      h += "<li><a href=\"" + urlOf(f.link) + "\">" + escape(f.link) + "</a>: " + escape(f.caption) + "</li>\n";
+    h += "</ul>\n";
+  }
+  h += "</body>\n</html>\n";
+  return h;
+}
+
+std::string glyphPictureName(const std::string& reportPath) {
+  const fs::path p(reportPath);
+  return (p.parent_path() / (p.stem().string() + "-glyph.png")).string();
+}
+
+namespace {
+
+fs::path absoluteOf(const std::string& path) {
+  std::error_code failure;
+  const fs::path whole = fs::absolute(path, failure);
+  return (failure ? fs::path(path) : whole).lexically_normal();
+}
+
+bool isFile(const std::string& path) {
+  std::error_code failure;
+  return !path.empty() && fs::is_regular_file(path, failure);
+}
+
+class ReportOutput : public Output {
+ public:
+  ReportOutput(const std::string& path, const std::string& folder, const RunInfo* info, const ReportFiles& single)
+      : Output(path), folder_(folder), info_(info), single_(single) {}
+
+  bool begin(const json*, std::string* error) override {
+    return probeWritable(path_, error) && (!writeGlyphPicture || probeWritable(glyphPictureName(path_), error));
+  }
+
+  bool finish(int64_t frame, bool interrupted, std::string* error) override {
+    ReportInput in;
+    in.record = runRecordJson(*info_, frame, interrupted);
+    const PictureOptions& p = info_->pictures;
+    const std::string in_ = folder_.empty() ? "" : folder_ + "/";
+    const std::string world = folder_.empty() ? single_.save : in_ + "world.sav";
+    if (isFile(world)) in.worldFile = link(world);
+
+    auto file = [&](const std::string& path, const std::string& caption) {
+      if (isFile(path)) in.files.push_back({link(path), caption});
+    };
+    auto picture = [&](const std::string& path, const char* caption) {
+      if (!isFile(path)) return;
+      for (const ReportMedia& m : in.pictures)
+        if (m.link == link(path)) return;
+      in.pictures.push_back({link(path), caption});
+    };
+    if (!folder_.empty()) {
+      picture(in_ + "world.png", "The world at the end (world.png)");
+      picture(in_ + "run.png", "The population, the Evolution Level, the live cells and the deaths by cause (run.png)");
+      picture(in_ + "genes.png", "The genes of the living over the run (genes.png)");
+      picture(in_ + "muller.png", "The largest lineages over the run (muller.png)");
+    }
+    picture(p.snapshot, "The world at the end");
+    picture(p.plot, "The run's stats");
+    if (isFile(p.video)) in.video = {link(p.video), "The time-lapse as a video, 25 pictures a second"};
+    if (!p.framesDir.empty()) timeLapse(folderName(p.framesDir), &in);
+
+    file(world, "the state at the end");
+    file(folder_.empty() ? single_.stats : in_ + "stats.csv",
+         "the counts every " + std::to_string(info_->every) + " frames and at the end");
+    file(folder_.empty() ? single_.phylogeny : in_ + "phylogeny.csv", "the lineage of every Unit that lived");
+    if (!folder_.empty()) {
+      file(in_ + "genes.csv", "the genes of the living over the run");
+      file(in_ + "lineages.csv", "the lineages over the run");
+    }
+    file(folder_.empty() ? single_.record : in_ + "run.json", "the run record");
+
+    if (interrupted) {
+      if (!folder_.empty() && p.video.empty())
+        in.resumeCommand = shellWord(programPath()) + " --resume " + shellWord(absoluteOf(folder_).string());
+      else if (!folder_.empty())
+        in.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
+      else
+        in.notResumable = "A run without an experiment folder (--out) cannot be resumed.";
+    }
+
+    // The largest lineages go into in.lineages here, when the run keeps them.
+    bool written = true;
+    in.dominantCarriers = mostCommonGenome(&in.dominant);
+    if (in.dominantCarriers > 0 && writeGlyphPicture) {
+      const std::string glyph = glyphPictureName(path_);
+      if (writeGlyphPicture(in.dominant, glyph, error))
+        in.dominantGlyph = link(glyph);
+      else
+        written = false;
+    }
+    std::string pageError;
+    if (!writeFileSafely(path_, renderReport(in), &pageError)) {
+      *error = written ? pageError : *error + "; " + pageError;
+      return false;
+    }
+    return written;
+  }
+
+ private:
+  // path as a link from the page's folder.
+  std::string link(const std::string& path) const {
+    const fs::path base = absoluteOf(path_).parent_path();
+    return absoluteOf(path).lexically_relative(base).string();
+  }
+
+  // The program as a command that works from anywhere.
+  std::string programPath() const {
+    const std::string given = info_->commandLine.empty() ? "tarn-sim" : info_->commandLine[0];
+    if (given.find('/') == std::string::npos) return given;  // found on the PATH
+    return absoluteOf(given).string();
+  }
+
+  // Up to a dozen of the time-lapse pictures, evenly spread and the last
+  // among them.
+  void timeLapse(const std::string& folder, ReportInput* in) const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+      while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() >= 16 && name.size() <= 28 && name.compare(0, 6, "frame-") == 0 &&
+            name.compare(name.size() - 4, 4, ".png") == 0 &&
+            std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; }) &&
+            isFile(folder + "/" + name))
+          names.push_back(name);
+      }
+      closedir(d);
+    }
+    if (names.empty()) return;
+    // Frames past 999999 have longer names: by length, then by name.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    constexpr size_t kShown = 12;
+    const size_t n = names.size(), shown = std::min(n, kShown);
+    for (size_t i = 0; i < shown; ++i) {
+      const std::string& name = names[shown == 1 ? n - 1 : i * (n - 1) / (shown - 1)];
+      in->timeLapse.push_back({link(folder + "/" + name), "frame " + std::to_string(std::stoll(name.substr(6, name.size() - 10)))});
+    }
+    in->timeLapseFolder = link(folder);
+  }
+
+  std::string folder_;
+  const RunInfo* info_;
+  ReportFiles single_;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
+                                         const ReportFiles& single) {
+  return std::make_unique<ReportOutput>(path, folder, info, single);
+}

@@ -1,0 +1,74 @@
+// report.html: one static page per run, to open from the file system with
+// no network. It shows the run record, the final counts and the totals of
+// arrivals and deaths, the pictures the run left beside it, the largest
+// lineages and the genome of the most common genotype at the end. Pictures
+// and files are linked by paths relative to the page, so that a folder can
+// be moved, mailed or served as a whole; the page names only files that
+// exist when it is written.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "genome/genome.h"
+#include "record/output.h"
+
+// One of the largest lineages: the descendants of one founder.
+struct ReportLineage {
+  int64_t founder = 0;      // the founder's id
+  int64_t parent = -1;      // the founder of the lineage it branched from; -1: none
+  int64_t peakAlive = 0;    // the most of its Units alive at once
+  int64_t peakFrame = 0;    // and the frame of that peak
+  int64_t lastAlive = 0;    // its Units alive at the end
+  std::string genome;       // the founder's 36 genes, as phylogeny.csv writes them
+};
+
+// A picture or a video on the page: a link relative to the page.
+struct ReportMedia {
+  std::string link;
+  std::string caption;
+};
+
+// Everything the page shows; the renderer reads nothing else.
+struct ReportInput {
+  nlohmann::ordered_json record;  // the run record, as run.json holds it
+  // A run that did not reach its last frame: how to go on with it (a whole
+  // shell command), or, when it cannot be resumed, why.
+  std::string resumeCommand;
+  std::string notResumable;
+  std::string worldFile;  // the state file at the end, linked; empty: none
+  std::vector<ReportMedia> files;     // the data files, linked (stats.csv, ...)
+  std::vector<ReportMedia> pictures;  // world.png, run.png, genes.png, muller.png, a --snapshot, a --plot
+  ReportMedia video;                  // link empty: none
+  std::vector<ReportMedia> timeLapse;  // a strip of the time-lapse pictures, in frame order
+  std::string timeLapseFolder;         // linked; empty: none
+  std::vector<ReportLineage> lineages;  // the section is left out when empty
+  int32_t dominantCarriers = 0;         // 0: nobody alive at the end
+  Genome dominant{};
+  std::string dominantGlyph;  // the glyph picture, linked; empty: none
+};
+
+// The page, complete.
+std::string renderReport(const ReportInput& input);
+
+// The name a gene goes by on the page.
+std::string geneLabel(int gene);
+
+// Writes the glyph the window draws for genome as a PNG file at path.
+// Installed by a program that has the picture layer; without it the page
+// shows no glyph.
+extern bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error);
+
+// The page's output for a run: path is report.html (in folder, an
+// experiment folder, or alone for --report when folder is empty); single
+// names the files of a run without a folder (--save, --stats, ...). It
+// reads what the other outputs left, so it is the last output of a run.
+struct ReportFiles {
+  std::string save, stats, phylogeny, record;
+};
+std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
+                                         const ReportFiles& single);
+// The glyph picture beside a page: report.html's is report-glyph.png.
+std::string glyphPictureName(const std::string& reportPath);
