@@ -146,6 +146,8 @@ class Experiment {
     add("world.sav", makeStateOutput(folder + "/world.sav"));
     add("stats.csv", makeStatsOutput(folder + "/stats.csv", true));
     add("phylogeny.csv", makePhylogenyOutput(folder + "/phylogeny.csv", true));
+    add("genes.csv", makeGenesOutput(folder + "/genes.csv", true));
+    add("lineages.csv", makeLineagesOutput(folder));
     add("run.json", makeRecordOutput(folder + "/run.json", &info));
   }
   // The pictures the run asks for, after the files they are drawn from.
@@ -167,6 +169,7 @@ class Experiment {
     if (!o.save.empty()) add("world.sav", makeStateOutput(o.save));
     if (!o.stats.empty()) add("stats.csv", makeStatsOutput(o.stats, false));
     if (!o.phylogeny.empty()) add("phylogeny.csv", makePhylogenyOutput(o.phylogeny, false));
+    if (!o.genes.empty()) add("genes.csv", makeGenesOutput(o.genes, false));
     if (!o.record.empty()) add("run.json", makeRecordOutput(o.record, &info));
   }
 
