@@ -13,6 +13,7 @@ set datafile missing ""
 if (!exists("plottitle")) plottitle = "Genes of " . genesfile
 set title plottitle . ": each gene's mean over the Units alive, within its bounds"
 set xlabel "frame"
+set format x "%.0f"
 set autoscale xfix
 set yrange [35.5:-0.5]
 set ytics () font "sans,9"

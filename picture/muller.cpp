@@ -38,10 +38,26 @@ bool writeMullerLayout(const std::string& folder, const std::string& layoutPath,
   if (!error->empty()) return false;
   // The lineages in the order they are drawn: each before those nested in
   // it, the older founder first.
-  std::map<int64_t, std::vector<int64_t>> children;  // by founder; -1: the outermost
-  std::map<int64_t, const LineageSummary*> byFounder;
+  // Only the largest are drawn (majorLineages lists them the largest
+  // first); the Units of the others count for the nearest drawn lineage
+  // they nest in.
+  std::map<int64_t, const LineageSummary*> byFounder, drawn;
   for (const LineageSummary& s : lineages) byFounder[s.founder] = &s;
-  for (const auto& [founder, s] : byFounder) children[s->parent].push_back(founder);
+  for (size_t i = 0; i < lineages.size() && i < kMullerLineages; ++i) drawn[lineages[i].founder] = &lineages[i];
+  std::map<int64_t, int64_t> drawnAs;  // each lineage's nearest drawn one, itself included; -1: none
+  auto nearestDrawn = [&](int64_t founder) {
+    while (founder >= 0 && !drawn.count(founder)) {
+      const auto s = byFounder.find(founder);
+      founder = s == byFounder.end() ? -1 : s->second->parent;
+    }
+    return founder;
+  };
+  for (const auto& [founder, s] : byFounder) {
+    (void)s;
+    drawnAs[founder] = nearestDrawn(founder);
+  }
+  std::map<int64_t, std::vector<int64_t>> children;  // by founder; -1: the outermost
+  for (const auto& [founder, s] : drawn) children[nearestDrawn(s->parent)].push_back(founder);
   std::vector<int64_t> order;
   std::vector<int> parentIndex;  // in order; -1 for an outermost lineage
   std::map<int64_t, int> indexOf;
@@ -58,7 +74,7 @@ bool writeMullerLayout(const std::string& folder, const std::string& layoutPath,
   }
   *bands = 1 + (int)order.size();
   *colours = "#c8c8c8";
-  for (int64_t founder : order) *colours += " " + glyphColour(byFounder[founder]->genome);
+  for (int64_t founder : order) *colours += " " + glyphColour(drawn[founder]->genome);
 
   std::ifstream in(folder + "/lineages.csv");
   std::string line;
@@ -113,7 +129,8 @@ bool writeMullerLayout(const std::string& folder, const std::string& layoutPath,
     std::getline(fields, text, ',');
     alive = std::strtoll(text.c_str(), nullptr, 10);
     if (f != frame) writeFrame(), frame = f;
-    const auto k = indexOf.find(founder);
+    const auto as = drawnAs.find(founder);
+    const auto k = indexOf.find(as == drawnAs.end() ? -1 : as->second);
     if (k == indexOf.end())
       none += (double)alive;
     else

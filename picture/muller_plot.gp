@@ -12,6 +12,7 @@ set datafile separator ","
 if (!exists("plottitle")) plottitle = "Lineages"
 set title plottitle
 set xlabel "frame"
+set format x "%.0f"
 set ylabel "share of the Units alive"
 set yrange [0:1]
 set format y "%.0f%%"
