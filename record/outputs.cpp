@@ -89,6 +89,11 @@ RunInfo runInfoFrom(const json& saved) {
 
 namespace {
 
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
 // A stream file with a header: created with it on a new run, cut back to the
 // checkpoint's length on a resumed one.
 class StreamOutput : public Output {
@@ -155,8 +160,8 @@ class StatsOutput : public StreamOutput {
 // The rows go, as each Unit dies, to a file beside the target (the
 // experiment folder's phylogeny.csv.rows, which a resumed run cuts back and
 // continues); when the run ends they are sorted into the target in id order.
-// An interrupted run keeps its rows for the resume; a finished one removes
-// them.
+// An interrupted run with a checkpoint keeps its rows for the resume; any
+// other run removes them.
 class PhylogenyOutput : public StreamOutput {
  public:
   PhylogenyOutput(const std::string& path, bool inFolder)
@@ -192,7 +197,9 @@ class PhylogenyOutput : public StreamOutput {
     unitGoneListener = nullptr;
     if (!StreamOutput::finish(0, false, error)) return false;
     const bool sorted = sortPhylogeny(path_, target_, error);
-    if (sorted && !(interrupted && inFolder_)) unlink(path_.c_str());
+    // A checkpoint to go on from needs the rows as they stand.
+    const bool resumable = interrupted && inFolder_ && access(resumeFilePath(folderOf(target_)).c_str(), F_OK) == 0;
+    if (sorted && !resumable) unlink(path_.c_str());
     return sorted;
   }
 
