@@ -96,8 +96,9 @@ int badUse(const std::string& message) {
 const char kFooter[] = R"(
 An experiment in a folder:
   tarn-sim --seed 7 --frames 200000 --out runs/seed-7 --checkpoint 10000
-writes world.sav, stats.csv, phylogeny.csv, run.json, world.png, run.png and
-report.html, a page that shows them all, into runs/seed-7 (which must be new or empty). Stopped by a signal, or killed
+writes world.sav, stats.csv, phylogeny.csv, genes.csv, lineages.csv, run.json,
+world.png, run.png, genes.png, muller.png and report.html, a page that shows
+them all, into runs/seed-7 (which must be new or empty). Stopped by a signal, or killed
 after a checkpoint, it goes on with
   tarn-sim --resume runs/seed-7
 A time-lapse, a picture every 500 frames, and a video of it:
@@ -126,8 +127,8 @@ int main(int argc, char** argv) {
   app.add_option("--load", o.load, "State file to start from")->type_name("FILE");
   app.add_flag("--strict", o.strict, "A --load file that ends early or holds a bad value is an error, not a warning");
   app.add_option("--out", o.out,
-                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, run.json, world.png, "
-                 "run.png and report.html go there")
+                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, genes.csv, lineages.csv, "
+                 "run.json, world.png, run.png, genes.png, muller.png and report.html go there")
       ->type_name("DIR");
   app.add_option("--every", everyText,
                  "A stats row, and a picture for --frames-dir and --video, every K frames (default 100)")
@@ -139,6 +140,8 @@ int main(int argc, char** argv) {
   app.add_option("--save", o.save, "State file to write at the end")->type_name("FILE");
   app.add_option("--stats", o.stats, "CSV file with a stats row every K frames")->type_name("FILE");
   app.add_option("--phylogeny", o.phylogeny, "CSV file with the lineage of every Unit that lived")->type_name("FILE");
+  app.add_option("--genes", o.genes, "CSV file with each gene's mean, spread and range every K frames")
+      ->type_name("FILE");
   app.add_option("--record", o.record, "JSON file with the run record")->type_name("FILE");
   app.add_option("--report", o.report,
                  "HTML page of the run: its record, counts, pictures and most common genome (report.html alone)")
@@ -151,9 +154,11 @@ int main(int argc, char** argv) {
                  "Video of those pictures, 25 a second: .mp4, .webm or .gif (made in one go: not with --checkpoint)")
       ->type_name("FILE");
   app.add_option("--plot", pictures.plot, "PNG plot of the run's stats")->type_name("FILE.png");
+  app.add_option("--genes-plot", pictures.genesPlot, "PNG plot of each gene's mean over the run")
+      ->type_name("FILE.png");
   app.add_option("--scale", scaleText, "Each cell a K x K block in world pictures and videos (1 to 8, default 1)")
       ->type_name("K");
-  app.add_flag("--no-pictures", noPictures, "With --out: no world.png and run.png in the folder");
+  app.add_flag("--no-pictures", noPictures, "With --out: no world.png, run.png, genes.png and muller.png in the folder");
   app.add_flag("--quiet", o.quiet, "Print nothing but errors (a damaged --load is still noted in run.json)");
   app.add_flag("--plain", usePlainPaths,
                "Run the plain versions of the fast paths (the same results, only slower)");
@@ -173,15 +178,15 @@ int main(int argc, char** argv) {
   makePictureOutputs = makeRunPictureOutputs;
   writeGlyphPicture = writeGlyphPng;
 #else
-  for (const char* option : {"--snapshot", "--frames-dir", "--video", "--plot", "--scale"})
+  for (const char* option : {"--snapshot", "--frames-dir", "--video", "--plot", "--genes-plot", "--scale"})
     if (app.count(option) > 0)
       return badUse(std::string(option) + ": this tarn-sim is built without pictures (build it with TARN_GUI=ON)");
 #endif
 
   if (!resume.empty()) {
     for (const char* other : {"--seed", "--frames", "--load", "--strict", "--out", "--every", "--checkpoint",
-                              "--save", "--stats", "--phylogeny", "--record", "--report", "--snapshot", "--frames-dir",
-                              "--video", "--plot", "--scale", "--no-pictures"})
+                              "--save", "--stats", "--phylogeny", "--genes", "--record", "--report", "--snapshot",
+                              "--frames-dir", "--video", "--plot", "--genes-plot", "--scale", "--no-pictures"})
       if (app.count(other) > 0)
         return badUse(std::string("--resume goes on as the run was started: it takes no ") + other);
     return resumeExperiment(resume, o.quiet, o.commandLine, &stopSignal);
@@ -203,18 +208,20 @@ int main(int argc, char** argv) {
     if (o.out.empty()) return badUse("--checkpoint needs --out DIR: the checkpoints are kept in that folder");
   }
   if (!o.out.empty())
-    for (const char* single : {"--save", "--stats", "--phylogeny", "--record", "--report"})
+    for (const char* single : {"--save", "--stats", "--phylogeny", "--genes", "--record", "--report", "--genes-plot"})
       if (app.count(single) > 0)
         return badUse(std::string(single) + " cannot be used with --out: the folder gets all its outputs");
-  const std::string* files[] = {&o.save,          &o.stats,         &o.phylogeny,  &o.record,
-                                &o.report,        &pictures.snapshot, &pictures.video, &pictures.plot};
+  const std::string* files[] = {&o.save,           &o.stats,          &o.phylogeny,   &o.genes,
+                                &o.record,         &o.report,         &pictures.snapshot, &pictures.video,
+                                &pictures.plot,    &pictures.genesPlot};
   constexpr size_t kFiles = sizeof files / sizeof files[0];
   for (size_t a = 0; a < kFiles; ++a)
     for (size_t b = a + 1; b < kFiles; ++b)
       if (!files[a]->empty() && *files[a] == *files[b]) return badUse("two outputs name the same file " + *files[a]);
 
   // Pictures.
-  if (noPictures && o.out.empty()) return badUse("--no-pictures goes with --out: it leaves world.png and run.png out");
+  if (noPictures && o.out.empty())
+    return badUse("--no-pictures goes with --out: it leaves world.png, run.png, genes.png and muller.png out");
 #ifdef TARN_PICTURES
   pictures.inFolder = !o.out.empty() && !noPictures;
   if (app.count("--scale") > 0) {
@@ -231,6 +238,8 @@ int main(int argc, char** argv) {
     return badUse("--snapshot writes a PNG picture: its name must end in .png");
   if (!pictures.plot.empty() && !endsInPng(pictures.plot))
     return badUse("--plot writes a PNG picture: its name must end in .png");
+  if (!pictures.genesPlot.empty() && !endsInPng(pictures.genesPlot))
+    return badUse("--genes-plot writes a PNG picture: its name must end in .png");
   if (!pictures.framesDir.empty() && !o.out.empty() && folderName(pictures.framesDir) == folderName(o.out))
     return badUse("--frames-dir needs a folder of its own, not the --out folder (a folder inside it will do)");
   if (!pictures.video.empty()) {

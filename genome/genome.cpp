@@ -1,5 +1,7 @@
 #include "genome/genome.h"
 
+#include <utility>
+
 #include "genome/arith.h"
 #include "units/units.h"
 
@@ -10,46 +12,92 @@ int32_t geneSeedHigh[kGeneCount];
 int32_t geneMutationStep[kGeneCount];
 
 namespace {
-struct GeneRow { int32_t min, seedLow, seedHigh, max, step; };
-constexpr GeneRow kGeneRows[kGeneCount] = {
-    {1, 1, 79, 79, 10},            // 0 home anchor x
-    {1, 1, 79, 79, 10},            // 1 home anchor y
-    {30, 80, 255, 255, 10},        // 2 red
-    {30, 80, 255, 255, 10},        // 3 green
-    {1, 1, 40, 100, 5},            // 4 sowing period
-    {1, 100, 200, 3000, 30},       // 5 energy to turn homeward
-    {1, 1, 200, 300, 15},          // 6 energy to go back foraging
-    {30, 80, 255, 255, 10},        // 7 blue
-    {2, 10, 500, 1000, 15},        // 8 long-step distance
-    {2, 2, 10, 40, 3},             // 9 long step
-    {14, 14, 14, 14, 0},           // 10 movement cost
-    {5, 400, 1200, 2000, 20},      // 11 sowing range
-    {1, 200, 2000, 3000, 10},      // 12 kinship marker
-    {50, 50, 50, 50, 0},           // 13 breeding stock
-    {1, 2, 6, 20, 1},              // 14
-    {1, 1, 40, 40, 10},            // 15
-    {1, 100, 150, 500, 10},        // 16 home radius
-    {1, 1, 79, 79, 10},            // 17 away anchor x
-    {1, 1, 79, 79, 10},            // 18 away anchor y
-    {1, 10, 20, 200, 10},          // 19 contact range
-    {1, 10, 25, 25, 2},            // 20 seed cells (x-1, y-1) ...
-    {1, 10, 25, 25, 2},            // 21
-    {1, 10, 25, 25, 2},            // 22
-    {1, 10, 25, 25, 2},            // 23
-    {1, 10, 15, 15, 2},            // 24
-    {1, 10, 25, 25, 2},            // 25
-    {1, 10, 15, 15, 2},            // 26
-    {1, 10, 15, 15, 2},            // 27
-    {1, 10, 15, 15, 2},            // 28 seed cells at distance 2 ...
-    {1, 10, 25, 25, 2},            // 29
-    {1, 10, 25, 25, 2},            // 30
-    {1, 10, 25, 25, 2},            // 31
-    {10, 50, 200, 1000, 10},       // 32 return margin
-    {5, 10, 80, 800, 10},          // 33 offspring mutation strength
-    {3, 3, 30, 3000, 10},          // 34
-    {60, 5000, 10000, 50000, 10},  // 35 lifespan
+struct GeneRow {
+  const char *name, *meaning;
+  int32_t min, seedLow, seedHigh, max, step;
 };
+constexpr GeneRow kGeneRows[kGeneCount] = {
+    {"home_x", "home anchor x: where the Unit breeds, across the field",
+     1, 1, 79, 79, 10},  // 0
+    {"home_y", "home anchor y",
+     1, 1, 79, 79, 10},  // 1
+    {"red", "red of the Unit's colour",
+     30, 80, 255, 255, 10},  // 2
+    {"green", "green of the Unit's colour",
+     30, 80, 255, 255, 10},  // 3
+    {"sow_period", "ticks from one sowing to the next",
+     1, 1, 40, 100, 5},  // 4
+    {"homeward_energy", "energy at which a foraging Unit turns homeward (and a loaded slot's energy)",
+     1, 100, 200, 3000, 30},  // 5
+    {"forage_energy", "energy below which a travelling Unit forages again; a newborn gets 2.3 times it",
+     1, 1, 200, 300, 15},  // 6
+    {"blue", "blue of the Unit's colour",
+     30, 80, 255, 255, 10},  // 7
+    {"long_step_distance", "distance to the target beyond which the Unit takes its long step",
+     2, 10, 500, 1000, 15},  // 8
+    {"long_step", "length of the long step",
+     2, 2, 10, 40, 3},  // 9
+    {"move_cost", "energy a step costs, in sixtieths (fixed)",
+     14, 14, 14, 14, 0},  // 10
+    {"sow_range", "a travelling Unit sows while its target is nearer than this",
+     5, 400, 1200, 2000, 20},  // 11
+    {"kin", "kinship marker: Units whose markers differ by more than 20 fight on contact",
+     1, 200, 2000, 3000, 10},  // 12
+    {"breed_stock", "stock above which a homeward Unit breeds (fixed)",
+     50, 50, 50, 50, 0},  // 13
+    {"spare_14", "drives no behaviour",
+     1, 2, 6, 20, 1},  // 14
+    {"spare_15", "drives no behaviour",
+     1, 1, 40, 40, 10},  // 15
+    {"home_radius", "a homeward Unit this close to home turns outward",
+     1, 100, 150, 500, 10},  // 16
+    {"away_x", "away anchor x: the far end of the Unit's round",
+     1, 1, 79, 79, 10},  // 17
+    {"away_y", "away anchor y",
+     1, 1, 79, 79, 10},  // 18
+    {"contact_range", "a foreign Unit nearer than this is fought",
+     1, 10, 20, 200, 10},  // 19
+    {"seed_nw", "seed cell (x-1, y-1), planted when above 12",
+     1, 10, 25, 25, 2},  // 20
+    {"seed_n", "seed cell (x, y-1), planted when above 12",
+     1, 10, 25, 25, 2},  // 21
+    {"seed_ne", "seed cell (x+1, y-1), planted when above 12",
+     1, 10, 25, 25, 2},  // 22
+    {"seed_e", "seed cell (x+1, y), planted when above 12",
+     1, 10, 25, 25, 2},  // 23
+    {"seed_se", "seed cell (x+1, y+1), planted when above 12",
+     1, 10, 15, 15, 2},  // 24
+    {"seed_s", "seed cell (x, y+1), planted when above 12",
+     1, 10, 25, 25, 2},  // 25
+    {"seed_sw", "seed cell (x-1, y+1), planted when above 12",
+     1, 10, 15, 15, 2},  // 26
+    {"seed_w", "seed cell (x-1, y), planted when above 12",
+     1, 10, 15, 15, 2},  // 27
+    {"seed_n2", "seed cell (x, y-2), planted when above 5",
+     1, 10, 15, 15, 2},  // 28
+    {"seed_s2", "seed cell (x, y+2), planted when above 5",
+     1, 10, 25, 25, 2},  // 29
+    {"seed_w2", "seed cell (x-2, y), planted when above 5",
+     1, 10, 25, 25, 2},  // 30
+    {"seed_e2", "seed cell (x+2, y), planted when above 5",
+     1, 10, 25, 25, 2},  // 31
+    {"return_margin", "an outward Unit turns homeward once its distance from home less this reaches home_radius",
+     10, 50, 200, 1000, 10},  // 32
+    {"mutation", "mutation strength given to the offspring: gene / 30",
+     5, 10, 80, 800, 10},  // 33
+    {"spare_34", "drives no behaviour",
+     3, 3, 30, 3000, 10},  // 34
+    {"lifespan", "a Unit older than this many ticks dies",
+     60, 5000, 10000, 50000, 10},  // 35
+};
+
+template <size_t... G>
+constexpr std::array<GeneInfo, kGeneCount> geneInfos(std::index_sequence<G...>) {
+  return {{{kGeneRows[G].name, kGeneRows[G].meaning, kGeneRows[G].min, kGeneRows[G].max}...}};
+}
 }  // namespace
+
+const std::array<GeneInfo, kGeneCount> kGenes = geneInfos(std::make_index_sequence<kGeneCount>());
 
 void initGeneTable() {
   for (int g = 0; g < kGeneCount; ++g) {
@@ -93,9 +141,9 @@ void mutateGenome(int u, float factor) {
   for (int g = 0; g < kGeneCount; ++g)
     mutateGene(u, g, truncToInt((double)geneMutationStep[g] * (double)factor));
   const Genome& gn = units.genome[u];
-  if (wrapSub(gn[5], gn[6]) <= 10) markDead(u, DeathCause::Unfit);
-  int32_t reach = wrapAdd(gn[16], gn[32]);
-  if (reach > gn[11]) markDead(u, DeathCause::Unfit);
+  if (wrapSub(gn[kGeneHomewardEnergy], gn[kGeneForageEnergy]) <= 10) markDead(u, DeathCause::Unfit);
+  int32_t reach = wrapAdd(gn[kGeneHomeRadius], gn[kGeneReturnMargin]);
+  if (reach > gn[kGeneSowRange]) markDead(u, DeathCause::Unfit);
   int64_t anchorDist = absDiff64(units.homeX[u], units.awayX[u]) + absDiff64(units.homeY[u], units.awayY[u]);
   if (anchorDist < reach) markDead(u, DeathCause::Unfit);
 }

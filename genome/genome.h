@@ -6,6 +6,25 @@
 constexpr int kGeneCount = 36;
 using Genome = std::array<int32_t, kGeneCount>;
 
+// The genes by name: what the code reads a gene by.
+enum Gene : int {
+  kGeneHomeX = 0, kGeneHomeY = 1, kGeneRed = 2, kGeneGreen = 3, kGeneSowPeriod = 4, kGeneHomewardEnergy = 5,
+  kGeneForageEnergy = 6, kGeneBlue = 7, kGeneLongStepDistance = 8, kGeneLongStep = 9, kGeneMoveCost = 10,
+  kGeneSowRange = 11, kGeneKin = 12, kGeneBreedStock = 13, kGeneSpare14 = 14, kGeneSpare15 = 15,
+  kGeneHomeRadius = 16, kGeneAwayX = 17, kGeneAwayY = 18, kGeneContactRange = 19,
+  kGeneSeedFirst = 20,  // 20 to 31: the twelve seed cells of the sowing pattern
+  kGeneReturnMargin = 32, kGeneMutation = 33, kGeneSpare34 = 34, kGeneLifespan = 35,
+};
+
+// A gene's short name (home_x, ..., lifespan; spare_14 for one that drives
+// no behaviour), what it drives, and its bounds.
+struct GeneInfo {
+  const char* name;
+  const char* meaning;
+  int32_t min, max;
+};
+extern const std::array<GeneInfo, kGeneCount> kGenes;
+
 // Per-gene clamp, seed range and mutation step, filled by initGeneTable.
 extern int32_t geneMin[kGeneCount];
 extern int32_t geneMax[kGeneCount];

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "picture/plot_scripts.h"
+#include "genome/genome.h"
 #include "picture/process.h"
 
 std::string plotterProgram = "gnuplot";
@@ -74,4 +75,26 @@ bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::
 
 bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error) {
   return plotTo(pngPath, "sweepdir=" + quoted(sweepDir), kSummaryPlotScript, error);
+}
+
+bool drawGenesPlot(const std::string& genesPath, const std::string& pngPath, int64_t every, std::string& error,
+                   const std::string& title) {
+  std::string names, lows, highs;
+  for (const GeneInfo& gene : kGenes) {
+    const char* gap = names.empty() ? "" : " ";
+    names += gap + std::string(gene.name);
+    lows += gap + std::to_string(gene.min);
+    highs += gap + std::to_string(gene.max);
+  }
+  std::string settings = "genesfile=" + quoted(genesPath) + "; every=" + std::to_string(every) +
+                         "; names=" + quoted(names) + "; lows=" + quoted(lows) + "; highs=" + quoted(highs);
+  if (!title.empty()) settings += "; plottitle=" + quoted(title);
+  return plotTo(pngPath, settings, kGenesPlotScript, error);
+}
+
+bool drawMullerPlot(const std::string& layoutPath, int bands, const std::string& colours, const std::string& pngPath,
+                    std::string& error, const std::string& title) {
+  const std::string settings = "mullerfile=" + quoted(layoutPath) + "; bands=" + std::to_string(bands) +
+                               "; colours=" + quoted(colours) + "; plottitle=" + quoted(title);
+  return plotTo(pngPath, settings, kMullerPlotScript, error);
 }

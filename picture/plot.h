@@ -2,6 +2,7 @@
 // the scripts picture/run_plot.gp and picture/summary_plot.gp, which are
 // built into the program.
 #pragma once
+#include <cstdint>
 #include <string>
 
 // The plotting program; "gnuplot" from the PATH.
@@ -20,3 +21,13 @@ bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::
 // The population (alive) of every run of a sweep over frames, from
 // sweepDir/seed-*/stats.csv.
 bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error);
+
+// How each gene's mean moved within its bounds, from a genes.csv with a row
+// every `every` frames: a heat map, a row per gene.
+bool drawGenesPlot(const std::string& genesPath, const std::string& pngPath, int64_t every, std::string& error,
+                   const std::string& title = "");
+
+// The Muller plot from a layout file (see picture/muller_plot.gp): bands
+// areas, coloured by colours ("#rrggbb" words separated by spaces).
+bool drawMullerPlot(const std::string& layoutPath, int bands, const std::string& colours, const std::string& pngPath,
+                    std::string& error, const std::string& title);

@@ -14,10 +14,13 @@
 #include <mutex>
 #include <thread>
 
+#include "picture/muller.h"
 #include "picture/plot.h"
+#include "picture/process.h"
 #include "picture/png.h"
 #include "picture/video.h"
 #include "picture/world_picture.h"
+#include "record/genes.h"
 #include "record/outfile.h"
 #include "world/cellfield.h"
 
@@ -302,6 +305,66 @@ class PlotOutput : public Output {
   bool inFolder_;
 };
 
+// How the genes moved: from the experiment folder's genes.csv, or else from
+// the rows kept here (36 lines of about 50 bytes a row).
+class GenesPlotOutput : public Output {
+ public:
+  GenesPlotOutput(const std::string& path, const std::string& genesFile, int64_t every, const std::string& title)
+      : Output(path), genesFile_(genesFile), title_(title), every_(every) {}
+  bool begin(const json*, std::string* error) override {
+    if (!checkPlotterOnce(error)) {
+      if (genesFile_.size()) *error += " (--no-pictures leaves the folder's pictures out)";
+      return false;
+    }
+    if (!checkPictureTarget(path_, error)) return false;
+    if (genesFile_.empty()) rows_ = kGenesHeader;
+    return true;
+  }
+  void row(const StatsRow& row) override {
+    if (genesFile_.empty()) appendGeneRows(rows_, row.frame);
+  }
+  bool finish(int64_t, bool, std::string* error) override {
+    if (!genesFile_.empty()) return drawGenesPlot(genesFile_, path_, every_, *error, title_);
+    const std::string temp = temporaryNameFor(path_, ".csv");
+    if (!writeFileSafely(temp, rows_, error)) return false;
+    const bool drawn = drawGenesPlot(temp, path_, every_, *error, title_);
+    unlink(temp.c_str());
+    return drawn;
+  }
+
+ private:
+  std::string genesFile_, title_, rows_;
+  int64_t every_;
+};
+
+// muller.png: drawn when the run ends from the folder's lineages.csv, which
+// is written before it.
+class MullerOutput : public Output {
+ public:
+  MullerOutput(const std::string& folder, const std::string& title)
+      : Output(folder + "/muller.png"), folder_(folder), title_(title) {}
+  bool begin(const json*, std::string* error) override {
+    if (!checkPlotterOnce(error)) {
+      *error += " (--no-pictures leaves the folder's pictures out)";
+      return false;
+    }
+    return startDrawing(error) && checkPictureTarget(path_, error);
+  }
+  bool finish(int64_t, bool, std::string* error) override {
+    const std::string layout = temporaryNameFor(path_, ".csv");
+    int bands = 0;
+    std::string colours;
+    error->clear();
+    bool drawn = writeMullerLayout(folder_, layout, &bands, &colours, error) &&
+                 drawMullerPlot(layout, bands, colours, path_, *error, title_);
+    unlink(layout.c_str());
+    return drawn;
+  }
+
+ private:
+  std::string folder_, title_;
+};
+
 }  // namespace
 
 std::string timeLapseName(const std::string& folder, int64_t frame) {
@@ -317,15 +380,16 @@ void makeRunPictureOutputs(const RunInfo& info, const std::string& folder, Named
   if (!folder.empty() && p.inFolder) {
     add("world.png", new SnapshotOutput(folder + "/world.png", p.scale));
     add("run.png", new PlotOutput(folder + "/run.png", stats, "", true));
+    add("genes.png", new GenesPlotOutput(folder + "/genes.png", folder + "/genes.csv", info.every, ""));
+    add("muller.png", new MullerOutput(folder, "Major lineages of " + folder + ": share of the Units alive"));
   }
   if (!p.snapshot.empty()) add("snapshot", new SnapshotOutput(p.snapshot, p.scale));
   if (!p.framesDir.empty()) add("frames", new TimeLapseOutput(folderName(p.framesDir), info.every, p.scale));
   if (!p.video.empty()) add("video", new VideoOutput(p.video, info.every, p.scale));
-  if (!p.plot.empty()) {
-    std::string title = "Run of seed " + std::to_string(info.seed);
-    if (!info.loadFile.empty()) title += " from " + info.loadFile;
-    add("plot", new PlotOutput(p.plot, stats, title, false));
-  }
+  std::string title = "Run of seed " + std::to_string(info.seed);
+  if (!info.loadFile.empty()) title += " from " + info.loadFile;
+  if (!p.plot.empty()) add("plot", new PlotOutput(p.plot, stats, title, false));
+  if (!p.genesPlot.empty()) add("genes plot", new GenesPlotOutput(p.genesPlot, "", info.every, title));
 }
 
 bool writeGlyphPng(const Genome& genome, const std::string& path, std::string* error) {

@@ -132,6 +132,8 @@ class Experiment {
     add("world.sav", makeStateOutput(folder + "/world.sav"));
     add("stats.csv", makeStatsOutput(folder + "/stats.csv", true));
     add("phylogeny.csv", makePhylogenyOutput(folder + "/phylogeny.csv", true));
+    add("genes.csv", makeGenesOutput(folder + "/genes.csv", true));
+    add("lineages.csv", makeLineagesOutput(folder));
     add("run.json", makeRecordOutput(folder + "/run.json", &info));
   }
   // The pictures the run asks for, after the files they are drawn from.
@@ -158,6 +160,7 @@ class Experiment {
     if (!o.save.empty()) add("world.sav", makeStateOutput(o.save));
     if (!o.stats.empty()) add("stats.csv", makeStatsOutput(o.stats, false));
     if (!o.phylogeny.empty()) add("phylogeny.csv", makePhylogenyOutput(o.phylogeny, false));
+    if (!o.genes.empty()) add("genes.csv", makeGenesOutput(o.genes, false));
     if (!o.record.empty()) add("run.json", makeRecordOutput(o.record, &info));
   }
 
@@ -247,7 +250,8 @@ class Experiment {
         failed = true;
       }
     }
-    if (!folder_.empty() && !interrupted && !failed) unlink(resumeFilePath(folder_).c_str());
+    if (!folder_.empty() && !interrupted && !failed && unlink(resumeFilePath(folder_).c_str()) == 0)
+      for (auto& output : outputs_) output->checkpointRemoved();
 
     if (!quiet_)
       std::printf("%" PRId64 " frames in %.2f s (%.0f frames/s), %d Units living at Evolution Level %d\n",

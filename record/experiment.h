@@ -21,8 +21,8 @@ struct ExperimentOptions {
   int64_t every = 100;           // a stats row every this many frames
   int64_t checkpointEvery = 0;   // 0: no periodic checkpoint
   std::string load;              // state file to start from
-  std::string out;               // experiment folder: all four outputs and the checkpoints
-  std::string save, stats, phylogeny, record;  // single outputs, without --out
+  std::string out;               // experiment folder: all its outputs and the checkpoints
+  std::string save, stats, phylogeny, genes, record;  // single outputs, without --out
   std::string report;            // report.html alone, without --out
   PictureOptions pictures;       // world pictures, time-lapse, video, plots
   bool strict = false;           // a damaged --load file is an error, not a warning

@@ -21,10 +21,12 @@ struct PictureOptions {
   std::string framesDir;  // a world picture every K frames, frame-000100.png, ...
   std::string video;      // the same pictures as a video
   std::string plot;       // the plot of the stats, a PNG file
+  std::string genesPlot;  // the plot of the genes' means, a PNG file
   int scale = 1;          // each cell a scale x scale block in world pictures
-  bool inFolder = false;  // world.png and run.png in the experiment folder
+  bool inFolder = false;  // world.png, run.png, genes.png and muller.png in the experiment folder
 
-  bool any() const { return inFolder || !snapshot.empty() || !framesDir.empty() || !video.empty() || !plot.empty(); }
+  bool any() const { return inFolder || !snapshot.empty() || !framesDir.empty() || !video.empty() || !plot.empty() ||
+           !genesPlot.empty(); }
 };
 
 // What the run record tells about a run besides its counts.
@@ -75,6 +77,10 @@ class Output {
   virtual void commit() {}
   // When the run ends or is interrupted after frame; interrupted tells which.
   virtual bool finish(int64_t frame, bool interrupted, std::string* error) = 0;
+  // After a finished run has removed its checkpoint: what was kept only to
+  // go on from it can go. (Until then a run stopped while it writes its
+  // outputs still resumes from it.)
+  virtual void checkpointRemoved() {}
 
  protected:
   std::string path_;
@@ -82,8 +88,15 @@ class Output {
 
 // stats.csv: the header and a row every K frames.
 std::unique_ptr<Output> makeStatsOutput(const std::string& path, bool inFolder);
-// phylogeny.csv: a row as each Unit dies, and one for each Unit alive at the end.
+// phylogeny.csv: a row as each Unit dies, and one for each Unit alive at the
+// end, sorted into id order when the run ends.
 std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFolder);
+// genes.csv: the 36 genes' mean, spread and range at every stats row.
+std::unique_ptr<Output> makeGenesOutput(const std::string& path, bool inFolder);
+// lineages.csv: the Units alive at every stats row, by the major lineage
+// they count for, worked out from the folder's stats.csv and phylogeny.csv
+// when the run ends (see record/lineages.h).
+std::unique_ptr<Output> makeLineagesOutput(const std::string& folder);
 // world.sav: the state file at the end. It is also the state file of each
 // checkpoint: written beside as world.sav.next, and renamed into place only
 // once the resume file that goes with it is written.

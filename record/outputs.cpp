@@ -1,4 +1,9 @@
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "persist/digest.h"
@@ -6,6 +11,8 @@
 #include "record/census.h"
 #include "record/checkpoint.h"
 #include "record/output.h"
+#include "record/genes.h"
+#include "record/lineages.h"
 #include "record/phylogeny.h"
 
 using nlohmann::json;
@@ -32,6 +39,7 @@ std::string absolutePath(const std::string& path) {
 json picturesJson(const PictureOptions& p) {
   return {{"snapshot", absolutePath(p.snapshot)}, {"frames_dir", absolutePath(p.framesDir)},
           {"video", absolutePath(p.video)},       {"plot", absolutePath(p.plot)},
+          {"genes_plot", absolutePath(p.genesPlot)},
           {"scale", p.scale},                     {"in_folder", p.inFolder}};
 }
 
@@ -41,6 +49,7 @@ PictureOptions picturesFrom(const json& saved) {
   p.framesDir = saved.at("frames_dir").get<std::string>();
   p.video = saved.at("video").get<std::string>();
   p.plot = saved.at("plot").get<std::string>();
+  if (saved.contains("genes_plot")) p.genesPlot = saved.at("genes_plot").get<std::string>();
   p.scale = (int)wholeNumber(saved.at("scale"), 1, 64, "the pictures' scale");
   p.inFolder = saved.at("in_folder").get<bool>();
   return p;
@@ -81,6 +90,11 @@ RunInfo runInfoFrom(const json& saved) {
 
 namespace {
 
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
 // A stream file with a header: created with it on a new run, cut back to the
 // checkpoint's length on a resumed one.
 class StreamOutput : public Output {
@@ -111,32 +125,86 @@ class StreamOutput : public Output {
   const char* header_;
 };
 
+class GenesOutput : public StreamOutput {
+ public:
+  GenesOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kGenesHeader) {}
+  void row(const StatsRow& row) override {
+    line_.clear();
+    appendGeneRows(line_, row.frame);
+    file_.write(line_);
+  }
+
+ private:
+  std::string line_;
+};
+
+// lineages.csv: written when the run ends, from the folder's stats.csv and
+// phylogeny.csv, which end before it.
+class LineagesOutput : public Output {
+ public:
+  explicit LineagesOutput(const std::string& folder) : Output(folder + "/lineages.csv"), folder_(folder) {}
+  bool begin(const json*, std::string* error) override { return probeWritable(path_, error); }
+  bool finish(int64_t, bool, std::string* error) override {
+    return writeLineages(folder_ + "/stats.csv", folder_ + "/phylogeny.csv", path_, error);
+  }
+
+ private:
+  std::string folder_;
+};
+
 class StatsOutput : public StreamOutput {
  public:
   StatsOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kStatsHeader) {}
   void row(const StatsRow& row) override { file_.write(formatStatsRow(row)); }
 };
 
+// The rows go, as each Unit dies, to a file beside the target (the
+// experiment folder's phylogeny.csv.rows, which a resumed run cuts back and
+// continues); when the run ends they are sorted into the target in id order.
+// While the folder holds a checkpoint the rows stay, for the resume: a run
+// stopped at any moment of its end goes on from it; a finished run removes
+// them with the checkpoint, and a run without one at once.
 class PhylogenyOutput : public StreamOutput {
  public:
-  PhylogenyOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kPhylogenyHeader) {}
+  PhylogenyOutput(const std::string& path, bool inFolder)
+      : StreamOutput(path + ".rows", inFolder, ""), target_(path) {}
   ~PhylogenyOutput() override {
     if (listening == this) unitGoneListener = nullptr;
   }
 
   bool begin(const json* resumed, std::string* error) override {
+    if (!resumed && !inFolder_ && isSpecialFile(target_)) {
+      // A pipe or a terminal has nothing beside it: the rows wait in a
+      // temporary folder.
+      const char* folder = std::getenv("TMPDIR");
+      path_ = std::string(folder && *folder ? folder : "/tmp") + "/tarn-phylogeny.XXXXXX.rows";
+      const int fd = mkstemps(&path_[0], 5);  // a name of its own
+      if (fd < 0) {
+        *error = "cannot write " + target_ + ": cannot make " + path_ + ": " + std::strerror(errno);
+        return false;
+      }
+      close(fd);
+    } else if (!resumed && !probeWritable(target_, error)) {
+      return false;
+    }
     if (!StreamOutput::begin(resumed, error)) return false;
     listening = this;
     unitGoneListener = [](int slot, DeathCause cause) { listening->write(slot, censusFrame, cause); };
     return true;
   }
-  bool finish(int64_t, bool interrupted, std::string* error) override {
-    (void)interrupted;  // an interrupted run lists its living Units too: the file is whole as it stands
+  bool finish(int64_t, bool, std::string* error) override {
+    // An interrupted run lists its living Units too: the file is whole as it stands.
     for (int u = 0; u < kMaxUnits; ++u)
       if (units.status[u] == Alive) write(u, -1, DeathCause::Age);
     unitGoneListener = nullptr;
-    return StreamOutput::finish(0, false, error);
+    if (!StreamOutput::finish(0, false, error)) return false;
+    const bool sorted = sortPhylogeny(path_, target_, error);
+    // A checkpoint to go on from needs the rows as they stand.
+    const bool checkpointed = inFolder_ && access(resumeFilePath(folderOf(target_)).c_str(), F_OK) == 0;
+    if (sorted && !checkpointed) unlink(path_.c_str());
+    return sorted;
   }
+  void checkpointRemoved() override { unlink(path_.c_str()); }
 
  private:
   void write(int slot, int64_t destroyed, DeathCause cause) {
@@ -145,7 +213,7 @@ class PhylogenyOutput : public StreamOutput {
     file_.write(line_);
   }
   static PhylogenyOutput* listening;
-  std::string line_;
+  std::string target_, line_;
 };
 PhylogenyOutput* PhylogenyOutput::listening = nullptr;
 
@@ -270,6 +338,12 @@ std::unique_ptr<Output> makeStatsOutput(const std::string& path, bool inFolder) 
 }
 std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFolder) {
   return std::make_unique<PhylogenyOutput>(path, inFolder);
+}
+std::unique_ptr<Output> makeGenesOutput(const std::string& path, bool inFolder) {
+  return std::make_unique<GenesOutput>(path, inFolder);
+}
+std::unique_ptr<Output> makeLineagesOutput(const std::string& folder) {
+  return std::make_unique<LineagesOutput>(folder);
 }
 std::unique_ptr<Output> makeStateOutput(const std::string& path) {
   return std::make_unique<StateOutput>(path);

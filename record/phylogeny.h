@@ -18,3 +18,12 @@ const char* deathCauseName(DeathCause cause);
 // genome from the table). destroyed < 0 means still alive: "inf" and an
 // empty cause.
 void appendPhylogenyRow(std::string& out, int slot, int64_t destroyed, DeathCause cause);
+
+// Writes the rows of rowsPath (phylogeny rows without a header, in any
+// order) to target in id order, the header first: ancestors before their
+// descendants, since a Unit's id is greater than its parent's. The rows are
+// sorted in pieces of at most pieceRows, each written to a temporary file
+// beside target, and then merged, so memory stays bounded however long the
+// run. target is replaced only once whole. False, with the reason.
+bool sortPhylogeny(const std::string& rowsPath, const std::string& target, std::string* error,
+                   size_t pieceRows = 100000);

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "genome/genome.h"
+#include "record/lineages.h"
 #include "record/outfile.h"
 #include "record/stats.h"
 
@@ -17,9 +19,14 @@ namespace fs = std::filesystem;
 
 bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error) = nullptr;
 
-std::string geneLabel(int gene) { return "gene " + std::to_string(gene); }
+std::string geneLabel(int gene) {
+  return gene >= 0 && gene < kGeneCount ? kGenes[(size_t)gene].name : "gene " + std::to_string(gene);
+}
 
 namespace {
+
+// The lineages the page lists, the largest peaks first.
+constexpr size_t kReportLineages = 12;
 
 // Text for the page: the five characters that markup gives meaning to.
 std::string escape(const std::string& text) {
@@ -375,7 +382,15 @@ class ReportOutput : public Output {
         in.notResumable = "A run without an experiment folder (--out) cannot be resumed.";
     }
 
-    // The largest lineages go into in.lineages here, when the run keeps them.
+    // The largest lineages, from the folder's lineages.csv and phylogeny.csv
+    // (written before this page); none when they cannot be read.
+    if (!folder_.empty()) {
+      std::string error;
+      for (const LineageSummary& l : majorLineages(folder_, &error)) {
+        if (in.lineages.size() == kReportLineages) break;
+        in.lineages.push_back({l.founder, l.parent, l.peakAlive, l.peakFrame, l.lastAlive, l.genome});
+      }
+    }
     bool written = true;
     in.dominantCarriers = mostCommonGenome(&in.dominant);
     if (in.dominantCarriers > 0 && writeGlyphPicture) {

@@ -75,12 +75,12 @@ soak() {
 }
 
 # Built without the drawing library, tarn-sim refuses pictures before the
-# first frame, and its experiment folders hold no world.png or run.png.
+# first frame, and its experiment folders hold none of its pictures.
 status=0
 "$build/tarn-sim" --snapshot "$work/world.png" --frames 10 >"$work/pictures.log" 2>&1 || status=$?
 "$build/tarn-sim" --quiet --frames 10 --out "$work/experiment" >>"$work/pictures.log" 2>&1 || status=0
 if [ "$status" -ne 2 ] || ! grep -q "built without pictures" "$work/pictures.log" || [ -e "$work/world.png" ] ||
-  [ "$(ls "$work/experiment")" != "$(printf 'phylogeny.csv\nrun.json\nstats.csv\nworld.sav')" ]; then
+  [ "$(ls "$work/experiment")" != "$(printf 'genes.csv\nlineages.csv\nphylogeny.csv\nrun.json\nstats.csv\nworld.sav')" ]; then
   echo "soak: pictures in a build without them: status $status; $(cat "$work/pictures.log")"
   failures=$((failures + 1))
 fi

@@ -85,8 +85,8 @@ namespace ui_detail {
 // of a vertical run is dark, the later ones full; the run carries from the
 // bottom of one column into the top of the next.
 GlyphInk glyphInk(const Genome& genome) {
-  GlyphInk ink{0, 0, colourOf(genome[2], genome[3], genome[7]),
-               colourOf(truncToInt(genome[2] * 0.8), truncToInt(genome[3] * 0.8), truncToInt(genome[7] * 0.8))};
+  GlyphInk ink{0, 0, colourOf(genome[kGeneRed], genome[kGeneGreen], genome[kGeneBlue]),
+               colourOf(truncToInt(genome[kGeneRed] * 0.8), truncToInt(genome[kGeneGreen] * 0.8), truncToInt(genome[kGeneBlue] * 0.8))};
   bool run = false;
   for (int k = 0; k < kGeneCount; ++k) {
     const int32_t midpoint = (int32_t)(((int64_t)geneSeedLow[k] + geneSeedHigh[k]) / 2);

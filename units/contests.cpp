@@ -14,9 +14,10 @@
 namespace {
 struct SeedCell { int gene, threshold, dx, dy; };
 constexpr SeedCell kSeedPattern[12] = {
-    {20, 12, -1, -1}, {21, 12, 0, -1}, {22, 12, 1, -1}, {23, 12, 1, 0},
-    {24, 12, 1, 1},   {25, 12, 0, 1},  {26, 12, -1, 1}, {27, 12, -1, 0},
-    {28, 5, 0, -2},   {29, 5, 0, 2},   {30, 5, -2, 0},  {31, 5, 2, 0},
+    {kGeneSeedFirst + 0, 12, -1, -1}, {kGeneSeedFirst + 1, 12, 0, -1}, {kGeneSeedFirst + 2, 12, 1, -1},
+    {kGeneSeedFirst + 3, 12, 1, 0}, {kGeneSeedFirst + 4, 12, 1, 1}, {kGeneSeedFirst + 5, 12, 0, 1},
+    {kGeneSeedFirst + 6, 12, -1, 1}, {kGeneSeedFirst + 7, 12, -1, 0}, {kGeneSeedFirst + 8, 5, 0, -2},
+    {kGeneSeedFirst + 9, 5, 0, 2}, {kGeneSeedFirst + 10, 5, -2, 0}, {kGeneSeedFirst + 11, 5, 2, 0},
 };
 }  // namespace
 
@@ -54,12 +55,12 @@ inline void fight(int u, int i) {
 
 __attribute__((noinline)) void resolveContactsPlain(int u) {
   UnitTable& t = units;
-  const int64_t reach = t.genome[u][19];
-  const int32_t kind = t.genome[u][12];
+  const int64_t reach = t.genome[u][kGeneContactRange];
+  const int32_t kind = t.genome[u][kGeneKin];
   for (int i = 0; i < kMaxUnits; ++i) {
     if (i == u || t.status[i] != Alive) continue;
     if (absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-    if (wrapAbs(wrapSub(kind, t.genome[i][12])) <= 20) continue;
+    if (wrapAbs(wrapSub(kind, t.genome[i][kGeneKin])) <= 20) continue;
     fight(u, i);
   }
 }
@@ -181,7 +182,7 @@ void build() {
   c.allLow = INT32_MAX, c.allHigh = INT32_MIN;
   for (int u = 0; u < kMaxUnits; ++u) {
     c.bucket[u] = -1;
-    if (units.status[u] == Alive) link(u, bucketAt(units.posX[u], units.posY[u]), units.genome[u][12]);
+    if (units.status[u] == Alive) link(u, bucketAt(units.posX[u], units.posY[u]), units.genome[u][kGeneKin]);
   }
   c.built = true;
 }
@@ -225,8 +226,8 @@ struct Gathering {
   int16_t* found;
   int n;
 
-  explicit Gathering(int u) : u(u), px(units.posX[u]), py(units.posY[u]), reach(units.genome[u][19]),
-                              kind(units.genome[u][12]), n(0) {
+  explicit Gathering(int u) : u(u), px(units.posX[u]), py(units.posY[u]), reach(units.genome[u][kGeneContactRange]),
+                              kind(units.genome[u][kGeneKin]), n(0) {
     static int16_t slots[kMaxUnits];
     found = slots;
   }
@@ -260,7 +261,7 @@ struct Gathering {
 // The contests of u with the Units of the buckets bx0..bx1 x by0..by1 (in
 // the field's buckets) that hold markers outside u's window, in slot order.
 __attribute__((noinline)) void meetAround(int u, int bx0, int bx1, int by0, int by1) {
-  const KinWindow window(units.genome[u][12]);
+  const KinWindow window(units.genome[u][kGeneKin]);
   Gathering g(u);
   for (int bx = bx0; bx <= bx1; ++bx)
     for (int by = by0; by <= by1; by += kLanes)
@@ -297,7 +298,7 @@ void checkIndex() {
   for (int u = 0; u < kMaxUnits; ++u) {
     const bool alive = units.status[u] == Alive;
     if (c.bucket[u] != (alive ? bucketAt(units.posX[u], units.posY[u]) : -1)) fail("not in its bucket: slot", u);
-    if (alive && c.kind[u] != units.genome[u][12]) fail("not with its kin marker: slot", u);
+    if (alive && c.kind[u] != units.genome[u][kGeneKin]) fail("not with its kin marker: slot", u);
   }
   for (int b = 0; b < kSlots; ++b) {
     int32_t low = INT32_MAX, high = INT32_MIN;
@@ -334,7 +335,7 @@ void placeInContactIndex(int u) {
   ContactIndex& c = contactIndex;
   if (!c.built || units.status[u] != Alive) return;
   const int b = bucketAt(units.posX[u], units.posY[u]);
-  const int32_t kind = units.genome[u][12];
+  const int32_t kind = units.genome[u][kGeneKin];
   if (b == c.bucket[u] && kind == c.kind[u]) return;
   if (c.bucket[u] >= 0) unlink(u);
   link(u, b, kind);
@@ -352,9 +353,9 @@ namespace {
 __attribute__((noinline)) void resolveContactsWide(int u) {
   const ContactIndex& c = contactIndex;
   const UnitTable& t = units;
-  const int64_t reach = t.genome[u][19];
+  const int64_t reach = t.genome[u][kGeneContactRange];
   if (reach <= 0) return;
-  const KinWindow window(t.genome[u][12]);
+  const KinWindow window(t.genome[u][kGeneKin]);
   if (window.holds(c.allLow, c.allHigh)) return;
   const int64_t px = t.posX[u], py = t.posY[u], r = reach - 1;
   meetAround(u, bucketColumn(px - r), bucketColumn(px + r), bucketRow(py - r), bucketRow(py + r));
@@ -368,7 +369,7 @@ void resolveContacts(int u) {
   const ContactIndex& c = contactIndex;
   if (!c.active) return resolveContactsPlain(u);
   const UnitTable& t = units;
-  const int32_t reach = t.genome[u][19], kind = t.genome[u][12], px = t.posX[u], py = t.posY[u];
+  const int32_t reach = t.genome[u][kGeneContactRange], kind = t.genome[u][kGeneKin], px = t.posX[u], py = t.posY[u];
   // The common case: u in the field, a reach of 1 to kCommonReach and a kin
   // marker whose window -lowest .. highest fits 16 bits. Its buckets, up to
   // eight columns of up to eight, lie within the border and take in some of

@@ -60,7 +60,7 @@ void regulatePopulation() {
     // A loaded world that shrinks before any re-seed spawn of this run has
     // no re-seed genome yet: draw one to take gene 6 from.
     if (!reseedGenomeDrawn) drawReseedGenome();
-    float survivorEnergy = (float)(int32_t)((uint32_t)reseedGenome[6] * 2u);
+    float survivorEnergy = (float)(int32_t)((uint32_t)reseedGenome[kGeneForageEnergy] * 2u);
     for (int u = 0; u < kMaxUnits; ++u)
       if (units.status[u] == Alive) units.energy[u] = survivorEnergy;
   }

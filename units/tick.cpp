@@ -9,13 +9,13 @@ void applyModeRules(int u) {
   const double energy = units.energy[u];
   const int32_t stock = units.stock[u];
   const int64_t homeDist = absDiff64(units.posX[u], units.homeX[u]) + absDiff64(units.posY[u], units.homeY[u]);
-  if (mode == Homeward && stock > g[13]) mode = Breed;
-  if (mode == Breed && stock < g[13]) mode = Forage;
-  if (mode == Forage && energy >= g[5]) mode = Homeward;
-  if (mode == Homeward && energy < g[6]) mode = Forage;
-  if (mode == Homeward && energy >= g[6] && homeDist < g[16]) mode = Outward;
-  if (mode == Outward && energy < g[6]) mode = Forage;
-  if (mode == Outward && energy >= g[6] && homeDist - g[32] >= g[16]) mode = Homeward;
+  if (mode == Homeward && stock > g[kGeneBreedStock]) mode = Breed;
+  if (mode == Breed && stock < g[kGeneBreedStock]) mode = Forage;
+  if (mode == Forage && energy >= g[kGeneHomewardEnergy]) mode = Homeward;
+  if (mode == Homeward && energy < g[kGeneForageEnergy]) mode = Forage;
+  if (mode == Homeward && energy >= g[kGeneForageEnergy] && homeDist < g[kGeneHomeRadius]) mode = Outward;
+  if (mode == Outward && energy < g[kGeneForageEnergy]) mode = Forage;
+  if (mode == Outward && energy >= g[kGeneForageEnergy] && homeDist - g[kGeneReturnMargin] >= g[kGeneHomeRadius]) mode = Homeward;
 }
 
 void breed(int u) {
@@ -23,7 +23,7 @@ void breed(int u) {
   int child = spawnUnit(wrapSub(units.posX[u], 5), wrapSub(units.posY[u], 5), g);
   if (child != -1) {
     noteArrival(child, Arrival::Birth, u);
-    mutateGenome(child, (float)((double)g[33] / 30.0));
+    mutateGenome(child, (float)((double)g[kGeneMutation] / 30.0));
     placeInContactIndex(child);  // its kin marker may have changed
   }
   units.stock[u] = 0;
@@ -37,7 +37,7 @@ void tickUnit(int u) {
 
   // Ageing and starvation: a Unit marked Dead here still lives out this tick.
   t.age[u] = wrapAdd(t.age[u], 1);
-  if (t.age[u] > g[35]) markDead(u, DeathCause::Age);
+  if (t.age[u] > g[kGeneLifespan]) markDead(u, DeathCause::Age);
   if (t.energy[u] <= 0) markDead(u, DeathCause::Starvation);
 
   resolveContacts(u);
@@ -85,8 +85,8 @@ void tickUnit(int u) {
   const float distX = (float)absDiff64(t.posX[u], t.targetX[u]);
   const float distY = (float)absDiff64(t.posY[u], t.targetY[u]);
   float stepX = 1.0f, stepY = 1.0f;
-  if ((double)g[8] < (double)distX) stepX = (float)g[9];
-  if ((double)g[8] < (double)distY) stepY = (float)g[9];
+  if ((double)g[kGeneLongStepDistance] < (double)distX) stepX = (float)g[kGeneLongStep];
+  if ((double)g[kGeneLongStepDistance] < (double)distY) stepY = (float)g[kGeneLongStep];
   if (distX > distY) {
     float ratio = distY / distX;
     stepY = stepY * ratio;
@@ -106,20 +106,20 @@ void tickUnit(int u) {
 
   const double stepSum = (double)stepX + (double)stepY;
   if (t.searchRadius[u] > 20) t.searchRadius[u] = truncToInt((double)t.searchRadius[u] - stepSum);
-  if (t.energy[u] > 0) t.energy[u] = (float)((double)t.energy[u] - stepSum * ((double)g[10] / 60.0));
+  if (t.energy[u] > 0) t.energy[u] = (float)((double)t.energy[u] - stepSum * ((double)g[kGeneMoveCost] / 60.0));
 
   int32_t eaten = truncToInt(eatAt(t.posX[u], t.posY[u]));
   t.energy[u] = (float)((double)t.energy[u] + (double)eaten);
   t.stock[u] = wrapAdd(t.stock[u], eaten);
 
   // Farming near the target.
-  if ((t.mode[u] == Homeward || t.mode[u] == Outward) && (double)distX + (double)distY < (double)g[11]) {
+  if ((t.mode[u] == Homeward || t.mode[u] == Outward) && (double)distX + (double)distY < (double)g[kGeneSowRange]) {
     if (t.sowTimer[u] == 0) {
       int n = sowPattern(t.posX[u], t.posY[u], u);
       t.energy[u] = (float)((double)t.energy[u] - (double)n);
     }
     t.sowTimer[u] = wrapAdd(t.sowTimer[u], 1);
-    if (t.sowTimer[u] >= g[4]) t.sowTimer[u] = 0;
+    if (t.sowTimer[u] >= g[kGeneSowPeriod]) t.sowTimer[u] = 0;
   }
 
   applyModeRules(u);

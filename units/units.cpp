@@ -36,7 +36,7 @@ int spawnUnit(int32_t x, int32_t y, const Genome& genome) {
   for (int k = 0; k < kMemoryLength; ++k) units.memory[u][k] = -1;
   units.age[u] = 0;
   units.spareA[u] = 0;
-  units.energy[u] = (float)((double)genome[6] * 2.3);
+  units.energy[u] = (float)((double)genome[kGeneForageEnergy] * 2.3);
   computeHomeAnchor(u);
   computeAwayAnchor(u);
   placeInContactIndex(u);
@@ -55,13 +55,13 @@ int32_t anchorFromGene(int32_t gene, double extent, int32_t highLimit) {
 }  // namespace
 
 void computeHomeAnchor(int u) {
-  units.homeX[u] = anchorFromGene(units.genome[u][0], 825.0, 815);
-  units.homeY[u] = anchorFromGene(units.genome[u][1], 525.0, 515);
+  units.homeX[u] = anchorFromGene(units.genome[u][kGeneHomeX], 825.0, 815);
+  units.homeY[u] = anchorFromGene(units.genome[u][kGeneHomeY], 525.0, 515);
 }
 
 void computeAwayAnchor(int u) {
-  units.awayX[u] = anchorFromGene(units.genome[u][17], 825.0, 815);
-  units.awayY[u] = anchorFromGene(units.genome[u][18], 525.0, 515);
+  units.awayX[u] = anchorFromGene(units.genome[u][kGeneAwayX], 825.0, 815);
+  units.awayY[u] = anchorFromGene(units.genome[u][kGeneAwayY], 525.0, 515);
 }
 
 void reapDead() {

@@ -153,6 +153,7 @@ variants=(
   "--record v.json"
   "--stats v.csv --every 7"
   "--stats a.csv --phylogeny b.csv --record c.json --every 1"
+  "--genes v.csv --genes-plot g.png --phylogeny b.csv --every 30"
   "--strict"
   "--plain"
   "--out o --every 30"
@@ -170,10 +171,19 @@ for variant in "${variants[@]}"; do
   cmp -s base.sav "$saved" && e2e_pass "same world with ${variant% --save v.sav}" ||
     e2e_fail "world differs with $variant"
   [ "$variant" = "--out o --every 30" ] &&
-    e2e_expect_eq "an --out folder: its files" "phylogeny.csv report-glyph.png report.html run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
+    e2e_expect_eq "an --out folder: its files" \
+      "genes.csv genes.png lineages.csv muller.png phylogeny.csv report-glyph.png report.html run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
   [ "$variant" = "--out o --no-pictures" ] &&
-    e2e_expect_eq "--no-pictures: no pictures but the page's glyph" "phylogeny.csv report-glyph.png report.html run.json stats.csv world.sav" "$(ls o | xargs)"
+    e2e_expect_eq "--no-pictures: no pictures but the page's glyph" \
+      "genes.csv lineages.csv phylogeny.csv report-glyph.png report.html run.json stats.csv world.sav" "$(ls o | xargs)"
   [ -d o/frames ] && check_pictures
+  if [ "${variant%% --save v.sav}" = "--genes v.csv --genes-plot g.png --phylogeny b.csv --every 30" ]; then
+    e2e_expect_eq "--genes: 36 rows at each of the 14 stats rows" 504 "$(tail -n +2 v.csv | wc -l)"
+    e2e_expect_eq "--genes-plot: its size" 1200,900 "$(dimensions g.png)"
+    e2e_expect_eq "--phylogeny: in id order" "$(tail -n +2 b.csv | cut -d, -f1 | sort -n | xargs)" \
+      "$(tail -n +2 b.csv | cut -d, -f1 | xargs)"
+    e2e_expect_eq "no unsorted rows are left" "" "$(ls -A | grep rows)"
+  fi
   rm -rf v.sav o ./*.png ./*.gif
 done
 "$SIM" --seed 3 --frames 400 --save v.sav >/dev/null 2>&1  # progress and summary printed
@@ -248,7 +258,7 @@ for sig in TERM KILL; do
     fi
     "$SIM" --quiet --resume "k-$sig" || e2e_fail "resume after SIG$sig failed"
   fi
-  for f in world.sav stats.csv phylogeny.csv world.png; do
+  for f in world.sav stats.csv phylogeny.csv genes.csv lineages.csv world.png; do
     cmp -s "ref/$f" "k-$sig/$f" && e2e_pass "SIG$sig and resumed: same $f" || e2e_fail "SIG$sig and resumed: $f differs"
   done
   diff -r ref/frames "k-$sig/frames" >/dev/null && e2e_pass "SIG$sig and resumed: the same time-lapse" ||
@@ -272,7 +282,8 @@ else
   e2e_expect_eq "the video ends whole at frame $stopped" "$((stopped / 50))" \
     "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 kv/v.mp4)"
 fi
-e2e_expect_eq "and leaves no checkpoint or partial file" "phylogeny.csv report-glyph.png report.html run.json run.png stats.csv v.mp4 world.png world.sav" \
+e2e_expect_eq "and leaves no checkpoint or partial file" \
+  "genes.csv genes.png lineages.csv muller.png phylogeny.csv report-glyph.png report.html run.json run.png stats.csv v.mp4 world.png world.sav" \
   "$(ls -A kv | xargs)"
 
 e2e_finish
