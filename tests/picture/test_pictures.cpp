@@ -72,11 +72,20 @@ std::string fileBytes(const std::string& path) {
 
 class PictureTest : public DrawingTest {
  protected:
+  // The pictures lay the colour components out as the window's displays
+  // do; the drawing tests that share this program keep the library's own
+  // layout, so it is put back afterwards.
   void SetUp() override {
     DrawingTest::SetUp();
+    shifts_[0] = _rgb_r_shift_32, shifts_[1] = _rgb_g_shift_32, shifts_[2] = _rgb_b_shift_32;
     std::string error;
     ASSERT_TRUE(startHeadlessDrawing(error)) << error;
   }
+  void TearDown() override {
+    _rgb_r_shift_32 = shifts_[0], _rgb_g_shift_32 = shifts_[1], _rgb_b_shift_32 = shifts_[2];
+    DrawingTest::TearDown();
+  }
+  int shifts_[3] = {};
 };
 
 // A world with something at every edge: cells on the outer ring and just
