@@ -40,7 +40,7 @@ void savePerValue(const char* name) {
   for (auto& row : units.memory)
     for (int32_t m : row) std::fprintf(f, "%d\n", m);
   for (float e : units.energy) std::fprintf(f, "%f\n", (double)e);
-  std::fprintf(f, "%f\n", (double)foodDivisor);
+  std::fprintf(f, "%f\n", (double)simulation.foodDivisor);
   for (auto& g : units.genome)
     for (int32_t gene : g) std::fprintf(f, "%d\n", gene);
   std::fflush(f);
@@ -65,7 +65,7 @@ void loadPerValue(const char* name) {
       if (std::fscanf(f, "%d", &m) != 1) break;
   for (float& e : units.energy)
     if (std::fscanf(f, "%f", &e) != 1) break;
-  if (std::fscanf(f, "%f", &foodDivisor) != 1) {
+  if (std::fscanf(f, "%f", &simulation.foodDivisor) != 1) {
   }
   for (auto& g : units.genome)
     for (int32_t& gene : g)

@@ -71,8 +71,8 @@ Scene& scene() {
       randomGenome(genome);
       spawnUnit(randomRange(0, kWorldWidth - 1), randomRange(0, kWorldHeight - 1), genome);
     }
-    livingCount = 800;
-    foodDivisor = 0.5f;
+    simulation.livingCount = 800;
+    simulation.foodDivisor = 0.5f;
     tolerance = 12.0f;
 
     // The mouse over the world with a hover selection and a picked one.

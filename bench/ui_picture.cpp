@@ -45,7 +45,7 @@ void makeWorld(int which) {
   resetSimulation();
   if (which == 0) {
     seedRandom(1);
-    reseeding = 1;
+    simulation.reseeding = 1;
     for (int f = 0; f < 3000; ++f) {
       simulateFrame();
       regulatePopulation();

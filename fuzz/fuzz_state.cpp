@@ -65,7 +65,7 @@ void forEachStored(int64_t from, int64_t to, Visit visit) {
     block(values, kMaxUnits);
   block(units.memory, kMaxUnits * kMemoryLength);
   block(units.energy, kMaxUnits);
-  block(&foodDivisor, 1);
+  block(&simulation.foodDivisor, 1);
   block(units.genome, kMaxUnits * kGeneCount);
 }
 
@@ -212,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TextReader again(inputName.c_str());
     LoadReport ignored;
     readStateValues(again, first, &ignored);
-    reseeding = 0;
+    simulation.reseeding = 0;
     for (int frame = 0; frame < 3; ++frame) {
       simulateFrame();
       regulatePopulation();

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "genome/arith.h"
-#include "units/units.h"
 
 int32_t geneMin[kGeneCount];
 int32_t geneMax[kGeneCount];
@@ -128,35 +127,26 @@ void randomGenome(Genome& genome) {
   for (int g = 0; g < kGeneCount; ++g) genome[g] = randomRange(geneSeedLow[g], geneSeedHigh[g]);
 }
 
-void mutateGene(int u, int g, int32_t amplitude) {
+void mutateGene(Genome& genome, int g, int32_t amplitude) {
   int32_t r = randomRange(1, 1000);
   float f = (float)((double)(float)(r - 500) / 500.0);
-  int32_t& gene = units.genome[u][g];
+  int32_t& gene = genome[g];
   gene = wrapAdd(gene, truncToInt((double)amplitude * (double)f));
   if (gene < geneMin[g]) gene = geneMin[g];
   if (gene > geneMax[g]) gene = geneMax[g];
 }
 
-void mutateGenome(int u, float factor) {
+void mutateGenome(Genome& genome, float factor) {
   for (int g = 0; g < kGeneCount; ++g)
-    mutateGene(u, g, truncToInt((double)geneMutationStep[g] * (double)factor));
-  const Genome& gn = units.genome[u];
-  if (wrapSub(gn[kGeneHomewardEnergy], gn[kGeneForageEnergy]) <= 10) markDead(u, DeathCause::Unfit);
-  int32_t reach = wrapAdd(gn[kGeneHomeRadius], gn[kGeneReturnMargin]);
-  if (reach > gn[kGeneSowRange]) markDead(u, DeathCause::Unfit);
-  int64_t anchorDist = absDiff64(units.homeX[u], units.awayX[u]) + absDiff64(units.homeY[u], units.awayY[u]);
-  if (anchorDist < reach) markDead(u, DeathCause::Unfit);
+    mutateGene(genome, g, truncToInt((double)geneMutationStep[g] * (double)factor));
 }
 
 bool geneValueIsHigh(int g, int32_t value) {
   return value > (geneSeedLow[g] + geneSeedHigh[g]) / 2;
 }
 
-bool geneIsHigh(int u, int g) { return geneValueIsHigh(g, units.genome[u][g]); }
-
-double genomeDistance(int a, int b) {
+double genomeDistance(const Genome& a, const Genome& b) {
   int32_t sum = 0;
-  for (int g = 0; g < kGeneCount; ++g)
-    sum = wrapAdd(sum, wrapAbs(wrapSub(units.genome[a][g], units.genome[b][g])));
+  for (int g = 0; g < kGeneCount; ++g) sum = wrapAdd(sum, wrapAbs(wrapSub(a[g], b[g])));
   return (double)sum / 36.0;
 }

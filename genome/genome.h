@@ -41,10 +41,14 @@ int32_t rawRandom();  // 0 to 32767
 int32_t randomRange(int32_t low, int32_t high);
 
 void randomGenome(Genome& genome);
-void mutateGene(int u, int g, int32_t amplitude);
-void mutateGenome(int u, float factor);
+// Adds trunc(amplitude * f) to gene g, f a draw from -0.998 to 1.0, then
+// clamps the gene to its bounds (amplitude 0 still clamps).
+void mutateGene(Genome& genome, int g, int32_t amplitude);
+// Every gene mutated in order, with its mutation step times factor as the
+// amplitude. Whether the result can live is the Units' business.
+void mutateGenome(Genome& genome, float factor);
 
 // The per-gene trait bit: the value lies strictly above its seed midpoint.
 bool geneValueIsHigh(int g, int32_t value);
-bool geneIsHigh(int u, int g);
-double genomeDistance(int a, int b);
+// The mean absolute difference of the genes.
+double genomeDistance(const Genome& a, const Genome& b);

@@ -40,12 +40,12 @@ bool writeState(const char* name, const CellField& cellField, const UnitTable& t
 
 }  // namespace
 
-bool saveState(const char* name) { return writeState(name, cellGrids(), units, foodDivisor, true); }
+bool saveState(const char* name) { return writeState(name, cellGrids(), units, simulation.foodDivisor, true); }
 
 void takeStateSnapshot(StateSnapshot& snapshot) {
   snapshot.field = cellGrids();
   snapshot.units = units;
-  snapshot.foodDivisor = foodDivisor;
+  snapshot.simulation = simulation;
 }
 
 bool stateMatchesSnapshot(const StateSnapshot& snapshot) {
@@ -54,11 +54,11 @@ bool stateMatchesSnapshot(const StateSnapshot& snapshot) {
   // their texts do).
   return std::memcmp(&snapshot.field, &cellGrids(), sizeof(CellField)) == 0 &&
          std::memcmp(&snapshot.units, &units, sizeof units) == 0 &&
-         std::memcmp(&snapshot.foodDivisor, &foodDivisor, sizeof foodDivisor) == 0;
+         sameSimulationState(snapshot.simulation, simulation);
 }
 
 bool saveStateSnapshot(const char* name, const StateSnapshot& snapshot) {
-  return writeState(name, snapshot.field, snapshot.units, snapshot.foodDivisor, false);
+  return writeState(name, snapshot.field, snapshot.units, snapshot.simulation.foodDivisor, false);
 }
 
 bool loadState(const char* name, LoadReport* report) {
@@ -71,7 +71,7 @@ bool loadState(const char* name, LoadReport* report) {
   }
   showFileNotice("Loading...");
   readStateValues(in, 0, &found);
-  reseeding = 0;
+  simulation.reseeding = 0;
   if (report) *report = found;
   return true;
 }
@@ -104,7 +104,7 @@ void readStateValues(TextReader& in, int64_t first, LoadReport* found) {
   for (int32_t* values : unitBlocks(units)) going = going && block(values, kMaxUnits);
   going = going && block(&units.memory[0][0], (size_t)kMaxUnits * kMemoryLength);
   going = going && block(units.energy, kMaxUnits);
-  going = going && block(&foodDivisor, 1);
+  going = going && block(&simulation.foodDivisor, 1);
   for (int u = 0; going && u < kMaxUnits; ++u) going = block(units.genome[u].data(), kGeneCount);
   unitTableChanged();
   if (going)

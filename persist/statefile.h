@@ -16,14 +16,16 @@ constexpr int64_t kStateFileLines = 2249626;
 bool saveState(const char* name);
 
 // Everything a state file holds, copied out of the live tables so that it can
-// be written while the simulation goes on.
+// be written while the simulation goes on, with the rest of the simulation's
+// state (the file holds its foodDivisor).
 struct StateSnapshot {
   CellField field;
   UnitTable units;
-  float foodDivisor;
+  SimulationState simulation;
 };
 void takeStateSnapshot(StateSnapshot& snapshot);
-// True when the live tables hold exactly what the snapshot holds.
+// True when the live tables and the simulation's state hold exactly what the
+// snapshot holds.
 bool stateMatchesSnapshot(const StateSnapshot& snapshot);
 // Writes the snapshot as saveState writes the live tables (the same bytes,
 // the same safe replacing), but shows no notice and reads no global state:

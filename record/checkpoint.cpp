@@ -43,46 +43,50 @@ Tally tallyFrom(const json& j) {
   return t;
 }
 
+// A field of SimulationState as a resume file holds it: floats by their
+// bits, so that they come back exactly.
+json fieldJson(float value) { return floatBits(value); }
+json fieldJson(int32_t value) { return value; }
+json fieldJson(bool value) { return value; }
+json fieldJson(const Genome& genome) { return genome; }
+
+void readField(const json& j, float& out, int64_t, int64_t, const char* what) { out = bitsFloat(bits(j, what)); }
+void readField(const json& j, int32_t& out, int64_t low, int64_t high, const char* what) {
+  out = (int32_t)wholeNumber(j, low, high, what);
+}
+void readField(const json& j, bool& out, int64_t, int64_t, const char*) { out = j.get<bool>(); }
+void readField(const json& j, Genome& out, int64_t, int64_t, const char* what) {
+  if (j.size() != (size_t)kGeneCount) throw std::runtime_error(std::string(what) + " is incomplete");
+  for (int g = 0; g < kGeneCount; ++g) out[g] = (int32_t)wholeNumber(j.at((size_t)g), INT32_MIN, INT32_MAX, "a gene");
+}
+
 }  // namespace
 
 json captureSimulation() {
+  json saved = {{"random_state", randomState}};
+  forEachStateField([&](const char* name, auto member, int64_t, int64_t, const char*) {
+    saved[name] = fieldJson(simulation.*member);
+  });
   json energy = json::array();
   for (int u = 0; u < kMaxUnits; ++u) energy.push_back(floatBits(units.energy[u]));
-  return {{"random_state", randomState},
-          {"generation_phase", generationPhase},
-          {"reseeding", reseeding},
-          {"living_count", livingCount},
-          {"reseed_genome", reseedGenome},
-          {"reseed_genome_drawn", reseedGenomeDrawn},
-          {"food_divisor_bits", floatBits(foodDivisor)},
-          {"energy_bits", energy}};
+  saved["energy_bits"] = energy;
+  return saved;
 }
 
 void restoreSimulation(const json& saved) {
   const json& energy = saved.at("energy_bits");
   if (energy.size() != (size_t)kMaxUnits) throw std::runtime_error("the energies are incomplete");
-  const json& genome = saved.at("reseed_genome");
-  if (genome.size() != (size_t)kGeneCount) throw std::runtime_error("the re-seed genome is incomplete");
   // Everything is read before anything is changed.
   const uint32_t state = bits(saved.at("random_state"), "the random generator");
-  const int32_t phase = (int32_t)wholeNumber(saved.at("generation_phase"), 0, 2, "the generation phase");
-  const int32_t seeding = (int32_t)wholeNumber(saved.at("reseeding"), 0, 1, "the re-seeding flag");
-  const int32_t living = (int32_t)wholeNumber(saved.at("living_count"), 0, kMaxUnits + 1, "the living count");
-  Genome reseed;
-  for (int g = 0; g < kGeneCount; ++g)
-    reseed[g] = (int32_t)wholeNumber(genome.at((size_t)g), INT32_MIN, INT32_MAX, "a gene");
-  const bool drawn = saved.at("reseed_genome_drawn").get<bool>();
-  const uint32_t divisor = bits(saved.at("food_divisor_bits"), "foodDivisor");
+  SimulationState restored;
+  forEachStateField([&](const char* name, auto member, int64_t low, int64_t high, const char* what) {
+    readField(saved.at(name), restored.*member, low, high, what);
+  });
   float energies[kMaxUnits];
   for (int u = 0; u < kMaxUnits; ++u) energies[u] = bitsFloat(bits(energy.at((size_t)u), "an energy"));
 
   randomState = state;
-  generationPhase = phase;
-  reseeding = seeding;
-  livingCount = living;
-  reseedGenome = reseed;
-  reseedGenomeDrawn = drawn;
-  foodDivisor = bitsFloat(divisor);
+  simulation = restored;
   std::memcpy(units.energy, energies, sizeof energies);
 }
 

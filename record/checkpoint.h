@@ -1,8 +1,9 @@
 // What a checkpoint holds beside its state file. The state file carries the
 // tables, but energies and foodDivisor only to six decimals, and none of the
 // run's own state: the resume file adds the exact bits of every energy and
-// of foodDivisor, the random generator, the generation phase, the re-seeding
-// flag and genome, the population count, and the census. Loading the state
+// of foodDivisor, the random generator, every field of the simulation's
+// state (SimulationState: the generation phase, the re-seeding flag and
+// genome, the population count), and the census. Loading the state
 // file and then restoring these gives the run exactly as it was.
 #pragma once
 #include <cstdint>

@@ -256,7 +256,7 @@ class Experiment {
     if (!quiet_)
       std::printf("%" PRId64 " frames in %.2f s (%.0f frames/s), %d Units living at Evolution Level %d\n",
                   frame_ - startFrame, seconds, seconds > 0 ? (double)(frame_ - startFrame) / seconds : 0.0,
-                  (int)livingCount, (int)evolutionLevel());
+                  (int)simulation.livingCount, (int)evolutionLevel());
     if (interrupted) {
       std::string how = resumable ? "outputs written as they stand; to go on: tarn-sim --resume " + folder_
                         : folder_.empty() ? "outputs written as they stand (without --out it cannot be resumed)"

@@ -48,11 +48,11 @@ int32_t mostCommonGenome(Genome* genome) {
 StatsRow currentStatsRow(int64_t frame) {
   StatsRow row;
   row.frame = frame;
-  row.living = livingCount;
+  row.living = simulation.livingCount;
   row.level = evolutionLevel();
-  row.foodDivisor = foodDivisor;
+  row.foodDivisor = simulation.foodDivisor;
   row.liveCells = countLiveCells();
-  row.reseeding = reseeding;
+  row.reseeding = simulation.reseeding;
   row.tally = rowTally;
   double ageSum = 0, energySum = 0;
   for (int u = 0; u < kMaxUnits; ++u) {

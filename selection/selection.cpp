@@ -26,7 +26,7 @@ void Selection::addSimilar(float tolerance) {
   int n = 1;
   for (cursor = 0; cursor < kMaxUnits; ++cursor) {
     if (cursor == ids[0]) continue;
-    if (genomeDistance(cursor, ids[0]) < (double)tolerance) ids[n++] = cursor;
+    if (genomeDistance(units.genome[cursor], units.genome[ids[0]]) < (double)tolerance) ids[n++] = cursor;
   }
 }
 

@@ -49,6 +49,16 @@ inline void runFrames(int frames) {
     regulatePopulation();
   }
 }
+// The simulation's state beyond the tables, field by field, and the random
+// generator's: what two runs that must agree leave alike besides the tables.
+inline std::vector<unsigned char> simulationStateBytes() {
+  std::vector<unsigned char> bytes((const unsigned char*)&randomState, (const unsigned char*)(&randomState + 1));
+  forEachStateField([&](const char*, auto member, int64_t, int64_t, const char*) {
+    const auto& value = simulation.*member;
+    bytes.insert(bytes.end(), (const unsigned char*)&value, (const unsigned char*)(&value + 1));
+  });
+  return bytes;
+}
 inline int aliveCount() {
   int n = 0;
   for (int u = 0; u < kMaxUnits; ++u) n += units.status[u] == Alive;

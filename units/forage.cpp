@@ -157,7 +157,6 @@ constexpr int kNearRings = 31;
 // 1 when the search claimed a cell, 0 when every ring below the radius is
 // empty, -1 when rings beyond kNearRings remain to be searched.
 int findFoodNear(int u, int64_t px, int64_t py, int64_t radius) {
-  using world_detail::packed;
   const int64_t rings = std::min<int64_t>(radius - 1, kNearRings);  // rings 1..rings are searched here
   // The window of a column, rows py - 32 .. py + 31, is cut from words w
   // and w + 1 of the column (a word of zeros where there is none), rows
@@ -168,11 +167,10 @@ int findFoodNear(int u, int64_t px, int64_t py, int64_t radius) {
   const int w = first < 0 ? 0 : (int)(first >> 6);
   const int up = first < 0 ? (int)-first : 0;         // word w shifted up (to higher bits)
   const int down = first < 0 ? 0 : (int)(first & 63);  // or down, and word w + 1 up by 64 - down
-  const uint64_t* live = &packed.live[w][1];
-  const uint64_t* claims = &packed.claims[w][1];
+  const FoodRow row = foodRow(w);
   const bool next = w + 1 < kColumnWords;
-  const uint64_t* liveNext = next ? &packed.live[w + 1][1] : kNoWords;
-  const uint64_t* claimsNext = next ? &packed.claims[w + 1][1] : kNoWords;
+  const FoodRow rowNext = next ? foodRow(w + 1) : FoodRow{kNoWords, kNoWords};
+  const uint64_t *live = row.live, *claims = row.claims, *liveNext = rowNext.live, *claimsNext = rowNext.claims;
   const uint64_t rowZero = w == 0 ? ~uint64_t(1) : ~uint64_t(0);  // row 0 is never searched
   auto window = [&](int64_t x) -> uint64_t {
     if ((uint64_t)(x - kMinX) > (uint64_t)(kMaxX - kMinX)) return 0;
@@ -279,6 +277,7 @@ double eatAt(int32_t x, int32_t y) {
   int eaten = 0;
   for (int k = 0; k < 5; ++k) eaten += eatCell((int64_t)x + kArmX[k], (int64_t)y + kArmY[k]);
   // A divisor that is not a positive finite number makes the bite worthless.
-  if (!(foodDivisor > 0.0f) || !std::isfinite(foodDivisor)) return 0.0;
-  return (double)eaten / (double)foodDivisor;
+  const float divisor = simulation.foodDivisor;
+  if (!(divisor > 0.0f) || !std::isfinite(divisor)) return 0.0;
+  return (double)eaten / (double)divisor;
 }

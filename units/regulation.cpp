@@ -2,17 +2,10 @@
 #include "units/units.h"
 #include "world/cellfield.h"
 
-float foodDivisor = 0.0f;
-int32_t livingCount = 0;
-int32_t reseeding = 1;
-Genome reseedGenome{};
-bool reseedGenomeDrawn = false;
-int32_t generationPhase = 0;
+int32_t evolutionLevel() { return truncToInt((double)simulation.foodDivisor * 20.0 - 9.0); }
 
-int32_t evolutionLevel() { return truncToInt((double)foodDivisor * 20.0 - 9.0); }
-
-void raiseFoodDivisor() { foodDivisor = (float)((double)foodDivisor + 0.05); }
-void resetFoodDivisor() { foodDivisor = 0.5f; }
+void raiseFoodDivisor() { simulation.foodDivisor = (float)((double)simulation.foodDivisor + 0.05); }
+void resetFoodDivisor() { simulation.foodDivisor = 0.5f; }
 
 void cullWorld() {
   raiseFoodDivisor();
@@ -46,38 +39,39 @@ void sowAtRandom() {
 }
 
 static void drawReseedGenome() {
-  randomGenome(reseedGenome);
-  reseedGenomeDrawn = true;
+  randomGenome(simulation.reseedGenome);
+  simulation.reseedGenomeDrawn = true;
 }
 
 void regulatePopulation() {
-  livingCount = 0;
+  SimulationState& s = simulation;
+  s.livingCount = 0;
   for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive) ++livingCount;
+    if (units.status[u] == Alive) ++s.livingCount;
 
-  if (livingCount <= 4 && reseeding == 0) {
-    reseeding = 1;
+  if (s.livingCount <= 4 && s.reseeding == 0) {
+    s.reseeding = 1;
     // A loaded world that shrinks before any re-seed spawn of this run has
     // no re-seed genome yet: draw one to take gene 6 from.
-    if (!reseedGenomeDrawn) drawReseedGenome();
-    float survivorEnergy = (float)(int32_t)((uint32_t)reseedGenome[kGeneForageEnergy] * 2u);
+    if (!s.reseedGenomeDrawn) drawReseedGenome();
+    float survivorEnergy = (float)(int32_t)((uint32_t)s.reseedGenome[kGeneForageEnergy] * 2u);
     for (int u = 0; u < kMaxUnits; ++u)
       if (units.status[u] == Alive) units.energy[u] = survivorEnergy;
   }
-  if (reseeding == 1) {
+  if (s.reseeding == 1) {
     resetFoodDivisor();
     drawReseedGenome();
-    int slot = spawnUnit(407, 262, reseedGenome);
+    int slot = spawnUnit(407, 262, s.reseedGenome);
     if (slot != -1) {
       units.posX[slot] = units.homeX[slot];
       units.posY[slot] = units.homeY[slot];
       placeInContactIndex(slot);
       noteArrival(slot, Arrival::Seeded, -1);
     }
-    livingCount += 1;
+    s.livingCount += 1;
   }
-  if (livingCount > 100) reseeding = 0;
-  if (livingCount > 800) cullWorld();
+  if (s.livingCount > 100) s.reseeding = 0;
+  if (s.livingCount > 800) cullWorld();
 }
 
 void clearWorld() {
@@ -87,27 +81,4 @@ void clearWorld() {
     grids.cells[i] = Empty;
     grids.neighbourCounts[i] = 0;
   }
-}
-
-void simulateFrame() {
-  if (generationPhase == 0) stepGeneration();
-  generationPhase += 1;
-  if (generationPhase > 2) generationPhase = 0;
-  reapDead();
-  beginContactIndex();
-  for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive) tickUnit(u);
-  endContactIndex();
-  sowAtRandom();
-}
-
-void resetSimulation() {
-  clearField();
-  resetUnitTable();
-  foodDivisor = 0.0f;
-  livingCount = 0;
-  reseeding = 1;
-  reseedGenome = Genome{};
-  reseedGenomeDrawn = false;
-  generationPhase = 0;
 }

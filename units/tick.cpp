@@ -23,13 +23,25 @@ void breed(int u) {
   int child = spawnUnit(wrapSub(units.posX[u], 5), wrapSub(units.posY[u], 5), g);
   if (child != -1) {
     noteArrival(child, Arrival::Birth, u);
-    mutateGenome(child, (float)((double)g[kGeneMutation] / 30.0));
+    mutateNewborn(child, (float)((double)g[kGeneMutation] / 30.0));
     placeInContactIndex(child);  // its kin marker may have changed
   }
   units.stock[u] = 0;
 }
 
 }  // namespace
+
+void mutateNewborn(int u, float factor) {
+  Genome& g = units.genome[u];
+  mutateGenome(g, factor);
+  // The viability checks, on the mutated genes. The anchors stay where the
+  // parent's genes put them at birth: the third check compares them with
+  // the newborn's own reach.
+  const int32_t reach = wrapAdd(g[kGeneHomeRadius], g[kGeneReturnMargin]);
+  const int64_t anchorDist = absDiff64(units.homeX[u], units.awayX[u]) + absDiff64(units.homeY[u], units.awayY[u]);
+  if (wrapSub(g[kGeneHomewardEnergy], g[kGeneForageEnergy]) <= 10 || reach > g[kGeneSowRange] || anchorDist < reach)
+    markDead(u, DeathCause::Unfit);
+}
 
 void tickUnit(int u) {
   UnitTable& t = units;

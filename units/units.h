@@ -2,6 +2,7 @@
 // sowing, contests and population regulation.
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 #include "genome/genome.h"
 
@@ -80,6 +81,12 @@ void reapDead();
 
 // --- The tick ----------------------------------------------------------
 void tickUnit(int u);
+// A newborn's genome mutated with the given factor (the parent's gene 33 /
+// 30), then the viability checks: a newborn whose homeward energy is not
+// more than 10 above its forage energy, whose reach (gene 16 + gene 32)
+// exceeds its sow range or the distance between the anchors it was born
+// with, dies as unfit.
+void mutateNewborn(int u, float factor);
 
 // --- Foraging and eating -----------------------------------------------
 int findFood(int u);
@@ -108,13 +115,63 @@ inline bool leftContactBucket(int32_t fromX, int32_t fromY, int32_t x, int32_t y
   return ((fromX ^ x) | (fromY ^ y)) >> kContactBucketShift != 0;
 }
 
-// --- Population regulation ---------------------------------------------
-extern float foodDivisor;
-extern int32_t livingCount;
-extern int32_t reseeding;
-extern Genome reseedGenome;
-extern bool reseedGenomeDrawn;  // a random genome went into reseedGenome in this run
+// --- The simulation's state --------------------------------------------
+// What the simulation carries from one frame to the next beside the cell
+// field, the unit table and the random generator (genome.h). The values
+// given here are those of the process start, which resetSimulation puts
+// back. The checkpoint, the autosave snapshot and the tests reach the fields
+// through forEachStateField, so that a field added here is saved, restored,
+// compared and pinned with the others.
+struct SimulationState {
+  float foodDivisor = 0.0f;        // a bite that eats n cells is worth n / foodDivisor; in the state file
+  int32_t livingCount = 0;         // Alive slots at the last count of regulatePopulation
+  int32_t reseeding = 1;           // one random Unit joins each running frame; a load clears it
+  int32_t generationPhase = 0;     // the Life generation runs in the frames where it is 0
+  Genome reseedGenome{};           // the random genome of the last re-seed spawn
+  bool reseedGenomeDrawn = false;  // a random genome went into reseedGenome in this run
+};
+extern SimulationState simulation;
 
+// Calls visit(name, member, low, high, what) for every field of
+// SimulationState: name is the field's key in a resume file, member a
+// pointer to it, low and high the range of a whole number (0, 0 for the
+// others) and what the words an error message names it by.
+template <typename Visit>
+void forEachStateField(Visit&& visit) {
+  static_assert(sizeof(SimulationState) == 4 * 4 + sizeof(Genome) + 4,
+                "a field added to SimulationState needs its line below (and then this size)");
+  visit("food_divisor_bits", &SimulationState::foodDivisor, 0, 0, "foodDivisor");
+  visit("living_count", &SimulationState::livingCount, 0, kMaxUnits + 1, "the living count");
+  visit("reseeding", &SimulationState::reseeding, 0, 1, "the re-seeding flag");
+  visit("generation_phase", &SimulationState::generationPhase, 0, 2, "the generation phase");
+  visit("reseed_genome", &SimulationState::reseedGenome, 0, 0, "the re-seed genome");
+  visit("reseed_genome_drawn", &SimulationState::reseedGenomeDrawn, 0, 0, "the re-seed genome's flag");
+}
+
+// Whether a and b hold the same values, field by field (a float by its
+// bits: -0 and 0 differ, as their texts in a state file do).
+inline bool sameSimulationState(const SimulationState& a, const SimulationState& b) {
+  bool same = true;
+  forEachStateField([&](const char*, auto member, int64_t, int64_t, const char*) {
+    same = same && std::memcmp(&(a.*member), &(b.*member), sizeof(a.*member)) == 0;
+  });
+  return same;
+}
+
+// The population count under the name the status panel reads it by.
+inline const int32_t& livingCount = simulation.livingCount;
+
+// The simulation part of one running frame (units/frame.cpp): the Life
+// generation every third frame, reaping, the ticks in slot order, then the
+// random sowing event.
+void simulateFrame();
+
+// Resets the cell field, the unit table and the simulation's state to their
+// process-start values (the gene table is left alone; the random generator
+// is not reseeded).
+void resetSimulation();
+
+// --- Population regulation ---------------------------------------------
 // The Evolution Level shown to the user: trunc(foodDivisor * 20 - 9).
 int32_t evolutionLevel();
 void raiseFoodDivisor();
@@ -123,12 +180,3 @@ void cullWorld();
 void sowAtRandom();
 void regulatePopulation();
 void clearWorld();
-
-// The simulation part of one running frame: the Life generation every third
-// frame, reaping, the ticks in slot order, then the random sowing event.
-extern int32_t generationPhase;
-void simulateFrame();
-
-// Resets every simulation global to its process-start value (the gene table
-// is left alone; the random generator is not reseeded).
-void resetSimulation();

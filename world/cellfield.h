@@ -29,7 +29,7 @@
 // copyField and restoreField.
 //
 // The drawing and the fast food search read the packed form 64 cells at a
-// time: preparePackedCells, then shownWord, foodWord, takeShownChanges.
+// time: preparePackedCells, then shownWord, foodWord (foodRow), takeShownChanges.
 #pragma once
 #include <cstdint>
 
@@ -232,6 +232,13 @@ inline uint64_t shownWord(int x, int w) {
 inline uint64_t foodWord(int x, int w) {
   return world_detail::packed.live[w][x + 1] & ~world_detail::packed.claims[w][x + 1];
 }
+// The words of row of words w in which foodWord's bits lie, for a reader
+// that slides along the columns (the near food search): column x at [x].
+struct FoodRow {
+  const uint64_t* live;
+  const uint64_t* claims;
+};
+inline FoodRow foodRow(int w) { return {&world_detail::packed.live[w][1], &world_detail::packed.claims[w][1]}; }
 inline void foodColumn(int x, uint64_t out[kColumnWords]) {
   for (int w = 0; w < kColumnWords; ++w) out[w] = foodWord(x, w);
 }

@@ -69,7 +69,7 @@ class Step : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     resetSimulation();
-    foodDivisor = 0.5f;
+    simulation.foodDivisor = 0.5f;
   }
   void TearDown() override { usePlainPaths = false; }
   // An empty field with the entries written in; counts are then made true

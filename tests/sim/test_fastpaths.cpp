@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "units/units.h"
-#include "world/cellfield.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -30,12 +29,12 @@ uint64_t hashWords(const void* data, size_t bytes) {
 
 std::vector<uint64_t> digest() {
   const CellField& f = cellGrids();
-  uint32_t globals[] = {randomState, (uint32_t)livingCount, (uint32_t)reseeding, (uint32_t)generationPhase, 0};
-  std::memcpy(&globals[4], &foodDivisor, 4);
+  std::vector<unsigned char> globals = simulationStateBytes();
+  globals.resize((globals.size() + 7) / 8 * 8);
   return {hashWords(f.cells, sizeof f.cells),     hashWords(f.nextCells, sizeof f.cells),
           hashWords(f.neighbourCounts, sizeof f.cells), hashWords(f.claimMarks, sizeof f.cells),
           hashWords(f.skipRuns, sizeof f.cells),  hashWords(&units, sizeof units),
-          hashWords(globals, sizeof globals)};
+          hashWords(globals.data(), globals.size())};
 }
 
 void frames(int n) {

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
+#include <type_traits>
 #include <cstring>
 #include <sstream>
 #include <tuple>
@@ -12,6 +14,7 @@
 
 #include "persist/notice.h"
 #include "persist/slotfile.h"
+#include "record/checkpoint.h"
 #include "tests/support.h"
 
 namespace {
@@ -53,7 +56,7 @@ void scramble(uint32_t seed) {
     units.energy[u] = (float)(next() % 100000) / 64.0f;
     for (int32_t& gene : units.genome[u]) gene = next();
   }
-  foodDivisor = 1.25f;
+  simulation.foodDivisor = 1.25f;
 }
 
 const int64_t kFloatLine = 2212626;  // the first energy's line
@@ -66,10 +69,10 @@ TEST_F(Files, SaveAndLoadRoundTrip) {
   EXPECT_EQ(notices, std::vector<std::string>{"Saving..."});
   const std::string saved = readFile("world.sav");
   scramble(8);
-  reseeding = 1;
+  simulation.reseeding = 1;
   LoadReport report;
   ASSERT_TRUE(loadState("world.sav", &report));
-  EXPECT_EQ(tuple(notices.back(), reseeding, report.valuesRead, report.stopLine),
+  EXPECT_EQ(tuple(notices.back(), simulation.reseeding, report.valuesRead, report.stopLine),
             tuple("Loading...", 0, kStateFileLines, 0));
   ASSERT_TRUE(saveState("again.sav"));
   EXPECT_TRUE(readFile("again.sav") == saved) << "every value read back exactly";
@@ -78,7 +81,7 @@ TEST_F(Files, SaveAndLoadRoundTrip) {
 
 TEST_F(Files, FreshWorldLineByLine) {
   units.energy[3] = 4e-7f, units.energy[4] = -4e-7f, units.energy[5] = 12.345678f;
-  foodDivisor = 0.5f;
+  simulation.foodDivisor = 0.5f;
   raiseFoodDivisor();
   ASSERT_TRUE(saveState("tarn.sav"));
   std::vector<std::string> lines;
@@ -128,10 +131,10 @@ TEST_F(Files, LoadStopsAtTheFirstBadValue) {
   for (const Case& c : cases) {
     writeFile("bad.sav", (c.floats ? beforeFloats : "") + c.text);
     for (int k = 0; k < 6; ++k) setCell(0, k, 77), units.energy[k] = 7.5f;
-    reseeding = 1;
+    simulation.reseeding = 1;
     LoadReport report;
     ASSERT_TRUE(loadState("bad.sav", &report));
-    EXPECT_EQ(reseeding, 0);
+    EXPECT_EQ(simulation.reseeding, 0);
     EXPECT_EQ(report.valuesRead, (c.floats ? kFloatLine - 1 : 0) + c.read) << c.text.substr(0, 20);
     for (int k = 0; k < 6; ++k) {
       const double want = k < (int)c.values.size() ? c.values[k] : c.floats ? 7.5 : 77;
@@ -140,9 +143,9 @@ TEST_F(Files, LoadStopsAtTheFirstBadValue) {
   }
   // A missing file or a folder changes nothing and shows no notice.
   notices.clear();
-  reseeding = 1;
+  simulation.reseeding = 1;
   EXPECT_FALSE(loadState("usersaved.sav") || loadState("."));
-  EXPECT_EQ(tuple(reseeding, notices.size()), tuple(1, 0u));
+  EXPECT_EQ(tuple(simulation.reseeding, notices.size()), tuple(1, 0u));
 }
 
 TEST_F(Files, FailedSavesKeepThePreviousFile) {
@@ -220,4 +223,44 @@ TEST_F(Files, SlotFilesCarryGenomesIntoUnits) {
   std::remove("sample4.dna");
   EXPECT_FALSE(refreshSlotGenomes(4));
   EXPECT_EQ(slotGenomes[4][0], 1);
+}
+
+// The simulation's state goes through one list of fields: each field in
+// turn, given a value other than its start value, must make the world differ
+// from the autosave's snapshot, go back to its start value with a reset, and
+// come back exactly from a checkpoint.
+TEST(SimulationState, EveryFieldIsComparedResetAndCheckpointed) {
+  static auto snapshot = std::make_unique<StateSnapshot>();
+  const SimulationState start;
+  forEachStateField([&](const char* name, auto member, int64_t low, int64_t high, const char*) {
+    freshWorld(3);
+    runFrames(5);
+    auto& field = simulation.*member;
+    auto bytesOf = [](const auto& value) {
+      const auto* p = (const unsigned char*)&value;
+      return std::vector<unsigned char>(p, p + sizeof value);
+    };
+    using T = std::decay_t<decltype(field)>;
+    if constexpr (std::is_same_v<T, float>) field = 0.0f;
+    takeStateSnapshot(*snapshot);
+    EXPECT_TRUE(stateMatchesSnapshot(*snapshot)) << name;
+    if constexpr (std::is_same_v<T, float>)
+      field = -0.0f;  // equal to 0 as a number, not as a text in the state file
+    else if constexpr (std::is_same_v<T, int32_t>)
+      field = field == high ? low : high;
+    else if constexpr (std::is_same_v<T, bool>)
+      field = !field;
+    else
+      field.fill(-7);
+    const std::vector<unsigned char> changed = bytesOf(field);
+    EXPECT_FALSE(stateMatchesSnapshot(*snapshot)) << name;
+    const uint32_t generator = randomState;
+    const nlohmann::json saved = captureSimulation();
+    EXPECT_TRUE(saved.contains(name)) << name;
+    resetSimulation();
+    randomState = 0;
+    EXPECT_EQ(bytesOf(field), bytesOf(start.*member)) << name << " after a reset";
+    restoreSimulation(saved);
+    EXPECT_EQ(tuple(bytesOf(field), randomState), tuple(changed, generator)) << name << " from a checkpoint";
+  });
 }

@@ -73,7 +73,7 @@ void writeCloneWorld(const std::string& name) {
     units.stock[u] = 60;
     units.age[u] = randomRange(0, 59);
   }
-  foodDivisor = 0.5f;
+  simulation.foodDivisor = 0.5f;
   ASSERT_TRUE(saveState(name.c_str()));
 }
 
@@ -197,7 +197,7 @@ TEST_F(RecordRun, RecordingChangesNothing) {
     for (const auto& [genome, count] : genomes) alive += count, dominant = std::max(dominant, count);
     SCOPED_TRACE("frame " + row[Frame]);
     ASSERT_GT(alive, 10);
-    EXPECT_EQ(std::stol(row[Living]), livingCount);
+    EXPECT_EQ(std::stol(row[Living]), simulation.livingCount);
     EXPECT_EQ(std::stol(row[AliveNow]), alive);
     EXPECT_EQ(std::stoll(row[LiveCells]), countLiveCells());
     EXPECT_EQ(std::stol(row[FirstDeath + kCauses]), (long)genomes.size()) << "genotypes";

@@ -48,7 +48,7 @@ class Rules : public ::testing::Test {
  protected:
   void SetUp() override {
     freshWorld(12345);
-    foodDivisor = 0.5f;
+    simulation.foodDivisor = 0.5f;
   }
   // A Unit in the lowest free slot at (x, y), its target and anchors there too.
   static int place(const Genome& g, int32_t x, int32_t y, int32_t mode = Homeward, float energy = 100.0f) {
@@ -85,7 +85,7 @@ TEST_F(Rules, RandomRangeAndMutationSteps) {
     units.genome[7] = midGenome();
     units.genome[7][gene] = value;
     forceRaw(raw);
-    mutateGene(7, gene, amplitude);
+    mutateGene(units.genome[7], gene, amplitude);
     EXPECT_EQ(units.genome[7][gene], result) << "gene " << gene << " = " << value << ", raw " << raw;
   }
   // A parent's gene 33 of 10 gives the factor 10 / 30: amplitude 3 for a step
@@ -93,7 +93,7 @@ TEST_F(Rules, RandomRangeAndMutationSteps) {
   for (auto [gene, change] : {tuple{0, 3}, {4, 1}, {20, 0}}) {
     units.genome[7] = midGenome();
     forceRaw(kR1000, gene);  // each gene draws once, in order
-    mutateGenome(7, (float)(10.0 / 30.0));
+    mutateGenome(units.genome[7], (float)(10.0 / 30.0));
     EXPECT_EQ(units.genome[7][gene] - midGenome()[gene], change) << "gene " << gene;
   }
 }
@@ -114,11 +114,11 @@ TEST_F(Rules, ViabilityBoundaries) {
     g[5] = c.g5, g[6] = c.g6, g[11] = c.g11, g[16] = c.g16, g[32] = c.g32;
     units.status[42] = Alive;
     units.homeX[42] = units.homeY[42] = 10, units.awayX[42] = c.awayX, units.awayY[42] = c.awayY;
-    mutateGenome(42, 0.0f);
+    mutateNewborn(42, 0.0f);
     EXPECT_EQ(units.status[42], c.dies ? Dead : Alive) << c.what;
   }
-  units.genome[42][2] = 167;  // the midpoint of 80..255 is not high; one more is
-  EXPECT_EQ(tuple(geneIsHigh(42, 2), geneValueIsHigh(2, 168)), tuple(false, true));
+  // The midpoint of 80..255 is not high; one more is.
+  EXPECT_EQ(tuple(geneValueIsHigh(2, 167), geneValueIsHigh(2, 168)), tuple(false, true));
 }
 
 // --- Unit table and the tick -------------------------------------------------
@@ -353,7 +353,7 @@ TEST_F(Rules, TheBite) {
   // adds 1; 3 cells at 0.6f slightly less than 5, which adds 4. A divisor
   // that is not positive makes the bite worthless.
   for (auto [divisor, cells, added] : {tuple{0.55f, 1, 1}, {0.6f, 3, 4}, {0.0f, 3, 0}, {-0.5f, 3, 0}}) {
-    foodDivisor = divisor;
+    simulation.foodDivisor = divisor;
     for (int k = 0; k < cells; ++k) placeLive(399 + (k + 1) % 3, 100);
     int u = place(quiet(), 400, 100, Homeward, 10.0f);
     tickUnit(u);
@@ -482,19 +482,19 @@ TEST_F(Rules, ReseedingFromEmptyAndAtFour) {
   for (int frame = 1; frame <= 3; ++frame) {
     regulatePopulation();
     EXPECT_EQ(at(frame - 1), tuple(units.homeX[frame - 1], units.homeY[frame - 1])) << "its own home, not (407, 262)";
-    EXPECT_EQ(tuple(livingCount, evolutionLevel()), tuple(frame, 1));
+    EXPECT_EQ(tuple(simulation.livingCount, evolutionLevel()), tuple(frame, 1));
   }
   // Five alive do not re-seed; at four the survivors' energy is set once to
   // twice gene 6 of the last re-seed genome, and a Unit comes in that frame.
   spawnUnit(100, 100, quiet()), spawnUnit(100, 100, quiet());
-  reseeding = 0;
+  simulation.reseeding = 0;
   const uint32_t before = randomState;
   regulatePopulation();
-  EXPECT_EQ(tuple(randomState, reseeding), tuple(before, 0));
+  EXPECT_EQ(tuple(randomState, simulation.reseeding), tuple(before, 0));
   units.status[4] = Dead;
-  const float reset = (float)(2 * reseedGenome[6]);
+  const float reset = (float)(2 * simulation.reseedGenome[6]);
   regulatePopulation();
-  EXPECT_EQ(tuple(reseeding, units.energy[3], units.status[5]), tuple(1, reset, Alive));
+  EXPECT_EQ(tuple(simulation.reseeding, units.energy[3], units.status[5]), tuple(1, reset, Alive));
   units.energy[3] = 1.0f;
   regulatePopulation();
   EXPECT_EQ(units.energy[3], 1.0f) << "reset only on entering re-seeding";
@@ -502,16 +502,16 @@ TEST_F(Rules, ReseedingFromEmptyAndAtFour) {
   // Unit can be placed, yet the count still rises by one.
   clearWorld();
   regulatePopulation();
-  EXPECT_EQ(tuple(livingCount, aliveCount(), liveCells()), tuple(1, 0, 0));
+  EXPECT_EQ(tuple(simulation.livingCount, aliveCount(), liveCells()), tuple(1, 0, 0));
 }
 
 TEST_F(Rules, CullAndTheEvolutionLevel) {
   for (int k = 0; k < 801; ++k) spawnUnit(100 + k % 500, 100, quiet());
   for (int x = 0; x < kWorldWidth; ++x)
     for (int y = 0; y < kWorldHeight; ++y) setCell(x, y, Live);
-  reseeding = 0;
+  simulation.reseeding = 0;
   regulatePopulation();
-  EXPECT_EQ(tuple(foodDivisor, evolutionLevel()), tuple(0.55f, 2));
+  EXPECT_EQ(tuple(simulation.foodDivisor, evolutionLevel()), tuple(0.55f, 2));
   EXPECT_NEAR(aliveCount() / 801.0, 0.11, 0.04);
   EXPECT_NEAR(liveCells() / (double)kCellCount, 0.31, 0.01);
   // From 0.5, after k single-precision additions of 0.05 the level is k + 1

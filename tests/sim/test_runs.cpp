@@ -138,7 +138,7 @@ TEST(GenomeOperations, RandomGenomesMutationsAndClampsKeepTheirRecord) {
       units.genome[1] = units.genome[0];
       units.status[1] = Alive;
       computeHomeAnchor(1), computeAwayAnchor(1);
-      mutateGenome(1, factor);
+      mutateNewborn(1, factor);
       record.insert(record.end(), units.genome[1].begin(), units.genome[1].end());
       record.push_back(units.status[1]);
     }
@@ -146,7 +146,7 @@ TEST(GenomeOperations, RandomGenomesMutationsAndClampsKeepTheirRecord) {
   for (int g = 0; g < kGeneCount; ++g)
     for (int32_t v : {INT32_MIN, geneMin[g] - 1, geneMin[g], geneMax[g], geneMax[g] + 1, INT32_MAX}) {
       units.genome[2][g] = v;
-      mutateGene(2, g, 0);
+      mutateGene(units.genome[2], g, 0);
       record.push_back(units.genome[2][g]);
     }
   EXPECT_EQ(sha256Hex(record.data(), record.size() * sizeof record[0]),

@@ -179,7 +179,7 @@ TEST_F(Drawing, StatusPanel) {
   // The graph's newest column: the sample on row 140 - n / 800 x 140, a
   // darker pixel above and below it, whatever of them lies in the bitmap.
   for (auto [living, row] : {tuple{0, 140}, {400, 70}, {805, 0}, {806, -1}, {812, -2}}) {
-    livingCount = living, graphTimer = 0;
+    simulation.livingCount = living, graphTimer = 0;
     drawStatusPanel(back, graph);
     for (int y = 0; y < 140; ++y)
       ASSERT_EQ(pixelAt(graph, 658, y), y == row ? sample : abs(y - row) == 1 ? rgb(0, 150, 140) : rgb(255, 0, 255))
@@ -190,14 +190,14 @@ TEST_F(Drawing, StatusPanel) {
   std::string scrolls;
   graphTimer = 1;
   for (int frame = 1; frame <= 24; ++frame) {
-    paused = frame >= 12 && frame <= 18, livingCount = frame * 8;
+    paused = frame >= 12 && frame <= 18, simulation.livingCount = frame * 8;
     drawStatusPanel(back, graph);
     if (pixelAt(graph, 658, (int)(140 - frame * 8 / 800.0 * 140)) == sample) scrolls += std::to_string(frame) + " ";
   }
   EXPECT_EQ(scrolls, "2 6 10 19 23 ");
   // The status line; the tooltip at the pointer: none for one character, a
   // box 8 pixels a character plus 2 wide (578 for 72), the text as it is.
-  livingCount = 123, foodDivisor = 1.0f, paused = 1, tolerance = 0.0f;
+  simulation.livingCount = 123, simulation.foodDivisor = 1.0f, paused = 1, tolerance = 0.0f;
   point(300, 300);
   BITMAP* ref = makeBitmap(kScreenWidth, kScreenHeight);
   for (auto [text, right] : {tuple{"A", 0}, {"%d%s%n", 374},

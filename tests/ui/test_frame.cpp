@@ -34,7 +34,7 @@ class Frames : public DrawingTest {
     ASSERT_TRUE(loadResources());
     clear_to_color(graphBitmap, makecol(255, 0, 255));
     initMagnifier(3);
-    reseeding = 0;
+    simulation.reseeding = 0;
   }
   void TearDown() override { releaseResources(), DrawingTest::TearDown(); }
   bool frame(int x, int y, int buttons = 0, std::initializer_list<int> keys = {}) {
@@ -100,7 +100,7 @@ TEST_F(Frames, EscFirstThenLifeInEveryThirdRunningFrame) {
   clear_to_color(backBuffer, 7);
   const std::string before = bitmapDigest(backBuffer);
   EXPECT_FALSE(frame(100, 90, 1, {KEY_ESC, KEY_SPACE, KEY_PLUS_PAD, KEY_1}));
-  EXPECT_EQ(tuple(generationPhase, cellAt(401, 301), paused, activeSlot, tolerance, foodDivisor),
+  EXPECT_EQ(tuple(simulation.generationPhase, cellAt(401, 301), paused, activeSlot, tolerance, simulation.foodDivisor),
             tuple(0, Empty, 0, 0, 0.0f, 0.0f)) << "ESC: nothing of the frame runs";
   EXPECT_EQ(bitmapDigest(backBuffer), before);
   std::string seen;
@@ -135,13 +135,13 @@ TEST_F(Frames, KeysAndTheirClamps) {
   }
   // The space bar raises the food divisor once a frame, but a re-seeding
   // frame sets it back to 0.5 after the keys.
-  paused = 0, foodDivisor = 0.5f;
+  paused = 0, simulation.foodDivisor = 0.5f;
   parkCrowd();
   ASSERT_TRUE(idle({KEY_SPACE}));
-  EXPECT_EQ(foodDivisor, 0.55f);
-  reseeding = 1;
+  EXPECT_EQ(simulation.foodDivisor, 0.55f);
+  simulation.reseeding = 1;
   ASSERT_TRUE(idle({KEY_SPACE}));
-  EXPECT_EQ(foodDivisor, 0.5f);
+  EXPECT_EQ(simulation.foodDivisor, 0.5f);
 }
 
 TEST_F(Frames, ButtonActions) {
@@ -230,10 +230,10 @@ TEST_F(SteppedFrames, HandsActInStepsOfWallTime) {
   EXPECT_NEAR(tolerance, 1.2f, 1e-5);
   // A tap of the space bar in one frame between two steps acts once, in the
   // next step; a key let go acts no more.
-  foodDivisor = 0.5f;
+  simulation.foodDivisor = 0.5f;
   run(100, 101, 600, 20, 0, {KEY_SPACE});
   run(101, 150, 600, 20);
-  EXPECT_EQ(foodDivisor, 0.55f);
+  EXPECT_EQ(simulation.foodDivisor, 0.55f);
   // Held on "Toggle Pause" for a second: it fires in the first step after
   // the press (at 153 ms) and in every 21st step after that, 357 ms apart;
   // clicks of 20 to 300 ms fire it once each.

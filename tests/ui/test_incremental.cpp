@@ -191,9 +191,9 @@ class IncrementalFrames : public DrawingTest {
       units.posX[100 * k + 7] = units.homeX[100 * k + 7] = places[k][0];
       units.posY[100 * k + 7] = units.homeY[100 * k + 7] = places[k][1];
     }
-    reseeding = 0;
-    livingCount = 990;
-    foodDivisor = 0.5f;
+    simulation.reseeding = 0;
+    simulation.livingCount = 990;
+    simulation.foodDivisor = 0.5f;
   }
 
   std::string dir, oldDir;
