@@ -45,16 +45,11 @@ enum ButtonId : int {
   kSaveStateButton = 6,    // usersaved.sav
   kLoadStateButton = 7,
   kSlotButton0 = 8,        // 8 to 14: activate slot id - kSlotButton0
-  kSlotButton1 = 9,
-  kSlotButton2 = 10,
-  kSlotButton3 = 11,
-  kSlotButton4 = 12,
-  kSlotButton5 = 13,
-  kSlotButton6 = 14,
+  kSlotButton1, kSlotButton2, kSlotButton3, kSlotButton4, kSlotButton5, kSlotButton6,
   kScreenModeButton = 15,  // fullscreen or windowed
   kPauseButton = 16,
 };
-constexpr int kButtonCount = 16;
+constexpr int kButtonCount = kPauseButton;
 
 // The slot panel's rows: slot i's glyph is centred on (kSlotRowsX,
 // kSlotRowsY + i x kSlotRowsStep), its marker kSlotMarkerDX to the left, its
