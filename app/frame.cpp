@@ -58,13 +58,13 @@ bool loadResources() {
     releaseResources();
     return false;
   }
-  cursorImage = loadPicture("cursor.bmp", 20, 20);
+  cursorImage = loadPicture("cursor.bmp", kCursorSide, kCursorSide);
   if (!cursorImage) {
     reportMissing("cursor.bmp");
     releaseResources();
     return false;
   }
-  graphBitmap = create_bitmap(659, 140);
+  graphBitmap = create_bitmap(kGraphWidth, kGraphHeight);
   if (resourceFileIsWhole("spacefont.pcx")) uiFont = load_font("spacefont.pcx", nullptr, nullptr);
   if (!uiFont) {
     reportMissing("spacefont.pcx");
@@ -95,32 +95,33 @@ void dispatchButton(int id) {
   char name[32];
   slotFileName(name, sizeof name, activeSlot);
   switch (id) {
-    case 1:
+    case kSaveSlotButton:
       if (pickedSelection.primary() != -1) saveSlotFile(name, pickedSelection.primary());
       break;
-    case 2:
+    case kLoadSlotButton:
       for (int u = 0; u < kMaxUnits; ++u)
         if (pickedSelection.contains(u)) loadSlotFile(name, u);
       break;
-    case 3:
+    case kToleranceDownButton:
       changeTolerance(-0.2);
       break;
-    case 4:
+    case kToleranceUpButton:
       changeTolerance(0.2);
       break;
-    case 5:
+    case kNewWorldButton:
       clearWorld();
       break;
-    case 6:
+    case kSaveStateButton:
       saveState(kUserSave);
       break;
-    case 7:
+    case kLoadStateButton:
       loadState(kUserSave);
       break;
-    case 8: case 9: case 10: case 11: case 12: case 13: case 14:
-      activeSlot = id - 8;
+    case kSlotButton0: case kSlotButton1: case kSlotButton2: case kSlotButton3:
+    case kSlotButton4: case kSlotButton5: case kSlotButton6:
+      activeSlot = id - kSlotButton0;
       break;
-    case 15:
+    case kScreenModeButton:
       fullscreenMode = !fullscreenMode;
       if (!setDisplayMode()) {
         // No screen is left to draw on: keep the world, then leave.
@@ -131,7 +132,7 @@ void dispatchButton(int id) {
         std::exit(-1);
       }
       break;
-    case 16:
+    case kPauseButton:
       paused = paused == 0 ? 1 : 0;
       break;
     default:
@@ -190,7 +191,8 @@ bool runFrame() {
   // The hover selection is rebuilt where something reads it: the frame
   // drawn, or a left click that keeps it.
   const int mx = mouseX(), my = mouseY();
-  const bool overWorld = pointInRect(mx, my, 182, 43, 1007, 568) != 0;
+  const LayoutRect& world = kWorldMouseArea;
+  const bool overWorld = pointInRect(mx, my, world.x1, world.y1, world.x2, world.y2) != 0;
   const int buttons = mouseButtonsThisFrame();
   if (shown || (overWorld && (buttons & 1))) {
     hoverSelection.clear();
@@ -259,7 +261,7 @@ int runProgram(const ProgramOptions& options) {
   clear_to_color(graphBitmap, makecol(255, 0, 255));
   initGeneTable();
   fileNoticeHook = drawFileNotice;
-  initMagnifier(3);
+  initMagnifier(kMagnifierFactor);
   checkComposedFrames = options.checkFrames;
   if (options.load.empty()) {
     loadState(kAutosave);

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/startup.h"
 #include "persist/statefile.h"
 
 namespace {
@@ -29,15 +30,6 @@ static_assert(std::atomic<int>::is_always_lock_free, "the quit flag is set from 
 
 void onQuitSignal(int signal) { quitRequest.store(signal, std::memory_order_relaxed); }
 void onCloseButton() { quitRequest.store(-1, std::memory_order_relaxed); }
-
-sigset_t quitSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGHUP);
-  return set;
-}
 
 using Clock = std::chrono::steady_clock;
 
@@ -69,20 +61,14 @@ void joinWriter() {
 }  // namespace
 
 void holdQuitSignals() {
-  const sigset_t set = quitSignals();
+  const sigset_t set = stopSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 void installQuitHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = onQuitSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;  // a save or a message box in progress goes on
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  installStopHandler(onQuitSignal, SA_RESTART);  // a save or a message box in progress goes on
   set_close_button_callback(onCloseButton);
-  const sigset_t set = quitSignals();
+  const sigset_t set = stopSignals();
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
@@ -114,7 +100,7 @@ void autosaveIfDue() {
   copyIsOnDisk = false;
   writerDone = false;
   // The writer leaves the quit signals to the frame loop's thread.
-  sigset_t quit = quitSignals(), previous;
+  sigset_t quit = stopSignals(), previous;
   pthread_sigmask(SIG_BLOCK, &quit, &previous);
   try {
     writer = new std::thread(writeAutosaveCopy);

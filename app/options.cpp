@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/startup.h"
 #include "persist/statefile.h"
 
 namespace {
@@ -24,8 +25,6 @@ const char kExitStatuses[] =
     "  1    the program ended but tarn.sav could not be written (the previous one is kept)\n"
     "  2    bad command-line options, a bad TARN_TEST_ setting, or a --load file that cannot be read\n"
     "  255  no window, no 1024x768 display mode, or a start-up picture or font is missing or damaged";
-
-const char kSeedRule[] = "--seed must be a whole number from 0 to 4294967295";
 
 // A whole number of digits only, within [low, high].
 bool parseWhole(const std::string& text, unsigned long long low, unsigned long long high,
@@ -102,10 +101,8 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
   }
 
   if (seedOption->count() > 0) {
-    unsigned long long seed = 0;
-    if (!parseWhole(seedText, 0, 4294967295ull, seed)) return badUse(kSeedRule);
+    if (!parseSeed(seedText, options.seed)) return badUse(kSeedRule);
     options.seeded = true;
-    options.seed = (uint32_t)seed;
   }
 
   if (inputRateOption->count() > 0) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "record/experiment.h"
 #include "record/outfile.h"
 #include "record/report.h"
@@ -35,11 +36,7 @@ volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void onStopSignal(int sig) { stopSignal = sig; }
 
 void installSignals() {
-  struct sigaction action = {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+  installStopHandler(onStopSignal, SA_RESETHAND);
   // A file grown past the size limit is a failed write, reported as such,
   // rather than the end of the program.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -194,12 +191,8 @@ int main(int argc, char** argv) {
 
   std::string error;
   int64_t value = 0;
-  if (seedText.empty()) {
-    o.seed = (uint32_t)std::time(nullptr);
-  } else {
-    if (!parseWhole("--seed", seedText, 0, UINT32_MAX, true, &value, &error)) return badUse(error);
-    o.seed = (uint32_t)value;
-  }
+  o.seed = (uint32_t)std::time(nullptr);
+  if (app.count("--seed") > 0 && !parseSeed(seedText, o.seed)) return badUse(kSeedRule);
   if (!parseWhole("--frames", framesText, 0, INT64_MAX, false, &o.frames, &error)) return badUse(error);
   if (!parseWhole("--every", everyText, 1, INT64_MAX, false, &o.every, &error)) return badUse(error);
   if (app.count("--checkpoint") > 0) {

@@ -43,14 +43,14 @@ Scene& scene() {
     blit(artwork, sc->background, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
     destroy_bitmap(artwork);
     BITMAP* pointer = artwork::drawCursor();
-    sc->cursor = create_bitmap(20, 20);
-    blit(pointer, sc->cursor, 0, 0, 0, 0, 20, 20);
+    sc->cursor = create_bitmap(kCursorSide, kCursorSide);
+    blit(pointer, sc->cursor, 0, 0, 0, 0, kCursorSide, kCursorSide);
     destroy_bitmap(pointer);
     sc->back = create_bitmap(kScreenWidth, kScreenHeight);
-    sc->graph = create_bitmap(659, 140);
+    sc->graph = create_bitmap(kGraphWidth, kGraphHeight);
     clear_to_color(sc->graph, makecol(255, 0, 255));
     uiFont = font;
-    initMagnifier(3);
+    initMagnifier(kMagnifierFactor);
 
     // A field that has run a while: random soup, then some generations.
     initGeneTable();
@@ -94,10 +94,10 @@ void BM_ComposeFrame(benchmark::State& state) {
   for (auto _ : state) {
     blit(s.background, s.back, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
     drawWorld(s.back, WorldOffsetX, WorldOffsetY);
-    drawSlotPanel(s.back, 134, 632, 16);
+    drawSlotPanel(s.back, kSlotRowsX, kSlotRowsY, kSlotRowsStep);
     drawStatusPanel(s.back, s.graph);
     const int p = pickedSelection.primary();
-    drawMagnifier(s.back, units.posX[p] + WorldOffsetX, units.posY[p] + WorldOffsetY, 852, 599, 3);
+    drawMagnifier(s.back, units.posX[p] + WorldOffsetX, units.posY[p] + WorldOffsetY, kMagnifierX, kMagnifierY, kMagnifierFactor);
     benchmark::ClobberMemory();
   }
 }
@@ -124,7 +124,7 @@ BENCHMARK(BM_BackgroundBlit)->Unit(benchmark::kMicrosecond);
 void BM_Magnifier(benchmark::State& state) {
   Scene& s = scene();
   for (auto _ : state) {
-    drawMagnifier(s.back, 500, 300, 852, 599, 3);
+    drawMagnifier(s.back, 500, 300, kMagnifierX, kMagnifierY, kMagnifierFactor);
     benchmark::ClobberMemory();
   }
 }
@@ -133,7 +133,7 @@ BENCHMARK(BM_Magnifier)->Unit(benchmark::kMicrosecond);
 void BM_Panels(benchmark::State& state) {
   Scene& s = scene();
   for (auto _ : state) {
-    drawSlotPanel(s.back, 134, 632, 16);
+    drawSlotPanel(s.back, kSlotRowsX, kSlotRowsY, kSlotRowsStep);
     drawStatusPanel(s.back, s.graph);
     benchmark::ClobberMemory();
   }

@@ -13,58 +13,49 @@
 #include <string>
 
 #include "tools/glyphs.h"
+#include "ui/layout.h"
 
 namespace artwork {
-
-constexpr int kScreenW = 1024;
-constexpr int kScreenH = 768;
 
 constexpr const char* kBackgroundFile = "bg.bmp";
 constexpr const char* kCursorFile = "cursor.bmp";
 constexpr const char* kFontFile = "spacefont.pcx";
 
-struct Rect {
-  int x1, y1, x2, y2;  // both corners inside
-};
+using Rect = LayoutRect;
 
-// The faces of the 16 screen buttons.  The rectangles are the ones the
-// program hit-tests; a face covers its rectangle exactly and nothing else.
-// An empty label marks a slot row: the program draws its marker, label and
-// glyph itself, so the face is a plain plate.
+// The faces of the 16 screen buttons, at the rectangles the program
+// hit-tests (ui/layout.h); a face covers its rectangle exactly and nothing
+// else. An empty label marks a slot row: the program draws its marker,
+// label and glyph itself, so the face is a plain plate.
 struct ButtonFace {
-  int id;
-  Rect r;
+  ButtonId id;
   const char* label;
 };
 
-inline constexpr ButtonFace kButtonFaces[16] = {
-    {1, {41, 738, 85, 750}, "Save"},    // genome of the primary to the slot
-    {2, {88, 738, 132, 750}, "Load"},   // slot into the picked Units
-    {3, {30, 144, 49, 158}, "-"},       // tolerance down
-    {4, {122, 144, 141, 158}, "+"},     // tolerance up
-    {5, {31, 69, 62, 83}, "New"},       // new simulation
-    {6, {65, 69, 99, 83}, "Save"},      // state to usersaved.sav
-    {7, {101, 69, 140, 83}, "Load"},    // state from usersaved.sav
-    {8, {32, 626, 139, 638}, ""},       // slot rows 0 to 6
-    {9, {32, 642, 139, 654}, ""},
-    {10, {32, 658, 139, 670}, ""},
-    {11, {32, 674, 139, 686}, ""},
-    {12, {32, 690, 139, 702}, ""},
-    {13, {32, 706, 139, 718}, ""},
-    {14, {32, 722, 139, 734}, ""},
-    {15, {30, 87, 87, 100}, "Screen"},  // fullscreen / windowed
-    {16, {89, 87, 141, 100}, "Pause"},
+inline constexpr ButtonFace kButtonFaces[kButtonCount] = {
+    {kSaveSlotButton, "Save"},        // genome of the primary to the slot
+    {kLoadSlotButton, "Load"},        // slot into the picked Units
+    {kToleranceDownButton, "-"},
+    {kToleranceUpButton, "+"},
+    {kNewWorldButton, "New"},         // new simulation
+    {kSaveStateButton, "Save"},       // state to usersaved.sav
+    {kLoadStateButton, "Load"},       // state from usersaved.sav
+    {kSlotButton0, ""},               // slot rows 0 to 6
+    {kSlotButton1, ""},
+    {kSlotButton2, ""},
+    {kSlotButton3, ""},
+    {kSlotButton4, ""},
+    {kSlotButton5, ""},
+    {kSlotButton6, ""},
+    {kScreenModeButton, "Screen"},    // fullscreen / windowed
+    {kPauseButton, "Pause"},
 };
 
-// Fixed places of the screen that the artwork frames.
-inline constexpr Rect kWorldArea = {182, 43, 1006, 567};
-inline constexpr Rect kGraphArea = {173, 602, 831, 741};
-inline constexpr Rect kMagnifierArea = {852, 599, 1001, 748};
-inline constexpr Rect kToleranceGroove = {52, 148, 120, 154};
-inline constexpr Rect kStatusStrip = {172, 744, 832, 758};
+// The groove the tolerance bar fills.
+inline constexpr Rect kToleranceGroove = kToleranceBar;
 
 // The pointer picture: 20 x 20, hot spot at the top left pixel.
-constexpr int kCursorSize = 20;
+constexpr int kCursorSize = kCursorSide;
 inline const char* const kCursorShape[kCursorSize] = {
     "X...................", "XX..................", "XoX.................",
     "XooX................", "XoooX...............", "XooooX..............",
@@ -196,12 +187,12 @@ inline void drawKeyLine(BITMAP* bmp, Rect panel, int y, const char* keyText, con
 // The 1024 x 768 background, 24-bit.  Returns null when no bitmap could be
 // made.
 inline BITMAP* drawBackground() {
-  BITMAP* bmp = create_bitmap_ex(24, kScreenW, kScreenH);
+  BITMAP* bmp = create_bitmap_ex(24, kScreenWidth, kScreenHeight);
   if (!bmp) return nullptr;
 
   // A calm vertical gradient from slate blue to near black.
-  for (int y = 0; y < kScreenH; ++y)
-    hline(bmp, 0, y, kScreenW - 1, mix(15, 22, 32, 7, 10, 16, y * 256 / kScreenH));
+  for (int y = 0; y < kScreenHeight; ++y)
+    hline(bmp, 0, y, kScreenWidth - 1, mix(15, 22, 32, 7, 10, 16, y * 256 / kScreenHeight));
 
   // Title bar.
   drawTextShadowed(bmp, 22, 11, "TARN", rgb(0, 230, 205), 2);
@@ -216,7 +207,7 @@ inline BITMAP* drawBackground() {
   rectfill(bmp, w.x1, w.y1, w.x2, w.y2, rgb(3, 5, 8));
 
   // Left column: simulation controls.
-  const Rect controls = {22, 43, 149, 166};
+  const Rect controls = kControlsPanel;
   drawPanel(bmp, controls);
   drawHeading(bmp, 86, 53, "Simulation");
   drawHeading(bmp, 86, 117, "Similarity");
@@ -224,12 +215,12 @@ inline BITMAP* drawBackground() {
   drawWell(bmp, kToleranceGroove, rgb(4, 8, 11));
   // Tick marks under the groove at every quarter of the range.
   for (int i = 0; i <= 4; ++i) {
-    const int x = kToleranceGroove.x1 + i * 68 / 4;
-    vline(bmp, x, 157, 159, rgb(0, 110, 100));
+    const int x = kToleranceGroove.x1 + i * kToleranceBarLength / 4;
+    vline(bmp, x, kToleranceGroove.y2 + 3, kToleranceGroove.y2 + 5, rgb(0, 110, 100));
   }
 
   // Key help.
-  const Rect keys = {22, 178, 149, 324};
+  const Rect keys = kKeysPanel;
   drawPanel(bmp, keys);
   drawHeading(bmp, 86, 188, "Keys");
   drawKeyLine(bmp, keys, 206, "Esc", "Quit");
@@ -242,7 +233,7 @@ inline BITMAP* drawBackground() {
   drawKeyLine(bmp, keys, 304, "F12", "Picture");
 
   // Slot column.
-  const Rect slots = {22, 604, 149, 757};
+  const Rect slots = kSlotsPanel;
   drawPanel(bmp, slots);
   drawHeading(bmp, 86, 613, "Genome Slots");
 
@@ -274,9 +265,9 @@ inline BITMAP* drawBackground() {
   // Buttons last, so nothing of the panels lies over a face.
   for (const ButtonFace& b : kButtonFaces) {
     if (b.label[0])
-      drawButtonFace(bmp, b.r, b.label);
+      drawButtonFace(bmp, buttonRect(b.id), b.label);
     else
-      drawSlotPlate(bmp, b.r);
+      drawSlotPlate(bmp, buttonRect(b.id));
   }
   return bmp;
 }

@@ -51,13 +51,7 @@ namespace {
 
 using ui_detail::GlyphInk;
 
-// The frame loop's places: the slot rows, the magnifier's output, the
-// cursor's size.
-constexpr int kSlotX = 134, kSlotY = 632, kSlotStep = 16;
-constexpr int kMagnifierX = 852, kMagnifierY = 599, kMagnifierFactor = 3;
-constexpr ScreenRect kMagnifierRect{kMagnifierX, kMagnifierY, kMagnifierX + 50 * kMagnifierFactor,
-                                    kMagnifierY + 50 * kMagnifierFactor};
-constexpr int kCursorSide = 20;
+constexpr ScreenRect kMagnifierRect = ScreenRect::of(kMagnifierArea);
 
 ScreenRect intersect(const ScreenRect& a, const ScreenRect& b) {
   ScreenRect r{a.x0 > b.x0 ? a.x0 : b.x0, a.y0 > b.y0 ? a.y0 : b.y0, a.x1 < b.x1 ? a.x1 : b.x1,
@@ -229,7 +223,6 @@ int drawnMagnifierX, drawnMagnifierY;
 ScreenRect drawnCursorRect;
 
 // The graph's pixels as drawn, row by row.
-constexpr int kGraphWidth = 659, kGraphHeight = 140;
 uint32_t drawnGraph[kGraphHeight][kGraphWidth];
 
 // --- The regions to send ------------------------------------------------------
@@ -333,8 +326,8 @@ ScreenRect cursorRect(const FramePoints& p) {
 }
 
 ScreenRect sourceSquare(int centreX, int centreY) {
-  const int64_t x0 = wrapSub(centreX, 25), y0 = wrapSub(centreY, 25);
-  return ScreenRect::clipped(x0, y0, x0 + 50, y0 + 50);
+  const int64_t x0 = wrapSub(centreX, kMagnifierSource / 2), y0 = wrapSub(centreY, kMagnifierSource / 2);
+  return ScreenRect::clipped(x0, y0, x0 + kMagnifierSource, y0 + kMagnifierSource);
 }
 
 void markUnits() {
@@ -394,14 +387,14 @@ void markPart(ScreenRect& drawn, const ScreenRect& now, bool changed) {
 
 void markPanels(const FramePoints& p) {
   const SlotRows slots = slotRowsNow();
-  markPart(drawnSlotsRect, slotRowsRect(kSlotX, kSlotY, kSlotStep), !(slots == drawnSlots));
+  markPart(drawnSlotsRect, slotRowsRect(kSlotRowsX, kSlotRowsY, kSlotRowsStep), !(slots == drawnSlots));
   drawnSlots = slots;
 
   markPart(drawnBarRect, toleranceBarRect(), false);
 
   const int32_t level = evolutionLevel();
-  markPart(drawnLineRect, statusLineRect(), livingCount != drawnLiving || level != drawnLevel);
-  drawnLiving = livingCount;
+  markPart(drawnLineRect, statusLineRect(), simulation.livingCount != drawnLiving || level != drawnLevel);
+  drawnLiving = simulation.livingCount;
   drawnLevel = level;
 
   // The rectangle follows the mouse point; the text may change in place.
@@ -631,10 +624,10 @@ void rememberWholeFrame(const FramePictures& pictures, const FramePoints& p) {
   }
 
   drawnSlots = slotRowsNow();
-  drawnSlotsRect = slotRowsRect(kSlotX, kSlotY, kSlotStep);
+  drawnSlotsRect = slotRowsRect(kSlotRowsX, kSlotRowsY, kSlotRowsStep);
   drawnBarRect = toleranceBarRect();
   drawnLineRect = statusLineRect();
-  drawnLiving = livingCount;
+  drawnLiving = simulation.livingCount;
   drawnLevel = evolutionLevel();
   drawnTooltipRect = tooltipRect(p.tooltipX, p.tooltipY);
   std::memcpy(drawnTooltip, tooltipText, sizeof drawnTooltip);
@@ -702,7 +695,7 @@ FramePoints readFramePoints() {
 void composeWholeFrame(BITMAP* target, const FramePictures& pictures, const FramePoints& p) {
   blit(pictures.background, target, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
   drawWorld(target, WorldOffsetX, WorldOffsetY);
-  drawSlotRows(target, kSlotX, kSlotY, kSlotStep);
+  drawSlotRows(target, kSlotRowsX, kSlotRowsY, kSlotRowsStep);
   drawToleranceBar(target);
   drawGraph(target, pictures.graph);
   drawStatusLine(target);
@@ -754,7 +747,8 @@ void composeChangedFrame(BITMAP* target, const FramePictures& pictures, const Fr
   set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
   restoreRows(target, pictures.background);
   drawUnits(target);
-  drawClipped(target, slotRowsRect(kSlotX, kSlotY, kSlotStep), [&] { drawSlotRows(target, kSlotX, kSlotY, kSlotStep); });
+  drawClipped(target, slotRowsRect(kSlotRowsX, kSlotRowsY, kSlotRowsStep),
+              [&] { drawSlotRows(target, kSlotRowsX, kSlotRowsY, kSlotRowsStep); });
   drawClipped(target, toleranceBarRect(), [&] { drawToleranceBar(target); });
   drawClipped(target, graphRect(), [&] { drawGraph(target, pictures.graph); });
   drawClipped(target, statusLineRect(), [&] { drawStatusLine(target); });

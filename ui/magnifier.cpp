@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kSourceSide = 50;
+constexpr int kSourceSide = kMagnifierSource;
 constexpr int kMaxFactor = 100;
 
 // The working bitmap that holds the enlargement before it is copied back;
@@ -88,7 +88,7 @@ void drawMagnifier(BITMAP* bitmap, int centreX, int centreY, int destX, int dest
     if (!makeWorking(factor, depth)) return;
   }
   const int side = kSourceSide * factor;
-  const int64_t x0 = wrapSub(centreX, 25), y0 = wrapSub(centreY, 25);
+  const int64_t x0 = wrapSub(centreX, kSourceSide / 2), y0 = wrapSub(centreY, kSourceSide / 2);
 
   const bool direct = depth == 32 && is_memory_bitmap(bitmap) && is_memory_bitmap(working) &&
                       _drawing_mode == DRAW_MODE_SOLID;

@@ -45,7 +45,7 @@ void drawSlotRows(BITMAP* bitmap, int x, int y, int step) {
   for (int i = 0; i < kSlotCount; ++i) {
     const int32_t rowOffset = wrapMul(step, i);
     const int32_t cy = wrapAdd(y, rowOffset);
-    const int32_t markerX = wrapSub(x, 96);
+    const int32_t markerX = wrapSub(x, kSlotMarkerDX);
 
     fillSquare(bitmap, x, cy);
     if (i == activeSlot) {
@@ -56,21 +56,21 @@ void drawSlotRows(BITMAP* bitmap, int x, int y, int step) {
     }
     if (slotFileFound[i]) drawUnitGlyph(bitmap, 1000 + i, x, cy);
 
-    const int32_t labelY = wrapAdd(628, rowOffset);
+    const int32_t labelY = wrapAdd(kSlotRowsY - kSlotLabelDY, rowOffset);
     if (saneCoord(labelY))
-      textprintf_centre_ex(bitmap, ui_detail::textFont(), 87, labelY, bright, -1, "Slot %d", i);
+      textprintf_centre_ex(bitmap, ui_detail::textFont(), kSlotLabelX, labelY, bright, -1, "Slot %d", i);
   }
 }
 
 ScreenRect slotRowsRect(int x, int y, int step) {
   ScreenRect r;
   for (int i = 0; i < kSlotCount; ++i) {
-    const int64_t cy = wrapAdd(y, wrapMul(step, i)), markerX = wrapSub(x, 96);
+    const int64_t cy = wrapAdd(y, wrapMul(step, i)), markerX = wrapSub(x, kSlotMarkerDX);
     r = r.unite(ScreenRect::clipped((int64_t)x - 3, cy - 3, (int64_t)x + 4, cy + 4));
     r = r.unite(ScreenRect::clipped(markerX - 4, cy - 4, markerX + 5, cy + 5));
     char label[16];
     std::snprintf(label, sizeof label, "Slot %d", i);
-    r = r.unite(ui_detail::centredTextRect(87, wrapAdd(628, wrapMul(step, i)), label));
+    r = r.unite(ui_detail::centredTextRect(kSlotLabelX, wrapAdd(kSlotRowsY - kSlotLabelDY, wrapMul(step, i)), label));
   }
   return r;
 }

@@ -15,13 +15,11 @@ int32_t graphTimer = 1;
 
 namespace {
 
-constexpr int kGraphWidth = 659;
-constexpr int kGraphHeight = 140;
-constexpr int kGraphX = 173, kGraphY = 602;
 constexpr int kNewestColumn = kGraphWidth - 1;
 
-// The bar is length + 1 pixels wide, from x 52; length 68 for tolerance 40.
-int32_t toleranceBarLength() { return truncToInt((double)tolerance / 40.0 * 68.0); }
+// The bar is length + 1 pixels wide; length kToleranceBarLength for
+// tolerance 40.
+int32_t toleranceBarLength() { return truncToInt((double)tolerance / 40.0 * (double)kToleranceBarLength); }
 
 // Scrolls taken by advanceGraph and not yet drawn on the graph bitmap: the
 // sample row of each, oldest first (only the newest kGraphWidth can still
@@ -39,7 +37,7 @@ void drawPendingScrolls(BITMAP* graph) {
   for (int i = 0; i < n; ++i) {
     const int column = kNewestColumn - (n - 1 - i);
     const int32_t row = pendingRows[(pendingFirst + i) % kGraphWidth];
-    line(graph, column, 0, column, 741, clear);
+    line(graph, column, 0, column, kGraphHeight - 1, clear);
     putpixel(graph, column, row, point);
     putpixel(graph, column, row - 1, edge);
     putpixel(graph, column, row + 1, edge);
@@ -58,7 +56,7 @@ bool tooltipCorners(int mx, int my, int64_t& x1, int64_t& y1, int64_t& x2, int64
 }
 
 void statusLineText(char* text, size_t size) {
-  std::snprintf(text, size, "%d Units living at Evolution Level %d", (int)livingCount, (int)evolutionLevel());
+  std::snprintf(text, size, "%d Units living at Evolution Level %d", (int)simulation.livingCount, (int)evolutionLevel());
 }
 
 }  // namespace
@@ -66,18 +64,20 @@ void statusLineText(char* text, size_t size) {
 void drawToleranceBar(BITMAP* bitmap) {
   const int32_t length = toleranceBarLength();
   if (length == 0) return;
-  int64_t end = 52 + (int64_t)length;
+  const LayoutRect& bar = kToleranceBar;
+  int64_t end = bar.x1 + (int64_t)length;
   // Past these the bar is clipped to the same pixels.
   if (end > ui_detail::kCoordLimit) end = ui_detail::kCoordLimit;
   if (end < -ui_detail::kCoordLimit) end = -ui_detail::kCoordLimit;
-  rectfill(bitmap, 52, 148, (int)end, 154, makecol(0, 255, 225));
-  rectfill(bitmap, 52, 150, (int)end, 152, makecol(200, 255, 225));
+  rectfill(bitmap, bar.x1, bar.y1, (int)end, bar.y2, makecol(0, 255, 225));
+  rectfill(bitmap, bar.x1, kToleranceCoreY1, (int)end, kToleranceCoreY2, makecol(200, 255, 225));
 }
 
 ScreenRect toleranceBarRect() {
   const int32_t length = toleranceBarLength();
   if (length <= 0) return ScreenRect{};
-  return ScreenRect::clipped(52, 148, 53 + (int64_t)length, 155);
+  const LayoutRect& bar = kToleranceBar;
+  return ScreenRect::clipped(bar.x1, bar.y1, bar.x1 + 1 + (int64_t)length, bar.y2 + 1);
 }
 
 bool advanceGraph(BITMAP* graphBitmap) {
@@ -87,8 +87,9 @@ bool advanceGraph(BITMAP* graphBitmap) {
 }
 
 bool takeGraphScroll(bool graphExists) {
-  // 0 Units give row 140 (below the graph), 800 give row 0.
-  const int32_t sampleRow = truncToInt(140.0 - (double)livingCount / 800.0 * 140.0);
+  // 0 Units give row kGraphHeight (below the graph), kGraphTopCount row 0.
+  const int32_t sampleRow =
+      truncToInt((double)kGraphHeight - (double)simulation.livingCount / (double)kGraphTopCount * (double)kGraphHeight);
   bool scrolled = false;
   if (paused == 0 && graphTimer == 0) {
     if (graphExists) {
@@ -114,18 +115,18 @@ void drawGraph(BITMAP* backBuffer, BITMAP* graphBitmap) {
     masked_blit(graphBitmap, backBuffer, 0, 0, kGraphX, kGraphY, kGraphWidth, kGraphHeight);
 }
 
-ScreenRect graphRect() { return ScreenRect{kGraphX, kGraphY, kGraphX + kGraphWidth, kGraphY + kGraphHeight}; }
+ScreenRect graphRect() { return ScreenRect::of(kGraphArea); }
 
 void drawStatusLine(BITMAP* bitmap) {
   char text[96];
   statusLineText(text, sizeof text);
-  textprintf_centre_ex(bitmap, ui_detail::textFont(), 490, 747, makecol(0, 255, 225), -1, "%s", text);
+  textprintf_centre_ex(bitmap, ui_detail::textFont(), kStatusLineX, kStatusLineY, makecol(0, 255, 225), -1, "%s", text);
 }
 
 ScreenRect statusLineRect() {
   char text[96];
   statusLineText(text, sizeof text);
-  return ui_detail::centredTextRect(490, 747, text);
+  return ui_detail::centredTextRect(kStatusLineX, kStatusLineY, text);
 }
 
 void drawTooltip(BITMAP* bitmap, int mx, int my) {

@@ -4,13 +4,10 @@
 #pragma once
 #include <cstdint>
 
+#include "ui/layout.h"
+
 struct BITMAP;
 struct FONT;
-
-constexpr int kScreenWidth = 1024;
-constexpr int kScreenHeight = 768;
-constexpr int WorldOffsetX = 182;
-constexpr int WorldOffsetY = 43;
 
 // State shared by the frame loop and the panels.
 extern FONT* uiFont;
@@ -25,6 +22,8 @@ struct ScreenRect {
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 
   bool empty() const { return x0 >= x1 || y0 >= y1; }
+  // The pixels of a layout rectangle.
+  static constexpr ScreenRect of(const LayoutRect& r) { return ScreenRect{r.x1, r.y1, r.x2 + 1, r.y2 + 1}; }
   // x0..x1 - 1 by y0..y1 - 1 held to the screen.
   static ScreenRect clipped(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     auto hold = [](int64_t v, int limit) { return (int)(v < 0 ? 0 : v > limit ? limit : v); };

@@ -12,6 +12,9 @@
 #include "world/cellfield.h"
 
 namespace {
+// Units whose kin markers differ by at most this are kin and never fight.
+constexpr int32_t kKinTolerance = 20;
+
 struct SeedCell { int gene, threshold, dx, dy; };
 constexpr SeedCell kSeedPattern[12] = {
     {kGeneSeedFirst + 0, 12, -1, -1}, {kGeneSeedFirst + 1, 12, 0, -1}, {kGeneSeedFirst + 2, 12, 1, -1},
@@ -60,7 +63,7 @@ __attribute__((noinline)) void resolveContactsPlain(int u) {
   for (int i = 0; i < kMaxUnits; ++i) {
     if (i == u || t.status[i] != Alive) continue;
     if (absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-    if (wrapAbs(wrapSub(kind, t.genome[i][kGeneKin])) <= 20) continue;
+    if (wrapAbs(wrapSub(kind, t.genome[i][kGeneKin])) <= kKinTolerance) continue;
     fight(u, i);
   }
 }
@@ -187,13 +190,13 @@ void build() {
   c.built = true;
 }
 
-// The kin markers that never fight u: kind - 20 .. kind + 20 as plain
-// numbers, cut to 32 bits (as every marker is).
+// The kin markers that never fight u: kind - kKinTolerance .. kind +
+// kKinTolerance as plain numbers, cut to 32 bits (as every marker is).
 struct KinWindow {
   int32_t lowest, highest;
   explicit KinWindow(int32_t kind)
-      : lowest((int32_t)std::max<int64_t>((int64_t)kind - 20, INT32_MIN)),
-        highest((int32_t)std::min<int64_t>((int64_t)kind + 20, INT32_MAX)) {}
+      : lowest((int32_t)std::max<int64_t>((int64_t)kind - kKinTolerance, INT32_MIN)),
+        highest((int32_t)std::min<int64_t>((int64_t)kind + kKinTolerance, INT32_MAX)) {}
   bool holds(int32_t low, int32_t high) const { return lowest <= low && high <= highest; }
   // Whether the common case can take it: a 16-bit range that fails the
   // window is never cut into it.
@@ -243,7 +246,7 @@ struct Gathering {
     const ContactIndex& c = contactIndex;
     const UnitTable& t = units;
     for (int i = c.head[bucketIndex(bx, by)]; i >= 0; i = c.next[i]) {
-      if (wrapAbs(wrapSub(kind, c.kind[i])) <= 20 || i == u || t.status[i] != Alive) continue;
+      if (wrapAbs(wrapSub(kind, c.kind[i])) <= kKinTolerance || i == u || t.status[i] != Alive) continue;
       if (absDiff64(px, t.posX[i]) + absDiff64(py, t.posY[i]) >= reach) continue;
       int m = n++;
       while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
@@ -376,14 +379,14 @@ void resolveContacts(int u) {
   // the field's (whose outermost hold the Units beyond it); their 16-bit
   // ranges are read a column at a time, -low and high against -lowest and
   // highest.
-  constexpr int32_t kCommonReach = 56, kCommonKind = INT16_MAX - 21;
+  constexpr int32_t kCommonReach = 56, kCommonKind = INT16_MAX - (kKinTolerance + 1);
   static_assert(((kWorldWidth - 1 + kCommonReach - 1) >> kBucketShift) < kBucketColumns + kBorder &&
                     ((kCommonReach - 1) >> kBucketShift) < kBorder && (2 * kCommonReach + 14) >> kBucketShift <= 2 * kLanes,
                 "the common case stays within the border");
   if ((uint32_t)reach - 1u >= (uint32_t)kCommonReach || (uint32_t)kind + (uint32_t)kCommonKind > 2u * kCommonKind ||
       (uint32_t)px >= (uint32_t)kWorldWidth || (uint32_t)py >= (uint32_t)kWorldHeight)
     return resolveContactsWide(u);
-  const int32_t lowest = kind - 20, highest = kind + 20;
+  const int32_t lowest = kind - kKinTolerance, highest = kind + kKinTolerance;
   if (lowest <= c.allLow && c.allHigh <= highest) return;
   const int r = reach - 1, x0 = (px - r) >> kBucketShift, y0 = (py - r) >> kBucketShift;
   const int columns = ((px + r) >> kBucketShift) - x0 + 1, last = ((py + r) >> kBucketShift) - y0;

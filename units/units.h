@@ -158,9 +158,6 @@ inline bool sameSimulationState(const SimulationState& a, const SimulationState&
   return same;
 }
 
-// The population count under the name the status panel reads it by.
-inline const int32_t& livingCount = simulation.livingCount;
-
 // The simulation part of one running frame (units/frame.cpp): the Life
 // generation every third frame, reaping, the ticks in slot order, then the
 // random sowing event.

@@ -123,9 +123,10 @@ TEST_F(Drawing, MagnifierEnlargesAndBlackensBeyondTheScreen) {
   for (int y = 0; y < kScreenHeight; ++y)
     for (int x = 0; x < kScreenWidth; ++x) putpixel(original, x, y, pattern(x, y));
   BITMAP* screenBitmap = makeBitmap(kScreenWidth, kScreenHeight);
-  initMagnifier(3);
-  for (auto [cx, cy, destX, destY, f] : {tuple{500, 400, 852, 599, 3}, {0, 0, 852, 599, 3}, {1023, 767, 852, 599, 3},
-                                         {900, 650, 852, 599, 3},  // the source overlaps the output
+  initMagnifier(kMagnifierFactor);
+  constexpr int mx = kMagnifierX, my = kMagnifierY, mf = kMagnifierFactor;
+  for (auto [cx, cy, destX, destY, f] : {tuple{500, 400, mx, my, mf}, {0, 0, mx, my, mf}, {1023, 767, mx, my, mf},
+                                         {900, 650, mx, my, mf},  // the source overlaps the output
                                          {400, 300, -100, 700, 3}, {300, 300, 10, 20, 2}}) {
     blit(original, screenBitmap, 0, 0, 0, 0, kScreenWidth, kScreenHeight);
     drawMagnifier(screenBitmap, cx, cy, destX, destY, f);
@@ -143,8 +144,8 @@ TEST_F(Drawing, MagnifierEnlargesAndBlackensBeyondTheScreen) {
     auto two = [&](int x1, int y1, int x2, int y2) {
       return tuple(getpixel(screenBitmap, x1, y1), getpixel(screenBitmap, x2, y2));
     };
-    if (cx == 0) EXPECT_EQ(two(929, 700, 930, 677), tuple(0, pattern(1, 1)));
-    if (cx == 1023) EXPECT_EQ(two(929, 676, 930, 609), tuple(pattern(1023, 767), 0));
+    if (cx == 0) EXPECT_EQ(two(mx + 77, my + 101, mx + 78, my + 78), tuple(0, pattern(1, 1)));
+    if (cx == 1023) EXPECT_EQ(two(mx + 77, my + 77, mx + 78, my + 10), tuple(pattern(1023, 767), 0));
   }
   // Other depths give the same picture; without a working bitmap, nothing.
   BITMAP* deep = create_bitmap_ex(16, 200, 200);
@@ -158,22 +159,26 @@ TEST_F(Drawing, MagnifierEnlargesAndBlackensBeyondTheScreen) {
   releaseMagnifier();
   drawMagnifier(original, 500, 400, 0, 0, 3);
   EXPECT_EQ(getpixel(original, 0, 0), pattern(0, 0));
-  initMagnifier(3);
+  initMagnifier(kMagnifierFactor);
 }
 
 TEST_F(Drawing, StatusPanel) {
   BITMAP* back = makeBitmap(kScreenWidth, kScreenHeight, kPaper);
-  BITMAP* graph = makeBitmap(659, 140, rgb(255, 0, 255));
+  BITMAP* graph = makeBitmap(kGraphWidth, kGraphHeight, rgb(255, 0, 255));
   const uint32_t bright = rgb(0, 255, 225), pale = rgb(200, 255, 225), sample = rgb(100, 255, 225);
-  // The tolerance bar: length trunc(t / 40 * 68), length + 1 pixels wide.
-  for (auto [t, last] : {tuple{0.4f, 51}, {0.6f, 53}, {40.0f, 120}}) {
+  // The tolerance bar: length trunc(t / 40 * 68), length + 1 pixels wide
+  // (none for length 0).
+  const LayoutRect& bar = kToleranceBar;
+  for (auto [t, pixels] : {tuple{0.4f, 0}, {0.6f, 2}, {40.0f, 69}}) {
+    const int last = bar.x1 + pixels - 1;
     tolerance = t;
     clear_to_color(back, (int)kPaper);
     drawStatusPanel(back, graph);
-    for (int x = 50; x < 125; ++x)
-      for (int y = 146; y <= 156; ++y) {
-        const bool in = x >= 52 && x <= last && y >= 148 && y <= 154;
-        ASSERT_EQ(pixelAt(back, x, y), !in ? kPaper : y >= 150 && y <= 152 ? pale : bright) << t << ": " << x << "," << y;
+    for (int x = bar.x1 - 2; x < bar.x2 + 5; ++x)
+      for (int y = bar.y1 - 2; y <= bar.y2 + 2; ++y) {
+        const bool in = x >= bar.x1 && x <= last && y >= bar.y1 && y <= bar.y2;
+        const bool core = y >= kToleranceCoreY1 && y <= kToleranceCoreY2;
+        ASSERT_EQ(pixelAt(back, x, y), !in ? kPaper : core ? pale : bright) << t << ": " << x << "," << y;
       }
   }
   // The graph's newest column: the sample on row 140 - n / 800 x 140, a
@@ -181,8 +186,8 @@ TEST_F(Drawing, StatusPanel) {
   for (auto [living, row] : {tuple{0, 140}, {400, 70}, {805, 0}, {806, -1}, {812, -2}}) {
     simulation.livingCount = living, graphTimer = 0;
     drawStatusPanel(back, graph);
-    for (int y = 0; y < 140; ++y)
-      ASSERT_EQ(pixelAt(graph, 658, y), y == row ? sample : abs(y - row) == 1 ? rgb(0, 150, 140) : rgb(255, 0, 255))
+    for (int y = 0; y < kGraphHeight; ++y)
+      ASSERT_EQ(pixelAt(graph, kGraphWidth - 1, y), y == row ? sample : abs(y - row) == 1 ? rgb(0, 150, 140) : rgb(255, 0, 255))
           << living << " Units, row " << y;
   }
   // It scrolls every fourth running frame, waits while paused and scrolls
@@ -192,7 +197,7 @@ TEST_F(Drawing, StatusPanel) {
   for (int frame = 1; frame <= 24; ++frame) {
     paused = frame >= 12 && frame <= 18, simulation.livingCount = frame * 8;
     drawStatusPanel(back, graph);
-    if (pixelAt(graph, 658, (int)(140 - frame * 8 / 800.0 * 140)) == sample) scrolls += std::to_string(frame) + " ";
+    if (pixelAt(graph, kGraphWidth - 1, (int)(140 - frame * 8 / 800.0 * 140)) == sample) scrolls += std::to_string(frame) + " ";
   }
   EXPECT_EQ(scrolls, "2 6 10 19 23 ");
   // The status line; the tooltip at the pointer: none for one character, a
@@ -204,9 +209,9 @@ TEST_F(Drawing, StatusPanel) {
                              {"Toggle Fullscreen/Windowed-Mode (Only for Desktops higher than 1024x768)", 902}}) {
     std::strcpy(tooltipText, text);
     clear_to_color(back, (int)kPaper);
-    drawStatusPanel(back, makeBitmap(659, 140, rgb(255, 0, 255)));
+    drawStatusPanel(back, makeBitmap(kGraphWidth, kGraphHeight, rgb(255, 0, 255)));
     clear_to_color(ref, (int)kPaper);
-    textprintf_centre_ex(ref, font, 490, 747, (int)bright, -1, "123 Units living at Evolution Level 11");
+    textprintf_centre_ex(ref, font, kStatusLineX, kStatusLineY, (int)bright, -1, "123 Units living at Evolution Level 11");
     if (right) rectfill(ref, 325, 310, right, 318, 0), rect(ref, 325, 310, right, 318, (int)bright);
     if (right) textout_ex(ref, font, text, 326, 310, (int)bright, -1);
     EXPECT_EQ(bitmapDigest(back), bitmapDigest(ref)) << text;
@@ -220,21 +225,22 @@ TEST_F(Drawing, SlotPanelAndItsReReads) {
   std::string genes;
   for (int32_t v : genomeWhere([](int) { return true; })) genes += std::to_string(v) + "\n";
   writeFile("sample4.dna", genes);
-  drawSlotPanel(back, 134, 632, 16);  // the first frame re-reads
+  const int x = kSlotRowsX, y = kSlotRowsY, step = kSlotRowsStep, markerX = x - kSlotMarkerDX;
+  drawSlotPanel(back, x, y, step);  // the first frame re-reads
   BITMAP* ref = makeBitmap(kScreenWidth, kScreenHeight, kPaper);
   for (int i = 0; i < 7; ++i) {
-    const int cy = 632 + 16 * i;
-    rectfill(ref, 131, cy - 3, 137, cy + 3, 0);
-    circlefill(ref, 38, cy, 4, (int)(i == 3 ? rgb(0, 255, 225) : rgb(0, 100, 90)));
-    if (i == 3) circlefill(ref, 38, cy, 2, (int)rgb(200, 255, 225));
-    if (i == 4) drawUnitGlyph(ref, 1004, 134, cy);
-    textprintf_centre_ex(ref, font, 87, 628 + 16 * i, (int)rgb(0, 255, 225), -1, "Slot %d", i);
+    const int cy = y + step * i;
+    rectfill(ref, x - 3, cy - 3, x + 3, cy + 3, 0);
+    circlefill(ref, markerX, cy, 4, (int)(i == 3 ? rgb(0, 255, 225) : rgb(0, 100, 90)));
+    if (i == 3) circlefill(ref, markerX, cy, 2, (int)rgb(200, 255, 225));
+    if (i == 4) drawUnitGlyph(ref, 1004, x, cy);
+    textprintf_centre_ex(ref, font, kSlotLabelX, cy - kSlotLabelDY, (int)rgb(0, 255, 225), -1, "Slot %d", i);
   }
   EXPECT_EQ(bitmapDigest(back), bitmapDigest(ref));
   // Re-read every 50 frames: a file removed shows its last glyph until then.
   std::remove("sample4.dna");
   for (int frame = 2; frame <= 51; ++frame) {
-    drawSlotPanel(back, 134, 632, 16);
+    drawSlotPanel(back, x, y, step);
     ASSERT_EQ(slotFileFound[4], frame < 51) << frame;
   }
   EXPECT_EQ(slotGenomes[4], genomeWhere([](int) { return true; }));
@@ -248,12 +254,12 @@ TEST_F(Drawing, ButtonsFireOnTheirFacesWithTheSharedCooldown) {
     for (int x = 0; x < 180; ++x) {
       int face = 0;
       for (const artwork::ButtonFace& b : artwork::kButtonFaces)
-        if (x >= b.r.x1 && x <= b.r.x2 && y >= b.r.y1 && y <= b.r.y2) face = b.id;
+        if (buttonRect(b.id).contains(x, y)) face = b.id;
       buttonCooldown = 0;
       point(x, y, 1);
       ASSERT_EQ(pollButtons(), face) << x << "," << y;
       ASSERT_EQ(tooltipText[0] != 0, face != 0) << x << "," << y;
-      if (face && x == artwork::kButtonFaces[face - 1].r.x1 && y == artwork::kButtonFaces[face - 1].r.y1)
+      if (face && x == buttonRect(ButtonId(face)).x1 && y == buttonRect(ButtonId(face)).y1)
         tooltips += std::string(tooltipText) + "|";
     }
   EXPECT_EQ(sha256Hex(tooltips.data(), tooltips.size()),

@@ -33,7 +33,7 @@ class Frames : public DrawingTest {
     ASSERT_TRUE(artwork::writeArtwork("."));
     ASSERT_TRUE(loadResources());
     clear_to_color(graphBitmap, makecol(255, 0, 255));
-    initMagnifier(3);
+    initMagnifier(kMagnifierFactor);
     simulation.reseeding = 0;
   }
   void TearDown() override { releaseResources(), DrawingTest::TearDown(); }

@@ -126,7 +126,7 @@ class IncrementalFrames : public DrawingTest {
     backBuffer = create_bitmap(kScreenWidth, kScreenHeight);
     backgroundImage = made32(artwork::drawBackground());
     cursorImage = made32(artwork::drawCursor());
-    graphBitmap = create_bitmap(659, 140);
+    graphBitmap = create_bitmap(kGraphWidth, kGraphHeight);
     screenCopy = makeBitmap(kScreenWidth, kScreenHeight);
     clear_to_color(graphBitmap, makecol(255, 0, 255));
     PALETTE pal;
@@ -136,7 +136,7 @@ class IncrementalFrames : public DrawingTest {
     uiFont = load_font(artwork::kFontFile, nullptr, nullptr);
     ASSERT_NE(uiFont, nullptr);
     std::remove(artwork::kFontFile);
-    initMagnifier(3);
+    initMagnifier(kMagnifierFactor);
     unitArrivedHook = onArrival;
     unitDiedHook = onDeath;
   }
