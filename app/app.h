@@ -4,6 +4,7 @@
 #include <string>
 
 struct BITMAP;
+struct ComposedFrame;
 
 extern BITMAP* backBuffer;
 extern BITMAP* backgroundImage;
@@ -15,7 +16,8 @@ extern bool fullscreenMode;
 // message when no window can be opened.
 void initAllegro();
 // Switches the screen to 1024 x 768 as fullscreenMode asks. Returns false
-// when no mode at all could be set (there is no screen to draw to).
+// when no mode at all could be set (there is no screen to draw to). The
+// caller sends the whole frame to the new screen (markScreenLost).
 bool setDisplayMode();
 void shutdownAllegro();
 
@@ -32,6 +34,9 @@ bool resourceFileIsWhole(const char* name);
 // the frame ran then). What a hand does (a held key, a button held down and
 // its cooldown) acts in input steps of wall time, not in every frame.
 bool runFrame();
+// The composer's record of the frames runFrame composed and sent, owned by
+// the frame loop.
+ComposedFrame& composedFrame();
 // Before the first frame: at most inputStepsPerSecond input steps a second
 // (0: every frame is one), and fast-forward on or off.
 void startSteering(int inputStepsPerSecond, bool fast);

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "app/app.h"
-#include "ui/compose.h"
 
 bool fullscreenMode = true;
 
@@ -44,7 +43,6 @@ bool setDisplayMode() {
   }
   if (!screen) return false;
   set_display_switch_mode(SWITCH_BACKGROUND);
-  markScreenLost();
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "picture/screenshot.h"
 #include "selection/selection.h"
 #include "ui/compose.h"
+#include "ui/composed_frame.h"
 #include "ui/input.h"
 #include "ui/ui.h"
 #include "units/units.h"
@@ -48,6 +49,19 @@ BITMAP* loadPicture(const char* name, int width, int height) {
 
 void changeTolerance(double delta) { tolerance = (float)((double)tolerance + delta); }
 
+// What the composer keeps of the frames composed and sent.
+ComposedFrame frameRecord;
+
+// A new display mode: its screen is sent the whole frame.
+bool showDisplay() {
+  if (!setDisplayMode()) return false;
+  markScreenLost(frameRecord);
+  return true;
+}
+
+// A file notice on the screen is sent over by the next frame.
+void noticeOnScreen(const char* text) { markScreenDamaged(frameRecord, drawFileNotice(text)); }
+
 }  // namespace
 
 bool loadResources() {
@@ -81,7 +95,7 @@ bool loadResources() {
 
 void releaseResources() {
   releaseMagnifier();
-  forgetComposedFrame();
+  forgetComposedFrame(frameRecord);
   if (backBuffer) destroy_bitmap(backBuffer);
   if (backgroundImage) destroy_bitmap(backgroundImage);
   if (cursorImage) destroy_bitmap(cursorImage);
@@ -123,7 +137,7 @@ void dispatchButton(int id) {
       break;
     case kScreenModeButton:
       fullscreenMode = !fullscreenMode;
-      if (!setDisplayMode()) {
+      if (!showDisplay()) {
         // No screen is left to draw on: keep the world, then leave.
         finishAutosave();
         saveState(kAutosave);
@@ -159,6 +173,8 @@ constexpr int kShownPerSecond = 60;
 void showFastForwardInTitle() { set_window_title(fastForward ? "tarn (fast-forward)" : "tarn"); }
 
 }  // namespace
+
+ComposedFrame& composedFrame() { return frameRecord; }
 
 bool fastForward = false;
 int64_t (*steeringClock)() = monotonicNanos;
@@ -211,7 +227,7 @@ bool runFrame() {
     if (steering.graphScrolled) drawGraphScrolls(graphBitmap);
     refreshSlotPanel();
     const FramePictures pictures{backgroundImage, cursorImage, graphBitmap};
-    composeChangedFrame(backBuffer, pictures, readFramePoints(), steering.graphScrolled);
+    composeChangedFrame(frameRecord, backBuffer, pictures, readFramePoints(), steering.graphScrolled);
     steering.graphScrolled = false;
   }
 
@@ -236,7 +252,7 @@ bool runFrame() {
 
   if (paused == 0) regulatePopulation();
 
-  if (shown && screen) sendChangedRegions(backBuffer, screen);
+  if (shown && screen) sendChangedRegions(frameRecord, backBuffer, screen);
 
   // F12: a picture of the frame on the screen, one per press.
   if (steering.screenshotKey.take(keyDownThisFrame(KEY_F12), now)) queueScreenshot(backBuffer);
@@ -252,7 +268,7 @@ int runProgram(const ProgramOptions& options) {
   if (!loadResources()) return -1;
   clear_bitmap(screen);
   fullscreenMode = !options.windowed;
-  if (!setDisplayMode()) {
+  if (!showDisplay()) {
     releaseResources();
     allegro_message("No 1024x768 display mode could be set.\n");
     return -1;
@@ -260,7 +276,7 @@ int runProgram(const ProgramOptions& options) {
   seedRandom(options.seeded ? options.seed : (uint32_t)std::time(nullptr));
   clear_to_color(graphBitmap, makecol(255, 0, 255));
   initGeneTable();
-  fileNoticeHook = drawFileNotice;
+  fileNoticeHook = noticeOnScreen;
   initMagnifier(kMagnifierFactor);
   checkComposedFrames = options.checkFrames;
   if (options.load.empty()) {

@@ -12,7 +12,7 @@
 
 #include "record/lineages.h"
 #include "record/outfile.h"
-#include "ui/draw_util.h"
+#include "ui/painter.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/draw_util.h"
+#include "ui/painter.h"
 #include "ui/ui.h"
 #include "world/cellfield.h"
 

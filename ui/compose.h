@@ -13,6 +13,9 @@
 #include "ui/ui.h"
 
 struct BITMAP;
+// What the composer keeps from one frame to the next (ui/composed_frame.h);
+// the frame loop owns it.
+struct ComposedFrame;
 
 // The pictures the frame is built from, owned by the frame loop.
 struct FramePictures {
@@ -39,20 +42,20 @@ FramePoints readFramePoints();
 void composeWholeFrame(BITMAP* target, const FramePictures& pictures, const FramePoints& points);
 
 // The same picture, composed where it may have changed since the previous
-// call; graphChanged tells that the graph bitmap changed since then. The
+// call on the same record; graphChanged tells that the graph bitmap changed since then. The
 // first call, and the first after forgetComposedFrame, composes it whole, as
 // does every call on bitmaps other than 32-bit memory bitmaps. The regions
 // it composed are added to those that sendChangedRegions copies.
-void composeChangedFrame(BITMAP* target, const FramePictures& pictures, const FramePoints& points,
-                         bool graphChanged);
-void forgetComposedFrame();
+void composeChangedFrame(ComposedFrame& frame, BITMAP* target, const FramePictures& pictures,
+                         const FramePoints& points, bool graphChanged);
+void forgetComposedFrame(ComposedFrame& frame);
 
 // Copies to the screen bitmap what changed on from since the last call,
 // and whatever was drawn on the screen meanwhile (markScreenDamaged), or
 // all of it after markScreenLost (a new display mode).
-void sendChangedRegions(BITMAP* from, BITMAP* screenBitmap);
-void markScreenDamaged(const ScreenRect& rect);
-void markScreenLost();
+void sendChangedRegions(ComposedFrame& frame, BITMAP* from, BITMAP* screenBitmap);
+void markScreenDamaged(ComposedFrame& frame, const ScreenRect& rect);
+void markScreenLost(ComposedFrame& frame);
 
 // A test aid: when set, every composeChangedFrame also composes the frame
 // whole and compares, and every sendChangedRegions keeps a copy of what the

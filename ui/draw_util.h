@@ -8,9 +8,7 @@
 
 #include <cstdint>
 
-#include "genome/genome.h"
 #include "ui/ui.h"
-#include "units/units.h"
 
 namespace ui_detail {
 
@@ -55,35 +53,6 @@ struct PixelTarget {
     if (inside(x, y)) write((int)x, (int)y, colour);
   }
 };
-
-// A genome's glyph: bit k set where gene k's pixel is drawn (column k / 6,
-// row k % 6 of the 6 x 6 square), in the full colour where bit k of full is
-// set and in the dark colour elsewhere.
-struct GlyphInk {
-  uint64_t set, full;
-  int fullColour, darkColour;
-};
-GlyphInk glyphInk(const Genome& genome);
-
-// The glyph with its fourth pixel from the left and the top at (x, y).
-inline void drawGlyphInk(const PixelTarget& target, const GlyphInk& ink, int32_t x, int32_t y) {
-  for (uint64_t bits = ink.set; bits; bits &= bits - 1) {
-    const int k = __builtin_ctzll(bits);
-    target.plot((int64_t)x + k / 6 - 3, (int64_t)y + k % 6 - 3, (ink.full >> k) & 1 ? ink.fullColour : ink.darkColour);
-  }
-}
-
-// The circles around a Unit of the selections: one of radius 5, one of
-// radius 10 too for a primary, red for the hover selection, else white.
-enum : uint8_t { kMarkerSmall = 1, kMarkerBig = 2, kMarkerRed = 4 };
-// The markers of every slot as the selections stand (0: none).
-void selectionMarkers(uint8_t marker[kMaxUnits]);
-
-// Allegro's circle, skipped where it would lie wholly outside any bitmap.
-inline void markerCircle(BITMAP* bitmap, int32_t x, int32_t y, int radius, int colour) {
-  if (!saneCoord(x) || !saneCoord(y)) return;
-  circle(bitmap, x, y, radius, colour);
-}
 
 // makecol for any component values. Only the 8-bit path looks components up
 // in a table, so there they are held to 0..255 first; every other depth packs

@@ -7,6 +7,7 @@
 #include "persist/slotfile.h"
 #include "selection/selection.h"
 #include "ui/draw_util.h"
+#include "ui/painter.h"
 #include "ui/ui.h"
 #include "units/units.h"
 #include "world/cellfield.h"
@@ -35,7 +36,7 @@ void transpose64(uint64_t a[64]) {
 // Cells 1..823 by 1..523 that are not Empty, one pixel each; the outer ring
 // of the field is never drawn.
 void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
-  const int colour = makecol(50, 160, 160);
+  const int colour = ui_detail::cellColour();
   int64_t xFrom = 1, xTo = kWorldWidth - 2, yFrom = 1, yTo = kWorldHeight - 2;
   if (xFrom < (int64_t)target.left - offsetX) xFrom = (int64_t)target.left - offsetX;
   if (xTo > (int64_t)target.right - 1 - offsetX) xTo = (int64_t)target.right - 1 - offsetX;
@@ -80,8 +81,7 @@ void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
 namespace ui_detail {
 
 // A gene is high when it lies strictly above the midpoint of its seed range
-// (the halved sum truncated toward zero). Gene k sits in glyph column k / 6
-// and row k % 6, so each run of six genes is a column. The first set pixel
+// (the halved sum truncated toward zero). The first set pixel
 // of a vertical run is dark, the later ones full; the run carries from the
 // bottom of one column into the top of the next.
 GlyphInk glyphInk(const Genome& genome) {
@@ -142,15 +142,11 @@ void drawWorldLayers(BITMAP* bitmap, int offsetX, int offsetY, bool markers) {
 
   uint8_t marker[kMaxUnits];
   ui_detail::selectionMarkers(marker);
-  const int white = makecol(255, 255, 255), red = makecol(255, 0, 0);
   for (int i = 0; i < kMaxUnits; ++i) {
     if (units.status[i] != Alive) continue;
     const int32_t px = wrapAdd(units.posX[i], offsetX);
     const int32_t py = wrapAdd(units.posY[i], offsetY);
     drawGenomeGlyph(target, units.genome[i], px, py);
-    if (!markers || !marker[i]) continue;
-    const int colour = marker[i] & ui_detail::kMarkerRed ? red : white;
-    ui_detail::markerCircle(bitmap, px, py, 5, colour);
-    if (marker[i] & ui_detail::kMarkerBig) ui_detail::markerCircle(bitmap, px, py, 10, colour);
+    if (markers) ui_detail::paintMarkers(bitmap, px, py, marker[i]);
   }
 }

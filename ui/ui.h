@@ -98,4 +98,6 @@ extern char tooltipText[200];
 int pollButtons(bool inputStep = true);
 
 // Notices drawn straight onto the screen while a file is read or written.
-void drawFileNotice(const char* text);
+// Returns what they cover (nothing without a screen), for the frame loop to
+// send again (markScreenDamaged).
+ScreenRect drawFileNotice(const char* text);

@@ -284,7 +284,7 @@ TEST_F(SteppedFrames, FastForwardShowsWholeFramesSixtyTimesASecond) {
     start = stateDigest();
     clear_to_color(graphBitmap, makecol(255, 0, 255));
     graphTimer = 1;
-    forgetComposedFrame();
+    forgetComposedFrame(composedFrame());
     startSteering(60, fast);
     checkComposedFrames = true;
     std::vector<uint32_t> last(kScreenWidth * kScreenHeight);

@@ -216,7 +216,7 @@ TEST_F(IncrementalFrames, BusySessionShowsTheWholeFramesPixelForPixel) {
       for (bool& k : input.keys) k = false;
       for (int k : step.keys) input.keys[k] = true;
       ASSERT_TRUE(runFrame());
-      sendChangedRegions(backBuffer, screenCopy);
+      sendChangedRegions(composedFrame(), backBuffer, screenCopy);
       ASSERT_EQ(frameDifferences, 0) << step.what << ": " << firstFrameDifference;
       std::string rows;
       for (int y = 0; y < kScreenHeight; ++y)
