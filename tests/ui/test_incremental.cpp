@@ -17,6 +17,7 @@
 #include "persist/digest.h"
 #include "tools/artwork.h"
 #include "ui/compose.h"
+#include "ui/composed_frame.h"
 #include "tests/support.h"
 
 namespace {
@@ -230,6 +231,50 @@ TEST_F(IncrementalFrames, BusySessionShowsTheWholeFramesPixelForPixel) {
   EXPECT_GT(births, 0);
   EXPECT_EQ(sha256Hex(digests.data(), digests.size()), "34532fc9409ffbc50937358912742d52d8353de2e0c8c4ddd17612edba956751")
       << frame << " frames";
+}
+
+// What the composer keeps decides what is drawn again and sent: a frame in
+// which nothing changed sends nothing, a Unit that steps one cell sends only
+// the tiles it covered and covers, and one that dies only those it covered.
+TEST_F(IncrementalFrames, OnlyWhatChangedIsSent) {
+  makeWorld();
+  paused = 1;
+  checkComposedFrames = true;
+  frameDifferences = 0;
+  hoverSelection.clear();
+  pickedSelection.clear();
+  input.mouseX = input.mouseY = 5;  // off the world, the buttons and the magnifier's square
+  input.mouseB = 0;
+  for (bool& k : input.keys) k = false;
+  ComposedFrame& record = composedFrame();
+  auto sent = [&] {
+    int64_t area = 0;
+    for (int n = 0; n < record.pending.count; ++n) {
+      const ScreenRect& r = record.pending.rects[n];
+      area += (int64_t)(r.x1 - r.x0) * (r.y1 - r.y0);
+    }
+    sendChangedRegions(record, backBuffer, screenCopy);
+    return area;
+  };
+  int slot = 0;
+  while (units.status[slot] != Alive || units.posX[slot] < 400 || units.posY[slot] < 200 || units.posY[slot] > 400) ++slot;
+
+  ASSERT_TRUE(runFrame());
+  EXPECT_EQ(sent(), kScreenWidth * kScreenHeight);
+  ASSERT_TRUE(runFrame());
+  EXPECT_EQ(sent(), 0);
+  units.posX[slot] += 1;
+  ASSERT_TRUE(runFrame());
+  const int64_t stepped = sent();
+  EXPECT_GT(stepped, 0);
+  EXPECT_LE(stepped, 2 * 2 * 64);  // the glyph's 7 x 6 pixels lie on 2 x 2 tiles at most
+  units.status[slot] = Dead;
+  ASSERT_TRUE(runFrame());
+  const int64_t died = sent();
+  EXPECT_GT(died, 0);
+  EXPECT_LE(died, 2 * 2 * 64);
+  EXPECT_EQ(frameDifferences, 0) << firstFrameDifference;
+  paused = 0;
 }
 
 }  // namespace
