@@ -25,7 +25,9 @@
 // its source square needs the layers beneath.
 // Everything else keeps the pixels of the frame before, which are this
 // frame's. The redrawn tiles and the cells written are what goes to the
-// screen, in few rectangles.
+// screen, in few rectangles (tiles.cpp). What is kept from frame to frame
+// lives in the frame loop's ComposedFrame; the cells, glyphs and circles
+// are painted by the painters of painter.h, the whole frame's own.
 #include "ui/compose.h"
 
 #include <allegro.h>
