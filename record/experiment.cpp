@@ -211,6 +211,7 @@ class Experiment {
     // A video is made in one go: a run that makes one is never checkpointed.
     const bool resumable = !folder_.empty() && info.pictures.video.empty();
     frame_ = startFrame;
+    continueFrameCount(startFrame);  // the simulation numbers the frames from here
     if (fromCheckpoint) lastCheckpoint_ = frame_;
     if (info.checkpointEvery > 0 && lastCheckpoint_ != frame_ && !checkpoint()) return kExitBadUse;
 
@@ -219,10 +220,9 @@ class Experiment {
     auto lastShown = start;
     bool failed = false;
     while (frame_ < info.frames && *stop_ == 0) {
-      ++frame_;
-      censusFrame = frame_;
       simulateFrame();
       regulatePopulation();
+      frame_ = runningFrame();
       if (frame_ % info.every == 0) writeRow();
       if (info.checkpointEvery > 0 && frame_ % info.checkpointEvery == 0 && frame_ < info.frames && *stop_ == 0)
         failed |= !checkpoint();

@@ -164,13 +164,11 @@ class StatsOutput : public StreamOutput {
 // While the folder holds a checkpoint the rows stay, for the resume: a run
 // stopped at any moment of its end goes on from it; a finished run removes
 // them with the checkpoint, and a run without one at once.
-class PhylogenyOutput : public StreamOutput {
+class PhylogenyOutput : public StreamOutput, private SimulationObserver {
  public:
   PhylogenyOutput(const std::string& path, bool inFolder)
       : StreamOutput(path + ".rows", inFolder, ""), target_(path) {}
-  ~PhylogenyOutput() override {
-    if (listening == this) unitGoneListener = nullptr;
-  }
+  ~PhylogenyOutput() override { unsubscribe(this); }
 
   bool begin(const json* resumed, std::string* error) override {
     if (!resumed && !inFolder_ && isSpecialFile(target_)) {
@@ -188,15 +186,14 @@ class PhylogenyOutput : public StreamOutput {
       return false;
     }
     if (!StreamOutput::begin(resumed, error)) return false;
-    listening = this;
-    unitGoneListener = [](int slot, DeathCause cause) { listening->write(slot, censusFrame, cause); };
+    subscribe(this);
     return true;
   }
   bool finish(int64_t, bool, std::string* error) override {
     // An interrupted run lists its living Units too: the file is whole as it stands.
     for (int u = 0; u < kMaxUnits; ++u)
       if (units.status[u] == Alive) write(u, -1, DeathCause::Age);
-    unitGoneListener = nullptr;
+    unsubscribe(this);
     if (!StreamOutput::finish(0, false, error)) return false;
     const bool sorted = sortPhylogeny(path_, target_, error);
     // A checkpoint to go on from needs the rows as they stand.
@@ -207,15 +204,16 @@ class PhylogenyOutput : public StreamOutput {
   void checkpointRemoved() override { unlink(path_.c_str()); }
 
  private:
+  // Each death as it happens, while the dead Unit's lineage and genome are
+  // still in place.
+  void died(int slot, DeathCause cause) override { write(slot, runningFrame(), cause); }
   void write(int slot, int64_t destroyed, DeathCause cause) {
     line_.clear();
     appendPhylogenyRow(line_, slot, destroyed, cause);
     file_.write(line_);
   }
-  static PhylogenyOutput* listening;
   std::string target_, line_;
 };
-PhylogenyOutput* PhylogenyOutput::listening = nullptr;
 
 class StateOutput : public Output {
  public:
