@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -29,71 +30,13 @@ mode_t processUmask() {
 
 }  // namespace
 
-char* formatInt(char* out, int32_t value) {
-  uint32_t magnitude = (uint32_t)value;
-  if (value < 0) {
-    *out++ = '-';
-    magnitude = 0u - magnitude;
-  }
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = (char)('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  while (n > 0) *out++ = digits[--n];
-  return out;
-}
+// std::to_chars writes what printf's "%d" and "%f" write in the "C" locale:
+// the float, widened to double, exactly rounded to six decimals (half to
+// even), "inf", "-inf", "nan" or "-nan" for the values that are not finite.
+char* formatInt(char* out, int32_t value) { return std::to_chars(out, out + 11, value).ptr; }
 
 char* formatFloat(char* out, float value) {
-  // Exact decimal rounding of the float, half to even, as printf does; very
-  // large and non-finite values go through printf itself.
-  if (!std::isfinite(value) || std::fabs(value) >= 4294967296.0f) {
-    int n = std::snprintf(out, 48, "%f", (double)value);
-    return out + (n > 0 ? (n < 48 ? n : 47) : 0);
-  }
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bool negative = (bits >> 31) != 0;
-  int exponent = (int)((bits >> 23) & 0xFF);
-  uint64_t mantissa = bits & 0x7FFFFF;
-  if (exponent == 0) {
-    exponent = 1;  // subnormal
-  } else {
-    mantissa |= 0x800000;
-  }
-  int shift = exponent - 150;  // value = mantissa * 2^shift
-  uint64_t scaled = mantissa * 1000000u;  // below 2^44
-  uint64_t micro;
-  if (shift >= 0) {
-    micro = scaled << shift;  // shift <= 8 here
-  } else {
-    int s = -shift;
-    if (s >= 64) {
-      micro = 0;  // below half a millionth
-    } else {
-      micro = scaled >> s;
-      uint64_t rest = scaled & ((uint64_t(1) << s) - 1);
-      uint64_t half = uint64_t(1) << (s - 1);
-      if (rest > half || (rest == half && (micro & 1))) ++micro;
-    }
-  }
-  if (negative) *out++ = '-';
-  uint64_t whole = micro / 1000000u;
-  uint32_t fraction = (uint32_t)(micro % 1000000u);
-  char digits[20];
-  int n = 0;
-  do {
-    digits[n++] = (char)('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
-  while (n > 0) *out++ = digits[--n];
-  *out++ = '.';
-  for (int i = 5; i >= 0; --i) {
-    out[i] = (char)('0' + fraction % 10);
-    fraction /= 10;
-  }
-  return out + 6;
+  return std::to_chars(out, out + 48, (double)value, std::chars_format::fixed, 6).ptr;
 }
 
 void reportSaveFailure(const char* name, const char* what, int error) {

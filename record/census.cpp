@@ -4,8 +4,6 @@ Tally rowTally;
 Tally runTally;
 Lineage lineage[kMaxUnits];
 int64_t nextUnitId = 0;
-int64_t censusFrame = 0;
-void (*unitGoneListener)(int slot, DeathCause cause) = nullptr;
 
 int64_t Tally::deathTotal() const {
   int64_t sum = 0;
@@ -21,17 +19,18 @@ void Tally::add(const Tally& other) {
 
 namespace {
 
-void unitArrived(int slot, Arrival how, int parent) {
-  Tally* tallies[] = {&rowTally, &runTally};
-  for (Tally* t : tallies) ++(how == Arrival::Birth ? t->births : t->seeded);
-  lineage[slot] = {nextUnitId++, parent >= 0 ? lineage[parent].id : -1, censusFrame};
-}
-
-void unitDied(int slot, DeathCause cause) {
-  ++rowTally.deaths[(int)cause];
-  ++runTally.deaths[(int)cause];
-  if (unitGoneListener) unitGoneListener(slot, cause);
-}
+class Census : public SimulationObserver {
+ public:
+  void arrived(int slot, Arrival how, int parent) override {
+    Tally* tallies[] = {&rowTally, &runTally};
+    for (Tally* t : tallies) ++(how == Arrival::Birth ? t->births : t->seeded);
+    lineage[slot] = {nextUnitId++, parent >= 0 ? lineage[parent].id : -1, runningFrame()};
+  }
+  void died(int, DeathCause cause) override {
+    ++rowTally.deaths[(int)cause];
+    ++runTally.deaths[(int)cause];
+  }
+} census;
 
 }  // namespace
 
@@ -39,14 +38,9 @@ void startCensus() {
   rowTally = Tally{};
   runTally = Tally{};
   nextUnitId = 0;
-  censusFrame = 0;
   for (int u = 0; u < kMaxUnits; ++u)
     lineage[u] = units.status[u] == Alive ? Lineage{nextUnitId++, -1, 0} : Lineage{};
-  unitArrivedHook = unitArrived;
-  unitDiedHook = unitDied;
+  subscribe(&census);
 }
 
-void stopCensus() {
-  unitArrivedHook = nullptr;
-  unitDiedHook = nullptr;
-}
+void stopCensus() { unsubscribe(&census); }

@@ -1,7 +1,7 @@
 // Who lives in a run: every arrival and death counted by kind and cause, and
 // the identity of each living Unit (its id, its parent's id, the frame it
-// arrived in). The census listens on the simulation's observer hooks; it
-// reads the unit table and never writes it, and draws no random number.
+// arrived in). The census is one of the simulation's observers; it reads the
+// unit table and never writes it, and draws no random number.
 #pragma once
 #include <cstdint>
 
@@ -27,15 +27,11 @@ extern Tally rowTally;  // since the last stats row
 extern Tally runTally;  // since the run began
 extern Lineage lineage[kMaxUnits];
 extern int64_t nextUnitId;
-extern int64_t censusFrame;  // the frame being simulated
-
-// Told of each death after it is counted, while the dead Unit's lineage and
-// genome are still in place (the phylogeny writer listens here).
-extern void (*unitGoneListener)(int slot, DeathCause cause);
 
 // Starts counting on the world as it stands: every Alive Unit gets an id of
 // its own (in slot order, from 0), with no parent and origin frame 0; the
-// tallies start at zero and the hooks are installed.
+// tallies start at zero and the census subscribes to the simulation. A
+// newcomer's origin is the simulation's running frame.
 void startCensus();
-// Removes the hooks (the counts stay as they are).
+// Unsubscribes (the counts stay as they are).
 void stopCensus();

@@ -116,21 +116,6 @@ void restoreCensus(const json& saved) {
   std::copy(restored, restored + kMaxUnits, lineage);
 }
 
-int64_t wholeNumber(const json& value, int64_t low, int64_t high, const char* what) {
-  bool fits = false;
-  int64_t v = 0;
-  if (value.is_number_unsigned()) {
-    const uint64_t u = value.get<uint64_t>();
-    fits = u <= (uint64_t)INT64_MAX;
-    v = fits ? (int64_t)u : 0;
-  } else if (value.is_number_integer()) {
-    v = value.get<int64_t>();
-    fits = true;
-  }
-  if (!fits || v < low || v > high) throw std::runtime_error(std::string(what) + " is not a whole number in range");
-  return v;
-}
-
 ResumePoint readResumePoint(const std::string& text) {
   const json saved = json::parse(text);
   if (saved.at("format").get<std::string>() != kResumeFormat)

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "record/output.h"
+#include "record/runinfo.h"
 
 // The simulation's state beyond the state file.
 nlohmann::json captureSimulation();
@@ -21,11 +22,6 @@ void restoreSimulation(const nlohmann::json& saved);
 // The census: tallies, the next id, and the lineage of every Alive Unit.
 nlohmann::json captureCensus();
 void restoreCensus(const nlohmann::json& saved);
-
-// A whole number read from a resume file, checked against [low, high]:
-// anything else (a fraction, a text, a number out of range) throws
-// std::runtime_error naming what was read.
-int64_t wholeNumber(const nlohmann::json& value, int64_t low, int64_t high, const char* what);
 
 // What a resume file says, read and checked as far as it can be without the
 // folder it lies in: the frame reached, the run, and the parts for the

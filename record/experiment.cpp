@@ -105,10 +105,13 @@ bool loadStart(const ExperimentOptions& o, RunInfo* info) {
   return true;
 }
 
-class Experiment {
+// The run is one of the simulation's observers: at the end of every
+// info.every-th frame it writes a stats row, which every output hears.
+class Experiment : private SimulationObserver {
  public:
   Experiment(const volatile std::sig_atomic_t* stop, bool quiet) : stop_(stop), quiet_(quiet) {}
   ~Experiment() {
+    unsubscribe(this);
     outputs_.clear();
     stopCensus();
     if (madeFolder_) rmdir(folder_.c_str());  // only a folder left empty goes
@@ -211,6 +214,7 @@ class Experiment {
     // A video is made in one go: a run that makes one is never checkpointed.
     const bool resumable = !folder_.empty() && info.pictures.video.empty();
     frame_ = startFrame;
+    continueFrameCount(startFrame);  // the simulation numbers the frames from here
     if (fromCheckpoint) lastCheckpoint_ = frame_;
     if (info.checkpointEvery > 0 && lastCheckpoint_ != frame_ && !checkpoint()) return kExitBadUse;
 
@@ -218,12 +222,11 @@ class Experiment {
     const auto start = std::chrono::steady_clock::now();
     auto lastShown = start;
     bool failed = false;
+    subscribe(this);
     while (frame_ < info.frames && *stop_ == 0) {
-      ++frame_;
-      censusFrame = frame_;
       simulateFrame();
-      regulatePopulation();
-      if (frame_ % info.every == 0) writeRow();
+      regulatePopulation();  // ends the frame: the row is written as it is told
+      frame_ = runningFrame();
       if (info.checkpointEvery > 0 && frame_ % info.checkpointEvery == 0 && frame_ < info.frames && *stop_ == 0)
         failed |= !checkpoint();
       if (progress && (frame_ & 63) == 0) {
@@ -237,11 +240,12 @@ class Experiment {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress) std::fprintf(stderr, "\r\033[K");
     const bool interrupted = frame_ < info.frames;
+    unsubscribe(this);
 
     // The end: a last checkpoint (so that a run stopped while it writes its
     // outputs still resumes), the closing row, then every output.
     if (resumable && lastCheckpoint_ != frame_) failed |= !checkpoint();
-    if (frame_ % info.every != 0) writeRow();
+    if (frame_ % info.every != 0) writeRow(frame_);
     info.endSeconds = info.wallSeconds();
     for (auto& output : outputs_) {
       std::string error;
@@ -274,8 +278,12 @@ class Experiment {
     outputs_.push_back(std::move(output));
   }
 
-  void writeRow() {
-    const StatsRow row = currentStatsRow(frame_);
+  void frameEnded(int64_t frame) override {
+    if (frame % info.every == 0) writeRow(frame);
+  }
+
+  void writeRow(int64_t frame) {
+    const StatsRow row = currentStatsRow(frame);
     rowTally = Tally{};
     for (auto& output : outputs_) output->row(row);
   }

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "persist/digest.h"
 #include "persist/statefile.h"
 #include "record/census.h"
 #include "record/checkpoint.h"
 #include "record/output.h"
+#include "record/runinfo.h"
 #include "record/genes.h"
 #include "record/lineages.h"
 #include "record/phylogeny.h"
@@ -21,72 +21,7 @@ using nlohmann::json;
 #define TARN_VERSION "unknown"
 #endif
 
-double RunInfo::wallSeconds() const {
-  if (endSeconds >= 0) return endSeconds;
-  return earlierSeconds +
-         std::chrono::duration<double>(std::chrono::steady_clock::now() - sessionStart).count();
-}
-
-namespace {
-
-std::string absolutePath(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code failure;
-  const std::filesystem::path whole = std::filesystem::absolute(path, failure);
-  return failure ? path : whole.lexically_normal().string();
-}
-
-json picturesJson(const PictureOptions& p) {
-  return {{"snapshot", absolutePath(p.snapshot)}, {"frames_dir", absolutePath(p.framesDir)},
-          {"video", absolutePath(p.video)},       {"plot", absolutePath(p.plot)},
-          {"genes_plot", absolutePath(p.genesPlot)},
-          {"scale", p.scale},                     {"in_folder", p.inFolder}};
-}
-
-PictureOptions picturesFrom(const json& saved) {
-  PictureOptions p;
-  p.snapshot = saved.at("snapshot").get<std::string>();
-  p.framesDir = saved.at("frames_dir").get<std::string>();
-  p.video = saved.at("video").get<std::string>();
-  p.plot = saved.at("plot").get<std::string>();
-  if (saved.contains("genes_plot")) p.genesPlot = saved.at("genes_plot").get<std::string>();
-  p.scale = (int)wholeNumber(saved.at("scale"), 1, 64, "the pictures' scale");
-  p.inFolder = saved.at("in_folder").get<bool>();
-  return p;
-}
-
-}  // namespace
-
 void (*makePictureOutputs)(const RunInfo& info, const std::string& folder, NamedOutputs* outputs) = nullptr;
-
-json runInfoJson(const RunInfo& info) {
-  return {{"command_line", info.commandLine}, {"resumed_with", info.resumedWith},
-          {"seed", info.seed},               {"frames", info.frames},
-          {"every", info.every},             {"checkpoint", info.checkpointEvery},
-          {"load_file", info.loadFile},      {"load_bytes", info.loadBytes},
-          {"load_sha256", info.loadSha256},  {"load_warning", info.loadWarning},
-          {"start_time", info.startTime},
-          {"seconds", info.wallSeconds()},   {"pictures", picturesJson(info.pictures)}};
-}
-
-RunInfo runInfoFrom(const json& saved) {
-  RunInfo info;
-  info.commandLine = saved.at("command_line").get<std::vector<std::string>>();
-  info.resumedWith = saved.at("resumed_with").get<std::vector<std::vector<std::string>>>();
-  info.seed = (uint32_t)wholeNumber(saved.at("seed"), 0, UINT32_MAX, "the seed");
-  info.frames = wholeNumber(saved.at("frames"), 0, INT64_MAX, "the frames");
-  info.every = wholeNumber(saved.at("every"), 1, INT64_MAX, "the rows' spacing");
-  info.checkpointEvery = wholeNumber(saved.at("checkpoint"), 0, INT64_MAX, "the checkpoints' spacing");
-  info.loadFile = saved.at("load_file").get<std::string>();
-  info.loadBytes = wholeNumber(saved.at("load_bytes"), 0, INT64_MAX, "the loaded file's size");
-  info.loadSha256 = saved.at("load_sha256").get<std::string>();
-  info.loadWarning = saved.at("load_warning").get<std::string>();
-  info.startTime = saved.at("start_time").get<std::string>();
-  info.earlierSeconds = saved.at("seconds").get<double>();
-  // A run checkpointed by a runner without pictures draws none.
-  if (saved.contains("pictures")) info.pictures = picturesFrom(saved.at("pictures"));
-  return info;
-}
 
 namespace {
 
@@ -164,13 +99,11 @@ class StatsOutput : public StreamOutput {
 // While the folder holds a checkpoint the rows stay, for the resume: a run
 // stopped at any moment of its end goes on from it; a finished run removes
 // them with the checkpoint, and a run without one at once.
-class PhylogenyOutput : public StreamOutput {
+class PhylogenyOutput : public StreamOutput, private SimulationObserver {
  public:
   PhylogenyOutput(const std::string& path, bool inFolder)
       : StreamOutput(path + ".rows", inFolder, ""), target_(path) {}
-  ~PhylogenyOutput() override {
-    if (listening == this) unitGoneListener = nullptr;
-  }
+  ~PhylogenyOutput() override { unsubscribe(this); }
 
   bool begin(const json* resumed, std::string* error) override {
     if (!resumed && !inFolder_ && isSpecialFile(target_)) {
@@ -188,15 +121,14 @@ class PhylogenyOutput : public StreamOutput {
       return false;
     }
     if (!StreamOutput::begin(resumed, error)) return false;
-    listening = this;
-    unitGoneListener = [](int slot, DeathCause cause) { listening->write(slot, censusFrame, cause); };
+    subscribe(this);
     return true;
   }
   bool finish(int64_t, bool, std::string* error) override {
     // An interrupted run lists its living Units too: the file is whole as it stands.
     for (int u = 0; u < kMaxUnits; ++u)
       if (units.status[u] == Alive) write(u, -1, DeathCause::Age);
-    unitGoneListener = nullptr;
+    unsubscribe(this);
     if (!StreamOutput::finish(0, false, error)) return false;
     const bool sorted = sortPhylogeny(path_, target_, error);
     // A checkpoint to go on from needs the rows as they stand.
@@ -207,15 +139,16 @@ class PhylogenyOutput : public StreamOutput {
   void checkpointRemoved() override { unlink(path_.c_str()); }
 
  private:
+  // Each death as it happens, while the dead Unit's lineage and genome are
+  // still in place.
+  void died(int slot, DeathCause cause) override { write(slot, runningFrame(), cause); }
   void write(int slot, int64_t destroyed, DeathCause cause) {
     line_.clear();
     appendPhylogenyRow(line_, slot, destroyed, cause);
     file_.write(line_);
   }
-  static PhylogenyOutput* listening;
   std::string target_, line_;
 };
-PhylogenyOutput* PhylogenyOutput::listening = nullptr;
 
 class StateOutput : public Output {
  public:

@@ -6,6 +6,7 @@
 SimulationState simulation;
 
 void simulateFrame() {
+  countRunningFrame();
   if (simulation.generationPhase == 0) stepGeneration();
   simulation.generationPhase += 1;
   if (simulation.generationPhase > 2) simulation.generationPhase = 0;
@@ -21,4 +22,5 @@ void resetSimulation() {
   clearField();
   resetUnitTable();
   simulation = SimulationState{};
+  continueFrameCount(0);
 }

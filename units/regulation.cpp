@@ -72,6 +72,7 @@ void regulatePopulation() {
   }
   if (s.livingCount > 100) s.reseeding = 0;
   if (s.livingCount > 800) cullWorld();
+  tellFrameEnded();
 }
 
 void clearWorld() {

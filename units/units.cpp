@@ -6,8 +6,6 @@
 #include "world/cellfield.h"
 
 UnitTable units;
-void (*unitArrivedHook)(int slot, Arrival how, int parent) = nullptr;
-void (*unitDiedHook)(int slot, DeathCause cause) = nullptr;
 
 void resetUnitTable() {
   std::memset(&units, 0, sizeof units);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <type_traits>
 #include <cstring>
@@ -14,6 +16,7 @@
 
 #include "persist/notice.h"
 #include "persist/slotfile.h"
+#include "persist/textio.h"
 #include "record/checkpoint.h"
 #include "tests/support.h"
 
@@ -95,6 +98,58 @@ TEST_F(Files, FreshWorldLineByLine) {
   units.energy[3] = 99.0f;
   ASSERT_TRUE(loadState("tarn.sav"));
   EXPECT_EQ(units.energy[3], 0.0f) << "a tiny energy reads back as zero";
+}
+
+TEST(NumberText, IsPrintfsTextForEveryKindOfValue) {
+  // The writer's text of each value against printf's "%d" and "%f": the
+  // integer limits, both zeros, NaNs of either sign and any payload, the
+  // infinities, the largest floats, subnormals, every exponent, values on
+  // and beside the half-millionths where rounding goes up or to even, and
+  // a spread of bit patterns.
+  auto check = [](float f) {
+    char mine[64], printed[64];
+    *formatFloat(mine, f) = 0;
+    std::snprintf(printed, sizeof printed, "%f", (double)f);
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return std::strcmp(mine, printed) == 0 ? std::string() : std::string(mine) + " for " + printed;
+  };
+  auto fromBits = [](uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+  };
+  std::vector<float> values = {0.0f, -0.0f, 1e38f, -1e38f, 3.4028235e38f, -3.4028235e38f, 1.17549435e-38f,
+                               1.4e-45f, -1.4e-45f, 0.0078125f, 0.5f, 4294967296.0f, 4294967040.0f, -2.5e-7f,
+                               std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+  for (uint32_t bits : {0x7fc00000u, 0xffc00000u, 0x7f800001u, 0xff800001u, 0x7fffffffu, 0xffffffffu,
+                        0x007fffffu, 0x80000001u})
+    values.push_back(fromBits(bits));
+  for (uint32_t e = 0; e < 256; ++e)
+    for (uint32_t m : {0u, 1u, 0x400000u, 0x7fffffu, 0x2aaaaau})
+      values.push_back(fromBits(e << 23 | m)), values.push_back(fromBits(0x80000000u | e << 23 | m));
+  for (int k = 0; k < 20000; ++k) {  // n/2^7 ties (0.0078125 ...) and the floats beside n + 0.5 millionths
+    values.push_back((float)k / 128.0f);
+    const float near = (float)((double)k * 1e-6 + 5e-7) * (float)(1 + k % 1000);
+    values.push_back(near), values.push_back(std::nextafter(near, 0.0f)), values.push_back(std::nextafter(near, 1e9f));
+  }
+  for (uint32_t x = 12345, k = 0; k < 200000; ++k) values.push_back(fromBits(x = x * 1664525u + 1013904223u));
+  int wrong = 0;
+  for (float f : values) {
+    const std::string differs = check(f);
+    if (!differs.empty() && ++wrong <= 5) ADD_FAILURE() << "wrote " << differs;
+  }
+  EXPECT_EQ(wrong, 0);
+
+  std::vector<int32_t> ints = {0, -1, 1, 9, 10, -10, 99, 100, INT32_MAX, INT32_MIN, INT32_MIN + 1, INT32_MAX - 1};
+  for (int32_t p = 1; p < 1000000000; p *= 10) ints.insert(ints.end(), {p - 1, p, -p, 1 - p});
+  for (uint32_t x = 7, k = 0; k < 100000; ++k) ints.push_back((int32_t)(x = x * 1664525u + 1013904223u));
+  for (int32_t v : ints) {
+    char mine[16], printed[16];
+    *formatInt(mine, v) = 0;
+    std::snprintf(printed, sizeof printed, "%d", v);
+    ASSERT_STREQ(mine, printed);
+  }
 }
 
 TEST_F(Files, LoadStopsAtTheFirstBadValue) {

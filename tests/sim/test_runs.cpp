@@ -8,7 +8,26 @@
 
 namespace {
 
-int seeded, culled;  // what the observer hooks saw since the run started
+// Watches the runs as the runner's records do. Besides counting, it checks
+// the frame numbers the simulation gives: each arrival and death happens in
+// the frame that ends next, and the frames end one after another.
+struct Watcher : SimulationObserver {
+  int seeded = 0, culled = 0;
+  int64_t ended = 0;  // the last frame told ended
+  int misnumbered = 0;
+  void arrived(int slot, Arrival how, int parent) override {
+    seeded += how == Arrival::Seeded;
+    misnumbered += runningFrame() != ended + 1 || units.status[slot] != Alive ||
+                   (how == Arrival::Birth) != (parent >= 0);
+  }
+  void died(int slot, DeathCause cause) override {
+    culled += cause == DeathCause::Cull;
+    misnumbered += runningFrame() != ended + 1 || units.status[slot] != Dead;
+  }
+  void frameEnded(int64_t frame) override { misnumbered += frame != ended + 1, ended = frame; }
+} watch;
+int& seeded = watch.seeded;
+int& culled = watch.culled;
 
 struct Outcome {
   std::string digest;
@@ -97,10 +116,10 @@ void expectOutcome(const std::string& what, const Outcome& want) {
 
 TEST(Runs, KeepTheirRecordedStateFiles) {
   WorkFolder folder;
-  unitArrivedHook = [](int, Arrival how, int) { seeded += how == Arrival::Seeded; };
-  unitDiedHook = [](int, DeathCause cause) { culled += cause == DeathCause::Cull; };
+  subscribe(&watch);
   for (const WorldRun& run : kRuns) {
     freshWorld(run.seed);
+    watch.ended = 0;
     runFrames(run.before);
     if (run.craft) {
       run.craft();
@@ -108,9 +127,11 @@ TEST(Runs, KeepTheirRecordedStateFiles) {
       ASSERT_TRUE(saveState("start.sav"));
       resetSimulation();
       ASSERT_TRUE(loadState("start.sav"));
+      continueFrameCount(watch.ended);  // a reset starts the count again
     }
     seeded = culled = 0;
     runFrames(run.frames);
+    EXPECT_EQ(watch.ended, run.before + run.frames) << run.name;
     expectOutcome(std::string(run.name) + ", seed " + std::to_string(run.seed), run.end);
     EXPECT_GE(seeded, run.minSeeded) << run.name;
     EXPECT_GE(culled, run.minCulled) << run.name;
@@ -120,7 +141,8 @@ TEST(Runs, KeepTheirRecordedStateFiles) {
     ASSERT_TRUE(loadState("end.sav"));
     EXPECT_EQ(stateDigest(), run.end.digest) << run.name << ", loaded and saved again";
   }
-  unitArrivedHook = nullptr, unitDiedHook = nullptr;
+  unsubscribe(&watch);
+  EXPECT_EQ(watch.misnumbered, 0);
 }
 
 TEST(GenomeOperations, RandomGenomesMutationsAndClampsKeepTheirRecord) {

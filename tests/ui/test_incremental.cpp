@@ -23,8 +23,10 @@
 namespace {
 
 int births = 0, culled = 0, otherDeaths = 0;
-void onArrival(int, Arrival how, int) { births += how == Arrival::Birth; }
-void onDeath(int, DeathCause cause) { (cause == DeathCause::Cull ? culled : otherDeaths) += 1; }
+struct Counter : SimulationObserver {
+  void arrived(int, Arrival how, int) override { births += how == Arrival::Birth; }
+  void died(int, DeathCause cause) override { (cause == DeathCause::Cull ? culled : otherDeaths) += 1; }
+} counter;
 
 BITMAP* made32(BITMAP* picture) {
   BITMAP* b = create_bitmap_ex(32, picture->w, picture->h);
@@ -138,13 +140,11 @@ class IncrementalFrames : public DrawingTest {
     ASSERT_NE(uiFont, nullptr);
     std::remove(artwork::kFontFile);
     initMagnifier(kMagnifierFactor);
-    unitArrivedHook = onArrival;
-    unitDiedHook = onDeath;
+    subscribe(&counter);
   }
 
   void TearDown() override {
-    unitArrivedHook = nullptr;
-    unitDiedHook = nullptr;
+    unsubscribe(&counter);
     checkComposedFrames = false;
     releaseResources();
     EXPECT_EQ(chdir(oldDir.c_str()), 0);
