@@ -158,13 +158,12 @@ namespace {
 
 // What the frame loop keeps from frame to frame for the person at the
 // window: the input steps, the frames shown in fast-forward, the presses of
-// F and F12, and graph scrolls not yet shown.
+// F and F12.
 struct Steering {
   StepClock inputSteps;
   StepClock shownFrames;
   KeyPresses fastForwardKey;
   KeyPresses screenshotKey;
-  bool graphScrolled = false;
 };
 Steering steering;
 
@@ -222,13 +221,12 @@ bool runFrame() {
 
   // The graph scrolls with the running frames, shown or not; then the slot
   // files' re-read and the picture.
-  steering.graphScrolled = takeGraphScroll(graphBitmap != nullptr) || steering.graphScrolled;
+  takeGraphScroll(graphBitmap != nullptr);
   if (shown) {
-    if (steering.graphScrolled) drawGraphScrolls(graphBitmap);
+    const bool graphChanged = drawGraphScrolls(graphBitmap);
     refreshSlotPanel();
     const FramePictures pictures{backgroundImage, cursorImage, graphBitmap};
-    composeChangedFrame(frameRecord, backBuffer, pictures, readFramePoints(), steering.graphScrolled);
-    steering.graphScrolled = false;
+    composeChangedFrame(frameRecord, backBuffer, pictures, readFramePoints(), graphChanged);
   }
 
   if (buttons & 2) pickedSelection.clear();

@@ -39,6 +39,17 @@ bool startDrawing(std::string* error) {
 
 // A picture takes its name by replacing whatever file was there once it is
 // whole; so it must be a regular file, and one that can be made.
+// A plot of rows kept in memory: the plotter reads them from a file beside
+// the picture, removed once it is drawn.
+template <typename Draw>
+bool drawFromKeptRows(const std::string& picture, const std::string& rows, std::string* error, Draw draw) {
+  const std::string temp = temporaryNameFor(picture, ".csv");
+  if (!writeFileSafely(temp, rows, error)) return false;
+  const bool drawn = draw(temp);
+  unlink(temp.c_str());
+  return drawn;
+}
+
 bool checkPictureTarget(const std::string& path, std::string* error) {
   if (isSpecialFile(path)) {
     *error = "cannot write " + path + ": a picture must be a regular file (it is replaced whole)";
@@ -283,21 +294,8 @@ class PlotOutput : public Output {
   }
   bool finish(int64_t, bool, std::string* error) override {
     if (!statsFile_.empty()) return drawRunPlot(statsFile_, path_, *error);
-    const char* folder = std::getenv("TMPDIR");
-    std::string temp = std::string(folder && *folder ? folder : "/tmp") + "/tarn-stats.XXXXXX.csv";
-    const int fd = mkstemps(&temp[0], 4);
-    std::FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
-    bool written = file && std::fwrite(rows_.data(), 1, rows_.size(), file) == rows_.size();
-    if (file) written = std::fclose(file) == 0 && written;
-    else if (fd >= 0) close(fd);
-    if (!written) {
-      *error = "cannot draw " + path_ + ": cannot write its rows to " + temp + ": " + std::strerror(errno);
-      if (fd >= 0) unlink(temp.c_str());
-      return false;
-    }
-    const bool drawn = drawRunPlot(temp, path_, *error, title_);
-    unlink(temp.c_str());
-    return drawn;
+    return drawFromKeptRows(path_, rows_, error,
+                            [&](const std::string& rows) { return drawRunPlot(rows, path_, *error, title_); });
   }
 
  private:
@@ -325,11 +323,9 @@ class GenesPlotOutput : public Output {
   }
   bool finish(int64_t, bool, std::string* error) override {
     if (!genesFile_.empty()) return drawGenesPlot(genesFile_, path_, every_, *error, title_);
-    const std::string temp = temporaryNameFor(path_, ".csv");
-    if (!writeFileSafely(temp, rows_, error)) return false;
-    const bool drawn = drawGenesPlot(temp, path_, every_, *error, title_);
-    unlink(temp.c_str());
-    return drawn;
+    return drawFromKeptRows(path_, rows_, error, [&](const std::string& rows) {
+      return drawGenesPlot(rows, path_, every_, *error, title_);
+    });
   }
 
  private:

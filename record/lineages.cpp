@@ -48,15 +48,23 @@ struct Rows {
   std::vector<int64_t> frame, alive;
 };
 
-bool readStats(const std::string& path, Rows* rows, std::string* error) {
+// Calls row(fields, line number) for each line after the header; stops at
+// the first row it refuses.
+template <typename Row>
+bool readRows(const std::string& path, std::string* error, Row row) {
   std::ifstream in(path);
   std::string line;
   if (!in || !std::getline(in, line)) {
     *error = "cannot read " + path;
     return false;
   }
-  for (int64_t n = 2; std::getline(in, line); ++n) {
-    const std::vector<std::string> f = fields(line);
+  for (int64_t n = 2; std::getline(in, line); ++n)
+    if (!row(fields(line), n)) return false;
+  return true;
+}
+
+bool readStats(const std::string& path, Rows* rows, std::string* error) {
+  return readRows(path, error, [&](const std::vector<std::string>& f, int64_t n) {
     int64_t frame, alive;
     if (f.size() < 3 || !number(f[0], &frame) || !number(f[2], &alive)) {
       *error = path + ": line " + std::to_string(n) + " is no stats row";
@@ -64,8 +72,8 @@ bool readStats(const std::string& path, Rows* rows, std::string* error) {
     }
     rows->frame.push_back(frame);
     rows->alive.push_back(alive);
-  }
-  return true;
+    return true;
+  });
 }
 
 // What the lineages need of every Unit, indexed by id.
@@ -74,14 +82,7 @@ struct Tree {
 };
 
 bool readTree(const std::string& path, Tree* tree, std::string* error) {
-  std::ifstream in(path);
-  std::string line;
-  if (!in || !std::getline(in, line)) {
-    *error = "cannot read " + path;
-    return false;
-  }
-  for (int64_t n = 2; std::getline(in, line); ++n) {
-    const std::vector<std::string> f = fields(line);
+  return readRows(path, error, [&](const std::vector<std::string>& f, int64_t n) {
     int64_t id = -1, parent = -1, origin = 0, destruction = kNever;
     bool good = f.size() >= 4 && number(f[0], &id) && id == (int64_t)tree->parent.size() && number(f[2], &origin) &&
                 (f[3] == "inf" || number(f[3], &destruction));
@@ -96,8 +97,8 @@ bool readTree(const std::string& path, Tree* tree, std::string* error) {
     tree->parent.push_back(parent);
     tree->origin.push_back(origin);
     tree->destruction.push_back(destruction);
-  }
-  return true;
+    return true;
+  });
 }
 
 // The Units alive at the end of each stats row's frame, in turn: those that

@@ -81,33 +81,31 @@ ScreenRect toleranceBarRect() {
 }
 
 bool advanceGraph(BITMAP* graphBitmap) {
-  const bool scrolled = takeGraphScroll(graphBitmap != nullptr);
-  if (scrolled) drawGraphScrolls(graphBitmap);
-  return scrolled;
+  takeGraphScroll(graphBitmap != nullptr);
+  return drawGraphScrolls(graphBitmap);
 }
 
-bool takeGraphScroll(bool graphExists) {
+void takeGraphScroll(bool graphExists) {
   // 0 Units give row kGraphHeight (below the graph), kGraphTopCount row 0.
   const int32_t sampleRow =
       truncToInt((double)kGraphHeight - (double)simulation.livingCount / (double)kGraphTopCount * (double)kGraphHeight);
-  bool scrolled = false;
   if (paused == 0 && graphTimer == 0) {
     if (graphExists) {
       if (pendingCount == kGraphWidth) pendingFirst = (pendingFirst + 1) % kGraphWidth;
       else ++pendingCount;
       pendingRows[(pendingFirst + pendingCount - 1) % kGraphWidth] = sampleRow;
-      scrolled = true;
     }
     graphTimer = 4;
   }
   if (graphTimer > 0) graphTimer -= 1;
   if (graphTimer < 0) graphTimer = 0;
-  return scrolled;
 }
 
-void drawGraphScrolls(BITMAP* graphBitmap) {
-  if (graphBitmap) drawPendingScrolls(graphBitmap);
+bool drawGraphScrolls(BITMAP* graphBitmap) {
+  const bool any = graphBitmap && pendingCount > 0;
+  if (any) drawPendingScrolls(graphBitmap);
   pendingCount = pendingFirst = 0;
+  return any;
 }
 
 void drawGraph(BITMAP* backBuffer, BITMAP* graphBitmap) {

@@ -67,9 +67,10 @@ bool advanceGraph(BITMAP* graphBitmap);
 // The same in two halves, for frames that are not drawn: takeGraphScroll
 // counts the timer and keeps the scroll's sample (when there is a graph
 // bitmap); drawGraphScrolls draws the scrolls kept since the last call, all
-// in one, as advanceGraph would have drawn them one by one.
-bool takeGraphScroll(bool graphExists);
-void drawGraphScrolls(BITMAP* graphBitmap);
+// in one, as advanceGraph would have drawn them one by one, and tells
+// whether the graph bitmap changed.
+void takeGraphScroll(bool graphExists);
+bool drawGraphScrolls(BITMAP* graphBitmap);
 void drawToleranceBar(BITMAP* bitmap);
 ScreenRect toleranceBarRect();
 void drawGraph(BITMAP* backBuffer, BITMAP* graphBitmap);

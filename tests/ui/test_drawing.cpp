@@ -144,8 +144,8 @@ TEST_F(Drawing, MagnifierEnlargesAndBlackensBeyondTheScreen) {
     auto two = [&](int x1, int y1, int x2, int y2) {
       return tuple(getpixel(screenBitmap, x1, y1), getpixel(screenBitmap, x2, y2));
     };
-    if (cx == 0) EXPECT_EQ(two(mx + 77, my + 101, mx + 78, my + 78), tuple(0, pattern(1, 1)));
-    if (cx == 1023) EXPECT_EQ(two(mx + 77, my + 77, mx + 78, my + 10), tuple(pattern(1023, 767), 0));
+    if (cx == 0) { EXPECT_EQ(two(mx + 77, my + 101, mx + 78, my + 78), tuple(0, pattern(1, 1))); }
+    if (cx == 1023) { EXPECT_EQ(two(mx + 77, my + 77, mx + 78, my + 10), tuple(pattern(1023, 767), 0)); }
   }
   // Other depths give the same picture; without a working bitmap, nothing.
   BITMAP* deep = create_bitmap_ex(16, 200, 200);

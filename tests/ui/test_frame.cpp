@@ -297,7 +297,7 @@ TEST_F(SteppedFrames, FastForwardShowsWholeFramesSixtyTimesASecond) {
       if (fast && now != last) changed += std::to_string(ms) + " ";
       last.swap(now);
     }
-    if (fast) EXPECT_EQ(changed, "0 17 34 51 ");
+    if (fast) { EXPECT_EQ(changed, "0 17 34 51 "); }
     EXPECT_EQ(frameDifferences, 0) << firstFrameDifference;
     worlds[fast] = stateDigest("after.sav");
     graphs[fast] = bitmapDigest(graphBitmap);
