@@ -209,19 +209,24 @@ std::string renderReport(const ReportInput& in) {
 
   // Counts.
   h += "<h2>At the end</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
-  static const std::pair<const char*, const char*> finals[] = {
-      {"frame", "Frame"},
-      {"living", "Units living (the status line's count)"},
-      {"alive", "Units alive"},
-      {"level", "Evolution Level"},
-      {"foodDivisor", "Food divisor"},
-      {"liveCells", "Live cells"},
-      {"reseeding", "Re-seeding (1: yes)"},
-      {"genotypes", "Distinct genomes"},
-      {"dominant", "Units that carry the most common genome"},
-      {"mean_age", "Mean age (frames)"},
-      {"mean_energy", "Mean energy"}};
-  for (const auto& [key, label] : finals) h += numberRow(label, r, "final", key, key[0] == 'f' ? 6 : 2);
+  struct Final {
+    const char* key;
+    const char* label;
+    int decimals;
+  };
+  static const Final finals[] = {
+      {"frame", "Frame", 2},
+      {"living", "Units living (the status line's count)", 2},
+      {"alive", "Units alive", 2},
+      {"level", "Evolution Level", 2},
+      {"foodDivisor", "Food divisor", 6},
+      {"liveCells", "Live cells", 2},
+      {"reseeding", "Re-seeding (1: yes)", 2},
+      {"genotypes", "Distinct genomes", 2},
+      {"dominant", "Units that carry the most common genome", 2},
+      {"mean_age", "Mean age (frames)", 2},
+      {"mean_energy", "Mean energy", 2}};
+  for (const Final& f : finals) h += numberRow(f.label, r, "final", f.key, f.decimals);
   h += "</tbody>\n</table></div>\n";
 
   h += "<h2>Arrivals and deaths over the run</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
