@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "persist/digest.h"
 #include "persist/statefile.h"
 #include "record/experiment.h"
 #include "record/report.h"
@@ -346,6 +347,75 @@ TEST_F(RecordRun, ReportShowsTheLineagesItIsGivenAndOnlyThen) {
   if (std::system("command -v tidy >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tidy";
   std::ofstream(dir + "/page.html") << page;
   EXPECT_EQ(std::system(("tidy -e -q '" + dir + "/page.html'").c_str()), 0);
+}
+
+// The whole page for three runs made up here, every section shown at least
+// once, against digests recorded when the page was last changed on purpose
+// (on a mismatch the page is left in the working directory to compare).
+TEST_F(RecordRun, ReportPagesAreAsRecorded) {
+  const auto record = [](bool interrupted, bool loaded) {
+    nlohmann::ordered_json r;
+    r["program"] = "tarn-sim";
+    r["version"] = "9.8.7";
+    r["command_line"] = {"tarn-sim", "--seed", "42", "--out", "it's <here>"};
+    if (interrupted) r["interrupted"] = true;
+    else r["resumed_with"] = {{"tarn-sim", "--resume", "a b"}, nlohmann::json::array()};
+    r["seed"] = 42;
+    r["frames"] = 5000;
+    r["frames_run"] = interrupted ? 1234 : 5000;
+    r["every"] = 100;
+    r["checkpoint"] = interrupted ? 0 : 1000;
+    r["start_time"] = "2026-12-07T21:00:00Z";
+    r["wall_seconds"] = 12.345678;
+    r["frames_per_second"] = 405.5;
+    if (loaded)
+      r["load"] = {{"file", "w&orld.sav"}, {"bytes", 3170000}, {"sha256", "ab12"}, {"warning", "cut <short>"}};
+    else
+      r["load"] = nullptr;
+    r["final"] = {{"frame", 5000},     {"living", 311},     {"alive", 312},      {"level", 7},
+                  {"foodDivisor", 2.25}, {"liveCells", 40000}, {"reseeding", 0},  {"genotypes", 90},
+                  {"dominant", 17},    {"mean_age", 140.25}, {"mean_energy", 99.125}};
+    r["totals"] = {{"births", 900}, {"seeded", 50},       {"deaths_age", 300}, {"deaths_starvation", 20},
+                   {"deaths_contest", 10}, {"deaths_search", 5}, {"deaths_unfit", 3},  {"deaths_cull", 250}};
+    return r;
+  };
+  ReportInput whole;
+  whole.record = record(false, true);
+  whole.worldFile = "world one.sav";
+  whole.files = {{"world one.sav", "the state"}, {"stats.csv", "the counts"}};
+  whole.pictures = {{"world.png", "The world"}, {"run#1.png", "The <run>"}};
+  whole.video = {"run.mp4", "The video"};
+  whole.timeLapse = {{"frames/frame-000000.png", "frame 0"}, {"frames/frame-005000.png", "frame 5000"}};
+  whole.timeLapseFolder = "frames";
+  whole.lineages = {{12, -1, 140, 2300, 0, "1 2 3"}, {815, 12, 96, 9100, 31, ""}};
+  whole.dominantCarriers = 17;
+  for (int k = 0; k < kGeneCount; ++k) whole.dominant[k] = k * 7 - 3;
+  whole.dominantGlyph = "report-glyph.png";
+
+  ReportInput stopped;
+  stopped.record = record(true, false);
+  stopped.resumeCommand = "tarn-sim --resume '/a folder'";
+  stopped.timeLapse = {{"f/frame-000001.png", "frame 1"}};
+  stopped.dominantCarriers = 3;
+
+  ReportInput lost = stopped;
+  lost.resumeCommand.clear();
+  lost.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
+  lost.timeLapse.clear();
+  lost.dominantCarriers = 0;
+
+  const std::pair<const ReportInput*, const char*> pages[] = {
+      {&whole, "226096485965388018775e5ae38c1f66125e8bf59db01520d39a7ae65b6393bb"},
+      {&stopped, "a391bbabe70681a33995a2878aab214bf2c93ef9a45da2d390cbdfe240d8a902"},
+      {&lost, "8b16f9af7378526caa6e275f7bb35edc2b33d1e1e6a2d6a130fd2b7c03d3b758"}};
+  int n = 0;
+  for (const auto& [input, digest] : pages) {
+    const std::string page = renderReport(*input);
+    const std::string name = "report-page-" + std::to_string(n++) + ".html";
+    const std::string found = sha256Hex(page.data(), page.size());
+    if (found != digest) std::ofstream(name) << page;
+    EXPECT_EQ(found, digest) << "the page is in " << name;
+  }
 }
 
 }  // namespace
