@@ -20,6 +20,8 @@
 #include "picture/screenshot.h"
 #include "picture/video.h"
 #include "picture/world_picture.h"
+#include "record/experiment.h"
+#include "record/report.h"
 
 namespace {
 
@@ -366,6 +368,47 @@ TEST_F(PictureTest, RunPlotAndSweepSummaryAreDrawnFromStatsFiles) {
 }
 
 // --- Screenshots -------------------------------------------------------------
+
+// A time-lapse of every frame: the run draws pictures faster than they are
+// written, so the writer's queue fills and its spare pictures go round; none
+// is lost or drawn over, and the page shows twelve of them, evenly spread,
+// the first and the last among them.
+TEST_F(PictureTest, TimeLapseOfEveryFrameKeepsEachPictureAndThePageShowsTwelve) {
+  Folder dir;
+  makePictureOutputs = makeRunPictureOutputs;
+  writeGlyphPicture = writeGlyphPng;
+  ExperimentOptions o;
+  o.seed = 3;
+  o.frames = 40;
+  o.every = 1;
+  o.pictures.framesDir = dir / "frames";
+  o.report = dir / "page.html";
+  o.quiet = true;
+  static volatile std::sig_atomic_t never = 0;
+  const int status = runExperiment(o, &never);
+  makePictureOutputs = nullptr;
+  writeGlyphPicture = nullptr;
+  ASSERT_EQ(status, 0);
+
+  RgbImage last, read;
+  drawWorldPicture(last, 1);
+  EXPECT_EQ(access(timeLapseName(dir / "frames", 0).c_str(), F_OK), -1);  // the first row is frame 1's
+  for (int frame = 1; frame <= 40; ++frame) {
+    ASSERT_TRUE(readPng(timeLapseName(dir / "frames", frame), read)) << frame;
+    ASSERT_EQ(read.width, 825);
+    if (frame == 40) EXPECT_TRUE(read.pixels == last.pixels);
+  }
+  EXPECT_EQ(access(timeLapseName(dir / "frames", 41).c_str(), F_OK), -1);
+
+  const std::string page = fileBytes(dir / "page.html");
+  std::string strip;
+  for (size_t at = page.find("<figcaption>frame "); at != std::string::npos;
+       at = page.find("<figcaption>frame ", at + 1))
+    strip += page.substr(at + 18, page.find('<', at + 18) - at - 18) + " ";
+  EXPECT_EQ(strip, "1 4 8 11 15 18 22 25 29 32 36 40 ");
+  EXPECT_NE(page.find("<a href=\"frames/frame-000040.png\">"), std::string::npos);
+  EXPECT_NE(page.find("<img class=\"glyph\" src=\"page-glyph.png\""), std::string::npos);
+}
 
 TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {
   Folder dir;
