@@ -277,4 +277,29 @@ TEST_F(IncrementalFrames, OnlyWhatChangedIsSent) {
   paused = 0;
 }
 
+// The frame check itself: a pixel of the back buffer that the composer did
+// not draw is found in the next frame and named, with the whole frame's.
+TEST_F(IncrementalFrames, TheFrameCheckNamesAPixelThatIsNotTheWholeFrames) {
+  makeWorld();
+  paused = 1;
+  checkComposedFrames = true;
+  frameDifferences = 0;
+  input.mouseX = input.mouseY = 5;
+  input.mouseB = 0;
+  for (bool& k : input.keys) k = false;
+  ASSERT_TRUE(runFrame());
+  ASSERT_TRUE(runFrame());
+  EXPECT_EQ(frameDifferences, 0) << firstFrameDifference;
+  const int whole = getpixel(backBuffer, 700, 300);
+  putpixel(backBuffer, 700, 300, makecol(1, 2, 3));
+  ASSERT_TRUE(runFrame());
+  EXPECT_EQ(frameDifferences, 1);
+  char expected[160];
+  std::snprintf(expected, sizeof expected,
+                "frame %ld: the back buffer differs from the whole frame at (700, 300): %06x, not %06x",
+                composedFrame().composedFrames, (unsigned)makecol(1, 2, 3), (unsigned)whole);
+  EXPECT_STREQ(firstFrameDifference, expected);
+  paused = 0;
+}
+
 }  // namespace
