@@ -15,12 +15,14 @@
 
 #include "tests/support.h"
 #include "picture/plot.h"
+#include "picture/muller.h"
 #include "picture/png.h"
 #include "picture/run_pictures.h"
 #include "picture/screenshot.h"
 #include "picture/video.h"
 #include "picture/world_picture.h"
 #include "record/experiment.h"
+#include "record/lineages.h"
 #include "record/report.h"
 
 namespace {
@@ -408,6 +410,47 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameKeepsEachPictureAndThePageShowsTwelve) 
   EXPECT_EQ(strip, "1 4 8 11 15 18 22 25 29 32 36 40 ");
   EXPECT_NE(page.find("<a href=\"frames/frame-000040.png\">"), std::string::npos);
   EXPECT_NE(page.find("<img class=\"glyph\" src=\"page-glyph.png\""), std::string::npos);
+}
+
+// The Muller plot's layout, worked by hand: lineage 9 nests in 5, 3 stands
+// beside 5; the Units of none lie at the bottom, each lineage's own Units
+// half below and half above those nested in it, every edge a share of the
+// Units alive at that row.
+TEST_F(PictureTest, MullerLayoutNestsEachLineageInItsParentsArea) {
+  Folder dir;
+  writeFile(dir / "lineages.csv",
+            "frame,lineage,parent,alive\n"
+            "100,,,10\n100,3,,0\n100,5,,20\n100,9,5,10\n"
+            "200,,,0\n200,3,,10\n200,5,,4\n200,9,5,36\n");
+  std::string genes[3];
+  for (int k = 0; k < 3; ++k)
+    for (int g = 0; g < kGeneCount; ++g) genes[k] += (g ? " " : "") + std::to_string(geneMin[g] + k * (g == 26));
+  writeFile(dir / "phylogeny.csv", "id,ancestor_list,origin_time,destruction_time,slot,cause,genome\n"
+                                   "3,[],0,inf,3,," + genes[0] + "\n4,[3],1,9,4,age," + genes[1] +
+                                   "\n5,[],0,inf,5,," + genes[1] + "\n9,[5],50,inf,9,," + genes[2] + "\n");
+  std::string error;
+  const std::vector<LineageSummary> major = majorLineages(dir.path(), &error);
+  ASSERT_EQ(error, "");
+  ASSERT_EQ(major.size(), 3u);
+  const int64_t expected[3][6] = {{9, 5, 36, 200, 36, 100}, {5, -1, 20, 100, 4, 100}, {3, -1, 10, 200, 10, 100}};
+  for (int k = 0; k < 3; ++k) {
+    const LineageSummary& l = major[k];
+    EXPECT_EQ((std::vector<int64_t>{l.founder, l.parent, l.peakAlive, l.peakFrame, l.lastAlive, l.firstFrame}),
+              std::vector<int64_t>(expected[k], expected[k] + 6));
+    EXPECT_EQ(l.lastFrame, 200);
+  }
+  EXPECT_EQ(major[0].genome, genes[2]);
+  EXPECT_EQ(major[2].genome, genes[0]);
+
+  int bands = 0;
+  std::string colours;
+  ASSERT_TRUE(writeMullerLayout(dir.path(), dir / "layout.csv", &bands, &colours, &error)) << error;
+  EXPECT_EQ(bands, 4);
+  EXPECT_EQ(colours.substr(0, 8), "#c8c8c8 ");
+  EXPECT_EQ(std::count(colours.begin(), colours.end(), '#'), 4);
+  EXPECT_EQ(fileBytes(dir / "layout.csv"),
+            "100,0,0.250000,0.250000,0.250000,0.250000,1.000000,0.500000,0.750000\n"
+            "200,0,0.000000,0.000000,0.200000,0.200000,1.000000,0.240000,0.960000\n");
 }
 
 TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {
