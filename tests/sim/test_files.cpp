@@ -319,3 +319,38 @@ TEST(SimulationState, EveryFieldIsComparedResetAndCheckpointed) {
     EXPECT_EQ(tuple(bytesOf(field), randomState), tuple(changed, generator)) << name << " from a checkpoint";
   });
 }
+
+// Reading from a value on, as a resumed read of a file's tail does: the
+// values go to their own places in the tables, those before keep theirs.
+TEST_F(Files, ReadingFromAValueOnPutsEachValueInItsPlace) {
+  scramble(9);
+  ASSERT_TRUE(saveState("whole.sav"));
+  std::vector<std::string> whole;
+  std::istringstream text(readFile("whole.sav"));
+  for (std::string l; std::getline(text, l);) whole.push_back(l);
+  ASSERT_EQ((int64_t)whole.size(), kStateFileLines);
+  for (const int64_t first : {int64_t(1), int64_t(kCellCount) + 7, kFloatLine - 1, kStateFileLines - 40}) {
+    scramble(10);
+    ASSERT_TRUE(saveState("before.sav"));
+    std::string tail;
+    for (size_t i = (size_t)first; i < whole.size(); ++i) tail += whole[i] + "\n";
+    writeFile("tail.sav", tail);
+    LoadReport report;
+    {
+      TextReader in("tail.sav");
+      readStateValues(in, first, &report);
+    }
+    EXPECT_EQ(report.valuesRead, kStateFileLines - first);
+    EXPECT_EQ(report.stopLine, 0);
+    ASSERT_TRUE(saveState("after.sav"));
+    std::istringstream before(readFile("before.sav")), after(readFile("after.sav"));
+    std::string b, a;
+    int64_t line = 0, wrong = 0;
+    while (std::getline(before, b) && std::getline(after, a)) {
+      wrong += a != (line < first ? b : whole[(size_t)line]);
+      ++line;
+    }
+    EXPECT_EQ(line, kStateFileLines);
+    EXPECT_EQ(wrong, 0) << "from value " << first;
+  }
+}

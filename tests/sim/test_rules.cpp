@@ -573,6 +573,11 @@ TEST_F(Rules, HoverSelectionNearestAndSimilar) {
   EXPECT_EQ(s.primary(), 50);
   s.pickNearest(9000, 9000);
   EXPECT_EQ(s.primary(), 50) << "nothing within 9999: element 0 stays";
+  s.clear();
+  s.pickNearest(824 + 9999, 524);
+  EXPECT_EQ(s.primary(), -1) << "a Unit 9999 away is too far";
+  s.pickNearest(824 + 9998, 524);
+  EXPECT_EQ(s.primary(), 50);
   // Pruning drops the dead where they stand: the primary becomes -1.
   s.ids[1] = 30;
   units.status[50] = Dead;

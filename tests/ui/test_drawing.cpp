@@ -180,6 +180,9 @@ TEST_F(Drawing, StatusPanel) {
         const bool core = y >= kToleranceCoreY1 && y <= kToleranceCoreY2;
         ASSERT_EQ(pixelAt(back, x, y), !in ? kPaper : core ? pale : bright) << t << ": " << x << "," << y;
       }
+    // What the composer sends for it: those pixels, nothing for none.
+    const ScreenRect drawn = toleranceBarRect();
+    EXPECT_TRUE(pixels ? drawn == (ScreenRect{bar.x1, bar.y1, last + 1, bar.y2 + 1}) : drawn.empty()) << t;
   }
   // The graph's newest column: the sample on row 140 - n / 800 x 140, a
   // darker pixel above and below it, whatever of them lies in the bitmap.
