@@ -84,6 +84,8 @@ TEST(ProgramOptionsTest, BadUsesAreRefusedWithTheirOwnMessage) {
       {{"--seed", "1", "--seed", "2"}, "--seed is given more than once"},
       {{"--input-rate", "1", "--input-rate", "2"}, "--input-rate is given more than once"},
       {{"--load", "a", "--load", "b"}, "--load is given more than once"},
+      {{"--input-rate", "5", "--load", "a", "--load", "b"}, "--load is given more than once"},
+      {{"--seed", "5", "--input-rate", "5", "--load"}, "--load needs a file"},
       {{"--load"}, "--load needs a file"},
       {{"--seed"}, "--seed needs a value"},
       {{"--input-rate"}, "--input-rate needs a value"},
