@@ -5,6 +5,7 @@
 // in the run; the run's page shows the numbers of run.json and stats.csv,
 // names only files that exist, and tells a stopped run how to go on.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -416,6 +417,39 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
     if (found != digest) std::ofstream(name) << page;
     EXPECT_EQ(found, digest) << "the page is in " << name;
   }
+}
+
+// A runner started with standard input closed (from a service, say) gets
+// descriptor 0 for the first file it opens: the run goes as any other, and
+// leaves nothing open behind it.
+TEST_F(RecordRun, RunsWithStandardInputClosed) {
+  const int kept = dup(0);
+  ASSERT_GE(kept, 0);
+  static volatile std::sig_atomic_t never = 0;
+  int statuses[2] = {-1, -1};
+  bool closedAfter[2] = {false, false};
+  for (int k = 0; k < 2; ++k) {
+    ExperimentOptions o;
+    o.seed = 5;
+    o.frames = 30;
+    o.every = 10;
+    o.load = dir + "/clones.sav";
+    o.quiet = true;
+    if (k == 0)
+      o.out = dir + "/no input";
+    else
+      o.save = dir + "/no input.sav", o.stats = dir + "/no input.csv";
+    resetSimulation();
+    close(0);
+    statuses[k] = runExperiment(o, &never);
+    closedAfter[k] = fcntl(0, F_GETFD) == -1;
+    dup2(kept, 0);
+  }
+  close(kept);
+  EXPECT_EQ(statuses[0], kExitDone);
+  EXPECT_EQ(statuses[1], kExitDone);
+  EXPECT_TRUE(closedAfter[0] && closedAfter[1]);
+  EXPECT_EQ(readFile(dir + "/no input/world.sav"), readFile(dir + "/no input.sav"));
 }
 
 }  // namespace
