@@ -412,27 +412,27 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameKeepsEachPictureAndThePageShowsTwelve) 
   EXPECT_NE(page.find("<img class=\"glyph\" src=\"page-glyph.png\""), std::string::npos);
 }
 
-// The Muller plot's layout, worked by hand: lineage 9 nests in 5, 3 stands
-// beside 5; the Units of none lie at the bottom, each lineage's own Units
-// half below and half above those nested in it, every edge a share of the
-// Units alive at that row.
+// The Muller plot's layout, worked by hand: lineage 9 nests in 5, and 0
+// (the first Unit's) stands beside 5; the Units of none lie at the bottom,
+// each lineage's own Units half below and half above those nested in it,
+// every edge a share of the Units alive at that row.
 TEST_F(PictureTest, MullerLayoutNestsEachLineageInItsParentsArea) {
   Folder dir;
   writeFile(dir / "lineages.csv",
             "frame,lineage,parent,alive\n"
-            "100,,,10\n100,3,,0\n100,5,,20\n100,9,5,10\n"
-            "200,,,0\n200,3,,10\n200,5,,4\n200,9,5,36\n");
+            "100,,,10\n100,0,,0\n100,5,,20\n100,9,5,10\n"
+            "200,,,0\n200,0,,10\n200,5,,4\n200,9,5,36\n");
   std::string genes[3];
   for (int k = 0; k < 3; ++k)
     for (int g = 0; g < kGeneCount; ++g) genes[k] += (g ? " " : "") + std::to_string(geneMin[g] + k * (g == 26));
   writeFile(dir / "phylogeny.csv", "id,ancestor_list,origin_time,destruction_time,slot,cause,genome\n"
-                                   "3,[],0,inf,3,," + genes[0] + "\n4,[3],1,9,4,age," + genes[1] +
-                                   "\n5,[],0,inf,5,," + genes[1] + "\n9,[5],50,inf,9,," + genes[2] + "\n");
+                                   "0,[NONE],0,inf,3,," + genes[0] + "\n4,[0],1,9,4,age," + genes[1] +
+                                   "\n5,[NONE],0,inf,5,," + genes[1] + "\n9,[5],50,inf,9,," + genes[2] + "\n");
   std::string error;
   const std::vector<LineageSummary> major = majorLineages(dir.path(), &error);
   ASSERT_EQ(error, "");
   ASSERT_EQ(major.size(), 3u);
-  const int64_t expected[3][6] = {{9, 5, 36, 200, 36, 100}, {5, -1, 20, 100, 4, 100}, {3, -1, 10, 200, 10, 100}};
+  const int64_t expected[3][6] = {{9, 5, 36, 200, 36, 100}, {5, -1, 20, 100, 4, 100}, {0, -1, 10, 200, 10, 100}};
   for (int k = 0; k < 3; ++k) {
     const LineageSummary& l = major[k];
     EXPECT_EQ((std::vector<int64_t>{l.founder, l.parent, l.peakAlive, l.peakFrame, l.lastAlive, l.firstFrame}),

@@ -143,22 +143,24 @@ TEST_F(RecordRun, ArrivalsAndDeathsBalanceBetweenEveryTwoRows) {
 TEST_F(RecordRun, LineageIsWholeAndAgreesWithTheCounts) {
   auto stats = readCsv(experiment() + "/stats.csv");
   auto lineage = readCsv(experiment() + "/phylogeny.csv");
-  long arrivals = 795, deaths[kCauses] = {};
+  long arrivals = 795, births = 0, seeded = 0, deaths[kCauses] = {};
   for (const auto& r : stats) {
+    births += std::stol(r[Births]), seeded += std::stol(r[Seeded]);
     arrivals += std::stol(r[Births]) + std::stol(r[Seeded]);
     for (int c = 0; c < kCauses; ++c) deaths[c] += std::stol(r[FirstDeath + c]);
   }
   std::set<long> ids;
   std::map<std::string, long> byCause;
-  long living = 0, loaded = 0;
+  long living = 0, loaded = 0, withParent = 0, withNone = 0, parentZero = 0;
   for (const auto& r : lineage) {
     ASSERT_EQ(r.size(), 7u);
     const long id = std::stol(r[0]);
     EXPECT_TRUE(ids.insert(id).second) << "id " << id << " twice";
     const long origin = std::stol(r[2]);
     if (r[1] == "[NONE]") {
-      loaded += origin == 0;
+      loaded += origin == 0, withNone += origin > 0;
     } else {
+      ++withParent, parentZero += r[1] == "[0]";
       EXPECT_LT(std::stol(r[1].substr(1)), id) << "the parent of " << id << " is not earlier";
       EXPECT_GT(origin, 0);
     }
@@ -178,6 +180,9 @@ TEST_F(RecordRun, LineageIsWholeAndAgreesWithTheCounts) {
     EXPECT_EQ(genes, kGeneCount);
   }
   EXPECT_EQ(loaded, 795);
+  EXPECT_EQ(withParent, births) << "each Unit born names its parent";
+  EXPECT_EQ(withNone, seeded);
+  EXPECT_GT(parentZero, 0) << "the first Unit, id 0, among the parents";
   EXPECT_EQ((long)lineage.size(), arrivals) << "one row per Unit that lived";
   EXPECT_EQ(*ids.rbegin(), arrivals - 1);
   EXPECT_EQ(living, std::stol(stats.back()[AliveNow]));
