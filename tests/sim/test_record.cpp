@@ -457,4 +457,34 @@ TEST_F(RecordRun, RunsWithStandardInputClosed) {
   EXPECT_EQ(readFile(dir + "/no input/world.sav"), readFile(dir + "/no input.sav"));
 }
 
+// Between checkpoints the folder holds the last one taken: a run killed at
+// any frame goes on from the latest multiple of --checkpoint before it.
+TEST_F(RecordRun, TheFolderHoldsTheLatestCheckpointAtEveryFrame) {
+  struct Peek : SimulationObserver {
+    std::string file;
+    std::string seen;
+    void frameEnded(int64_t frame) override {
+      std::ifstream in(file);
+      const auto saved = nlohmann::json::parse(in, nullptr, false);
+      seen += std::to_string(frame) + ":" + (saved.is_discarded() ? "-" : saved.at("frame").dump()) + " ";
+    }
+  } peek;
+  ExperimentOptions o;
+  o.seed = 5;
+  o.frames = 8;
+  o.every = 1;
+  o.checkpointEvery = 3;
+  o.load = dir + "/clones.sav";
+  o.out = dir + "/checkpoints";
+  o.quiet = true;
+  peek.file = o.out + "/resume";
+  static volatile std::sig_atomic_t never = 0;
+  resetSimulation();
+  subscribe(&peek);
+  EXPECT_EQ(runExperiment(o, &never), kExitDone);
+  unsubscribe(&peek);
+  EXPECT_EQ(peek.seen, "1:0 2:0 3:0 4:3 5:3 6:3 7:6 8:6 ");
+  EXPECT_NE(access(peek.file.c_str(), F_OK), 0) << "a finished run keeps no checkpoint";
+}
+
 }  // namespace
