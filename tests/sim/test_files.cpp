@@ -354,3 +354,26 @@ TEST_F(Files, ReadingFromAValueOnPutsEachValueInItsPlace) {
     EXPECT_EQ(wrong, 0) << "from value " << first;
   }
 }
+
+// A world loaded over one that was running goes on exactly as the same
+// world loaded at the start: nothing of the old world is left in force.
+TEST_F(Files, LoadingOverARunningWorldIsLoadingItAfresh) {
+  runFrames(400);
+  ASSERT_TRUE(saveState("b.sav"));
+  freshWorld(4);
+  runFrames(60);
+  const SimulationState before = simulation;
+  seedRandom(9);
+  ASSERT_TRUE(loadState("b.sav"));
+  runFrames(40);
+  const std::string over = stateDigest();
+  const std::vector<unsigned char> overState = simulationStateBytes();
+
+  freshWorld(4);
+  simulation = before;
+  seedRandom(9);
+  ASSERT_TRUE(loadState("b.sav"));
+  runFrames(40);
+  EXPECT_EQ(stateDigest(), over);
+  EXPECT_TRUE(simulationStateBytes() == overState) << "the state beyond the tables and the generator";
+}
