@@ -261,6 +261,26 @@ TEST_F(SteppedFrames, HandsActInStepsOfWallTime) {
   EXPECT_NEAR(tolerance, 2.0f, 1e-5);
 }
 
+// Any key down in one frame between two steps is seen by the next step
+// alone, whatever its scancode.
+TEST_F(SteppedFrames, EveryKeyTappedBetweenStepsIsSeenByTheNextStep) {
+  std::string missed;
+  for (int k = 1; k < 128; ++k) {
+    endInputStep();
+    input.keys[k] = true;
+    latchHeldInput();
+    input.keys[k] = false;
+    latchHeldInput();
+    if (!stepKeyHeld(k)) missed += std::to_string(k) + " ";
+    for (int other = 0; other < 128; ++other)
+      if (other != k && stepKeyHeld(other)) missed += std::to_string(k) + "/" + std::to_string(other) + " ";
+    endInputStep();
+    if (stepKeyHeld(k)) missed += std::to_string(k) + "+ ";
+  }
+  EXPECT_EQ(missed, "");
+  EXPECT_FALSE(stepKeyHeld(-1) || stepKeyHeld(128) || keyDownThisFrame(-1) || keyDownThisFrame(128));
+}
+
 TEST_F(SteppedFrames, OnePressHoweverLongTheKeyIsHeldAndRepeated) {
   // The X server's key repeat lets a held key go for well under a
   // millisecond; a person's second press comes after 30 ms or more up.
