@@ -253,6 +253,8 @@ TEST_F(Drawing, ButtonsFireOnTheirFacesWithTheSharedCooldown) {
   // Every point of the left panel fires exactly the button whose face the
   // artwork draws there and shows its tooltip; between faces nothing does.
   std::string tooltips;
+  int cooldowns[kButtonCount + 1];
+  std::fill(cooldowns, cooldowns + kButtonCount + 1, -1);
   for (int y = 0; y < kScreenHeight; ++y)
     for (int x = 0; x < 180; ++x) {
       int face = 0;
@@ -262,11 +264,17 @@ TEST_F(Drawing, ButtonsFireOnTheirFacesWithTheSharedCooldown) {
       point(x, y, 1);
       ASSERT_EQ(pollButtons(), face) << x << "," << y;
       ASSERT_EQ(tooltipText[0] != 0, face != 0) << x << "," << y;
-      if (face && x == buttonRect(ButtonId(face)).x1 && y == buttonRect(ButtonId(face)).y1)
+      if (face && x == buttonRect(ButtonId(face)).x1 && y == buttonRect(ButtonId(face)).y1) {
         tooltips += std::string(tooltipText) + "|";
+        cooldowns[face] = buttonCooldown;
+      }
     }
   EXPECT_EQ(sha256Hex(tooltips.data(), tooltips.size()),
             "11057e80e0d0f13eb4bea1c130301a06a8d361d4cfe2fda1e0a3f765c19488a6");
+  // Each button's cooldown once it fired: none for the tolerance buttons.
+  std::string given;
+  for (int id = 1; id <= kButtonCount; ++id) given += std::to_string(cooldowns[id]) + " ";
+  EXPECT_EQ(given, "20 20 0 0 20 20 20 20 20 20 20 20 20 20 20 20 ");
   // Held on "Toggle Pause" it fires in frames 1, 22 and 43; the tolerance
   // buttons in every frame, for any mouse button.
   std::string fired;
