@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -451,6 +452,42 @@ TEST_F(PictureTest, MullerLayoutNestsEachLineageInItsParentsArea) {
   EXPECT_EQ(fileBytes(dir / "layout.csv"),
             "100,0,0.250000,0.250000,0.250000,0.250000,1.000000,0.500000,0.750000\n"
             "200,0,0.000000,0.000000,0.200000,0.200000,1.000000,0.240000,0.960000\n");
+}
+
+// A run stopped while it wrote a time-lapse picture leaves the picture's
+// hidden partial file: the resumed run removes it, and no other file of the
+// folder, and draws every picture after the checkpoint.
+TEST_F(PictureTest, ResumedTimeLapseRemovesOnlyItsOwnPartialPicture) {
+  Folder dir;
+  makePictureOutputs = makeRunPictureOutputs;
+  struct StopAt : SimulationObserver {
+    volatile std::sig_atomic_t stop = 0;
+    void frameEnded(int64_t frame) override {
+      if (frame == 17) stop = SIGTERM;
+    }
+  } stopper;
+  ExperimentOptions o;
+  o.seed = 3;
+  o.frames = 30;
+  o.every = 5;
+  o.checkpointEvery = 10;
+  o.out = dir / "run";
+  o.pictures.framesDir = dir / "frames";
+  o.quiet = true;
+  subscribe(&stopper);
+  const int stopped = runExperiment(o, &stopper.stop);
+  unsubscribe(&stopper);
+  EXPECT_EQ(stopped, 128 + SIGTERM);
+  writeFile(dir / "frames/.frame-000020.png.part", "half a picture");
+  writeFile(dir / "frames/notes.part", "mine");
+  writeFile(dir / "frames/.frame-notes", "mine too");
+  static volatile std::sig_atomic_t never = 0;
+  const int resumed = resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never);
+  makePictureOutputs = nullptr;
+  EXPECT_EQ(resumed, 0);
+  EXPECT_EQ(run("ls -A '" + dir / "frames" + "'"),
+            ".frame-notes\nframe-000005.png\nframe-000010.png\nframe-000015.png\nframe-000020.png\n"
+            "frame-000025.png\nframe-000030.png\nnotes.part\n");
 }
 
 TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {
