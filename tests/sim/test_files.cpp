@@ -377,3 +377,24 @@ TEST_F(Files, LoadingOverARunningWorldIsLoadingItAfresh) {
   EXPECT_EQ(stateDigest(), over);
   EXPECT_TRUE(simulationStateBytes() == overState) << "the state beyond the tables and the generator";
 }
+
+// What a damaged file's load says, numbers grouped by thousands.
+TEST_F(Files, LoadProblemsAreOneSentence) {
+  LoadReport cut;
+  cut.stopLine = 1234, cut.valuesRead = 1233;
+  EXPECT_EQ(loadProblem("w.sav", cut), "w.sav: reading stopped at line 1,234: 1,233 of the 2,249,626 values were "
+                                       "read; the rest keep their start values");
+  cut.stopLine = 4, cut.valuesRead = 3;
+  EXPECT_EQ(loadProblem("w.sav", cut), "w.sav: reading stopped at line 4: 3 of the 2,249,626 values were read; the "
+                                       "rest keep their start values");
+  LoadReport longer;
+  longer.trailing = true;
+  EXPECT_EQ(loadProblem("w.sav", longer), "w.sav: text follows the 2,249,626 values; it was not read");
+  EXPECT_EQ(loadProblem("w.sav", LoadReport{}), "");
+  // Slot numbers outside the panel read nothing, even where such a file
+  // lies.
+  writeFile("sample-1.dna", "1 2 3\n");
+  writeFile("sample" + std::to_string(kSlotCount) + ".dna", "1 2 3\n");
+  EXPECT_FALSE(refreshSlotGenomes(-1));
+  EXPECT_FALSE(refreshSlotGenomes(kSlotCount));
+}

@@ -151,6 +151,10 @@ TEST(PhylogenySort, ManyPiecesMergeIntoIdOrder) {
   EXPECT_FALSE(sortPhylogeny(dir + "/bad", dir + "/p.csv", &error, 7));
   EXPECT_NE(error.find("holds a line that is no row"), std::string::npos) << error;
   EXPECT_TRUE(readFile(dir + "/p.csv") == sorted) << "a failed sort leaves the target as it was";
+  std::remove((dir + "/rows").c_str());
+  std::remove((dir + "/bad").c_str());
+  std::remove((dir + "/p.csv").c_str());
+  EXPECT_EQ(rmdir(dir.c_str()), 0) << "the sorted pieces are all gone";
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
