@@ -487,4 +487,39 @@ TEST_F(RecordRun, TheFolderHoldsTheLatestCheckpointAtEveryFrame) {
   EXPECT_NE(access(peek.file.c_str(), F_OK), 0) << "a finished run keeps no checkpoint";
 }
 
+// A run stopped between two stats rows and two checkpoints, then resumed,
+// leaves the files of the same run made in one go, byte for byte.
+TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
+  struct StopAt : SimulationObserver {
+    int64_t at = 0;
+    volatile std::sig_atomic_t stop = 0;
+    void frameEnded(int64_t frame) override {
+      if (frame == at) stop = SIGTERM;
+    }
+  } stopper;
+  ExperimentOptions o;
+  o.seed = 11;
+  o.frames = 90;
+  o.every = 7;
+  o.checkpointEvery = 20;
+  o.load = dir + "/clones.sav";
+  o.quiet = true;
+  o.out = dir + "/in one go";
+  stopper.at = 1000;
+  resetSimulation();
+  subscribe(&stopper);
+  EXPECT_EQ(runExperiment(o, &stopper.stop), kExitDone);
+  o.out = dir + "/stopped";
+  stopper.at = 45;
+  resetSimulation();
+  EXPECT_EQ(runExperiment(o, &stopper.stop), 128 + SIGTERM);
+  unsubscribe(&stopper);
+  static volatile std::sig_atomic_t never = 0;
+  resetSimulation();
+  EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
+  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
+    EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
+  EXPECT_GT(readFile(o.out + "/stats.csv").size(), 600u);
+}
+
 }  // namespace
