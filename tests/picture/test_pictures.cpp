@@ -481,13 +481,21 @@ TEST_F(PictureTest, ResumedTimeLapseRemovesOnlyItsOwnPartialPicture) {
   writeFile(dir / "frames/.frame-000020.png.part", "half a picture");
   writeFile(dir / "frames/notes.part", "mine");
   writeFile(dir / "frames/.frame-notes", "mine too");
+  writeFile(dir / "frames/frame-00002x.png", "not a picture of the run");
   static volatile std::sig_atomic_t never = 0;
   const int resumed = resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never);
   makePictureOutputs = nullptr;
   EXPECT_EQ(resumed, 0);
-  EXPECT_EQ(run("ls -A '" + dir / "frames" + "'"),
+  EXPECT_EQ(run("LC_ALL=C ls -A '" + dir / "frames" + "'"),
             ".frame-notes\nframe-000005.png\nframe-000010.png\nframe-000015.png\nframe-000020.png\n"
-            "frame-000025.png\nframe-000030.png\nnotes.part\n");
+            "frame-000025.png\nframe-00002x.png\nframe-000030.png\nnotes.part\n");
+  // The page shows the run's own pictures only.
+  const std::string page = fileBytes(dir / "run/report.html");
+  std::string strip;
+  for (size_t at = page.find("<figcaption>frame "); at != std::string::npos;
+       at = page.find("<figcaption>frame ", at + 1))
+    strip += page.substr(at + 18, page.find('<', at + 18) - at - 18) + " ";
+  EXPECT_EQ(strip, "5 10 15 20 25 30 ");
 }
 
 TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {
