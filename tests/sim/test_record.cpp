@@ -26,6 +26,7 @@
 #include "persist/statefile.h"
 #include "record/experiment.h"
 #include "record/report.h"
+#include "record/stats.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
@@ -520,6 +521,24 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
     EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
   EXPECT_GT(readFile(o.out + "/stats.csv").size(), 600u);
+}
+
+// The most common genome among the living: its carriers counted, the dead
+// not among them.
+TEST(MostCommonGenome, CountsTheCarriersOfTheLeadingGenome) {
+  initGeneTable();
+  resetSimulation();
+  Genome a{}, b{}, c{};
+  a[0] = 1, b[0] = 2, c[0] = 3;
+  int slot = 0;
+  for (const Genome* g : {&b, &a, &c, &a, &b, &a, &b, &b})
+    units.status[slot] = Alive, units.genome[slot++] = *g;
+  units.status[0] = units.status[4] = Dead;  // two of b's four
+  Genome found{};
+  EXPECT_EQ(mostCommonGenome(&found), 3);
+  EXPECT_TRUE(found == a);
+  resetSimulation();
+  EXPECT_EQ(mostCommonGenome(&found), 0);
 }
 
 }  // namespace
