@@ -75,6 +75,14 @@ std::string fileBytes(const std::string& path) {
   return s.str();
 }
 
+// The frames of the time-lapse strip a run's page shows, in its order.
+std::string timeLapseStrip(const std::string& page) {
+  std::string strip;
+  for (size_t at = page.find("<figcaption>frame "); at != std::string::npos; at = page.find("<figcaption>frame ", at + 1))
+    strip += page.substr(at + 18, page.find('<', at + 18) - at - 18) + " ";
+  return strip;
+}
+
 class PictureTest : public DrawingTest {
  protected:
   // The pictures lay the colour components out as the window's displays
@@ -404,11 +412,7 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameKeepsEachPictureAndThePageShowsTwelve) 
   EXPECT_EQ(access(timeLapseName(dir / "frames", 41).c_str(), F_OK), -1);
 
   const std::string page = fileBytes(dir / "page.html");
-  std::string strip;
-  for (size_t at = page.find("<figcaption>frame "); at != std::string::npos;
-       at = page.find("<figcaption>frame ", at + 1))
-    strip += page.substr(at + 18, page.find('<', at + 18) - at - 18) + " ";
-  EXPECT_EQ(strip, "1 4 8 11 15 18 22 25 29 32 36 40 ");
+  EXPECT_EQ(timeLapseStrip(page), "1 4 8 11 15 18 22 25 29 32 36 40 ");
   EXPECT_NE(page.find("<a href=\"frames/frame-000040.png\">"), std::string::npos);
   EXPECT_NE(page.find("<img class=\"glyph\" src=\"page-glyph.png\""), std::string::npos);
 }
@@ -491,11 +495,7 @@ TEST_F(PictureTest, ResumedTimeLapseRemovesOnlyItsOwnPartialPicture) {
             "frame-000025.png\nframe-00002x.png\nframe-000030.png\nnotes.part\n");
   // The page shows the run's own pictures only.
   const std::string page = fileBytes(dir / "run/report.html");
-  std::string strip;
-  for (size_t at = page.find("<figcaption>frame "); at != std::string::npos;
-       at = page.find("<figcaption>frame ", at + 1))
-    strip += page.substr(at + 18, page.find('<', at + 18) - at - 18) + " ";
-  EXPECT_EQ(strip, "5 10 15 20 25 30 ");
+  EXPECT_EQ(timeLapseStrip(page), "5 10 15 20 25 30 ");
 }
 
 TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {
