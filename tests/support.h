@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,6 +60,16 @@ inline std::vector<unsigned char> simulationStateBytes() {
   });
   return bytes;
 }
+// Sets stop as a stop signal's handler would, at the end of frame `at`: a
+// run polling it stops there.
+struct StopAtFrame : SimulationObserver {
+  explicit StopAtFrame(int64_t frame) : at(frame) {}
+  void frameEnded(int64_t frame) override {
+    if (frame == at) stop = SIGTERM;
+  }
+  int64_t at;
+  volatile std::sig_atomic_t stop = 0;
+};
 inline int aliveCount() {
   int n = 0;
   for (int u = 0; u < kMaxUnits; ++u) n += units.status[u] == Alive;

@@ -473,12 +473,7 @@ TEST_F(PictureTest, MullerLayoutNestsEachLineageInItsParentsArea) {
 TEST_F(PictureTest, ResumedTimeLapseRemovesOnlyItsOwnPartialPicture) {
   Folder dir;
   makePictureOutputs = makeRunPictureOutputs;
-  struct StopAt : SimulationObserver {
-    volatile std::sig_atomic_t stop = 0;
-    void frameEnded(int64_t frame) override {
-      if (frame == 17) stop = SIGTERM;
-    }
-  } stopper;
+  StopAtFrame stopper(17);
   ExperimentOptions o;
   o.seed = 3;
   o.frames = 30;

@@ -27,19 +27,13 @@
 #include "record/experiment.h"
 #include "record/report.h"
 #include "record/stats.h"
+#include "tests/support.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
 namespace {
 
 constexpr int kFrames = 300;
-
-std::string readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::vector<std::string>> readCsv(const std::string& name) {
   std::vector<std::vector<std::string>> rows;
@@ -474,13 +468,7 @@ TEST_F(RecordRun, TheFolderHoldsTheLatestCheckpointAtEveryFrame) {
 // A run stopped between two stats rows and two checkpoints, then resumed,
 // leaves the files of the same run made in one go, byte for byte.
 TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
-  struct StopAt : SimulationObserver {
-    int64_t at = 0;
-    volatile std::sig_atomic_t stop = 0;
-    void frameEnded(int64_t frame) override {
-      if (frame == at) stop = SIGTERM;
-    }
-  } stopper;
+  StopAtFrame stopper(1000);
   ExperimentOptions o;
   o.seed = 11;
   o.frames = 90;
@@ -489,7 +477,6 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   o.load = dir + "/clones.sav";
   o.quiet = true;
   o.out = dir + "/in one go";
-  stopper.at = 1000;
   resetSimulation();
   subscribe(&stopper);
   EXPECT_EQ(runExperiment(o, &stopper.stop), kExitDone);
