@@ -18,6 +18,7 @@
 #include "persist/slotfile.h"
 #include "persist/textio.h"
 #include "record/checkpoint.h"
+#include "record/outfile.h"
 #include "tests/support.h"
 
 namespace {
@@ -397,4 +398,26 @@ TEST_F(Files, LoadProblemsAreOneSentence) {
   writeFile("sample" + std::to_string(kSlotCount) + ".dna", "1 2 3\n");
   EXPECT_FALSE(refreshSlotGenomes(-1));
   EXPECT_FALSE(refreshSlotGenomes(kSlotCount));
+}
+
+// An output named as a device or a pipe (--stats /dev/stdout) is written
+// straight into it: nothing is made beside it, nothing renamed over it.
+TEST_F(Files, OutputsWriteStraightIntoDevicesAndPipes) {
+  ASSERT_EQ(mkfifo("pipe", 0600), 0);
+  std::string error, piped;
+  {
+    std::unique_ptr<FILE, int (*)(FILE*)> reader(popen("cat pipe", "r"), pclose);
+    StreamFile out;
+    ASSERT_TRUE(out.create("pipe", false, &error)) << error;
+    out.write("frame,alive\n1,2\n");
+    EXPECT_TRUE(out.finish(&error)) << error;
+    char text[64] = "";
+    piped = fgets(text, sizeof text, reader.get()) ? text : "";
+  }
+  EXPECT_EQ(piped, "frame,alive\n");
+  StreamFile null;
+  ASSERT_TRUE(null.create("/dev/null", false, &error)) << error;
+  null.write("anything\n");
+  EXPECT_TRUE(null.finish(&error)) << error;
+  EXPECT_EQ(entries(), std::vector<std::string>{"pipe"});
 }
