@@ -302,31 +302,4 @@ TEST_F(IncrementalFrames, TheFrameCheckNamesAPixelThatIsNotTheWholeFrames) {
   paused = 0;
 }
 
-// A glyph that walks along the world's top rows, over live cells: the rows
-// it uncovers get their cells back, as the whole frame has them.
-TEST_F(IncrementalFrames, CellsComeBackUnderAGlyphThatLeavesTheTopRows) {
-  makeWorld();
-  paused = 1;
-  checkComposedFrames = true;
-  frameDifferences = 0;
-  input.mouseX = input.mouseY = 5;
-  input.mouseB = 0;
-  for (bool& k : input.keys) k = false;
-  CellField& field = editCellGrids();
-  for (int x = 100; x < 160; ++x)
-    for (int y = 0; y < 14; ++y)
-      field.cells[cellIndex(x, y)] = field.nextCells[cellIndex(x, y)] = (x + y) % 3 ? Live : Empty;
-  int slot = 0;
-  while (units.status[slot] != Alive) ++slot;
-  units.posX[slot] = 104, units.posY[slot] = 2;
-  for (int step = 0; step < 40; ++step) {
-    units.posX[slot] += 1;
-    units.posY[slot] = 1 + step % 9;
-    ASSERT_TRUE(runFrame());
-    sendChangedRegions(composedFrame(), backBuffer, screenCopy);
-    ASSERT_EQ(frameDifferences, 0) << "step " << step << ": " << firstFrameDifference;
-  }
-  paused = 0;
-}
-
 }  // namespace
