@@ -110,7 +110,8 @@ void hostile() {
   for (int i = 0; i < kCellCount; i += 13) f.cells[i] = (int32_t)(rng.next() % 12) - 2;
 }
 // Many Units just beyond the edges of the field, where contests find them
-// with those at the edge, with small reaches and two kinds.
+// with those at the edge, and some far beyond one edge, with small reaches
+// and two kinds.
 void beyondEdges() {
   crowded();
   Lcg rng{9};
@@ -126,6 +127,13 @@ void beyondEdges() {
     units.genome[u][19] = (int32_t)(rng.next() % 30);
     units.genome[u][12] = rng.next() % 2 ? 1000 : 1100;
     units.energy[u] = (float)(rng.next() % 5000);
+  }
+  // And some far out along one axis only, beside one another.
+  for (int k = 0; k < 40; ++k) {
+    const int u = 1 + 2 * k, far = k % 2 ? 100000 + k % 3 : -100000 - k % 3, along = 100 + k % 5;
+    units.posX[u] = k < 20 ? far : along, units.posY[u] = k < 20 ? along : far;
+    units.genome[u][19] = 5, units.genome[u][12] = k % 4 < 2 ? 1000 : 1100;
+    units.status[u] = Alive, units.energy[u] = (float)(k + 1);
   }
 }
 void denseSoup() {
