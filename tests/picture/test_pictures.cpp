@@ -389,43 +389,6 @@ TEST_F(PictureTest, RunPlotAndSweepSummaryAreDrawnFromStatsFiles) {
 
 // --- Screenshots -------------------------------------------------------------
 
-// A time-lapse of every frame: the run draws pictures faster than they are
-// written, so the writer's queue fills and its spare pictures go round; none
-// is lost or drawn over, and the page shows twelve of them, evenly spread,
-// the first and the last among them.
-TEST_F(PictureTest, TimeLapseOfEveryFrameKeepsEachPictureAndThePageShowsTwelve) {
-  Folder dir;
-  makePictureOutputs = makeRunPictureOutputs;
-  writeGlyphPicture = writeGlyphPng;
-  ExperimentOptions o;
-  o.seed = 3;
-  o.frames = 40;
-  o.every = 1;
-  o.pictures.framesDir = dir / "frames";
-  o.report = dir / "page.html";
-  o.quiet = true;
-  static volatile std::sig_atomic_t never = 0;
-  const int status = runExperiment(o, &never);
-  makePictureOutputs = nullptr;
-  writeGlyphPicture = nullptr;
-  ASSERT_EQ(status, 0);
-
-  RgbImage last, read;
-  drawWorldPicture(last, 1);
-  EXPECT_EQ(access(timeLapseName(dir / "frames", 0).c_str(), F_OK), -1);  // the first row is frame 1's
-  for (int frame = 1; frame <= 40; ++frame) {
-    ASSERT_TRUE(readPng(timeLapseName(dir / "frames", frame), read)) << frame;
-    ASSERT_EQ(read.width, 825);
-    if (frame == 40) EXPECT_TRUE(read.pixels == last.pixels);
-  }
-  EXPECT_EQ(access(timeLapseName(dir / "frames", 41).c_str(), F_OK), -1);
-
-  const std::string page = fileBytes(dir / "page.html");
-  EXPECT_EQ(timeLapseStrip(page), "1 4 8 11 15 18 22 25 29 32 36 40 ");
-  EXPECT_NE(page.find("<a href=\"frames/frame-000040.png\">"), std::string::npos);
-  EXPECT_NE(page.find("<img class=\"glyph\" src=\"page-glyph.png\""), std::string::npos);
-}
-
 // The Muller plot's layout, worked by hand: lineage 9 nests in 5, and 0
 // (the first Unit's) stands beside 5; the Units of none lie at the bottom,
 // each lineage's own Units half below and half above those nested in it,
@@ -467,39 +430,47 @@ TEST_F(PictureTest, MullerLayoutNestsEachLineageInItsParentsArea) {
             "200,0,0.000000,0.000000,0.200000,0.200000,1.000000,0.240000,0.960000\n");
 }
 
-// A run stopped while it wrote a time-lapse picture leaves the picture's
-// hidden partial file: the resumed run removes it, and no other file of the
-// folder, and draws every picture after the checkpoint.
-TEST_F(PictureTest, ResumedTimeLapseRemovesOnlyItsOwnPartialPicture) {
+// A time-lapse of every frame: the run draws pictures faster than they are
+// written, so the writer's queue fills and its spare pictures go round. The
+// run is stopped while it writes one, whose hidden partial file the resumed
+// run removes, and no other file of the folder. No picture is lost or drawn
+// over, and the page shows twelve of the run's own, evenly spread, the first
+// and the last among them.
+TEST_F(PictureTest, TimeLapseOfEveryFrameStoppedAndResumedKeepsEachPicture) {
   Folder dir;
   makePictureOutputs = makeRunPictureOutputs;
+  writeGlyphPicture = writeGlyphPng;
   StopAtFrame stopper(17);
   ExperimentOptions o;
-  o.seed = 3;
-  o.frames = 30;
-  o.every = 5;
-  o.checkpointEvery = 10;
+  o.seed = 3, o.frames = 40, o.every = 1, o.checkpointEvery = 10, o.quiet = true;
   o.out = dir / "run";
   o.pictures.framesDir = dir / "frames";
-  o.quiet = true;
   subscribe(&stopper);
   const int stopped = runExperiment(o, &stopper.stop);
   unsubscribe(&stopper);
   EXPECT_EQ(stopped, 128 + SIGTERM);
-  writeFile(dir / "frames/.frame-000020.png.part", "half a picture");
-  writeFile(dir / "frames/notes.part", "mine");
-  writeFile(dir / "frames/.frame-notes", "mine too");
-  writeFile(dir / "frames/frame-00002x.png", "not a picture of the run");
+  for (const char* name : {".frame-000020.png.part", "notes.part", ".frame-notes", "frame-00002x.png"})
+    writeFile(dir / "frames/" + name, "not a picture of the run");
   static volatile std::sig_atomic_t never = 0;
   const int resumed = resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never);
   makePictureOutputs = nullptr;
-  EXPECT_EQ(resumed, 0);
-  EXPECT_EQ(run("LC_ALL=C ls -A '" + dir / "frames" + "'"),
-            ".frame-notes\nframe-000005.png\nframe-000010.png\nframe-000015.png\nframe-000020.png\n"
-            "frame-000025.png\nframe-00002x.png\nframe-000030.png\nnotes.part\n");
-  // The page shows the run's own pictures only.
+  writeGlyphPicture = nullptr;
+  ASSERT_EQ(resumed, 0);
+
+  RgbImage last, read;
+  drawWorldPicture(last, 1);
+  for (int frame = 1; frame <= 40; ++frame) {
+    ASSERT_TRUE(readPng(timeLapseName(dir / "frames", frame), read)) << frame;
+    ASSERT_EQ(read.width, 825);
+    if (frame == 40) EXPECT_TRUE(read.pixels == last.pixels);
+  }
+  EXPECT_EQ(run("LC_ALL=C ls -A '" + dir / "frames" + "' | grep -v '^frame-0000[0-4][0-9].png$'"),
+            ".frame-notes\nframe-00002x.png\nnotes.part\n");
+  EXPECT_EQ(run("ls '" + dir / "frames" + "' | wc -l"), "42\n");  // frames 1 to 40 and two strangers
   const std::string page = fileBytes(dir / "run/report.html");
-  EXPECT_EQ(timeLapseStrip(page), "5 10 15 20 25 30 ");
+  EXPECT_EQ(timeLapseStrip(page), "1 4 8 11 15 18 22 25 29 32 36 40 ");
+  EXPECT_NE(page.find("<a href=\"../frames/frame-000040.png\">"), std::string::npos);
+  EXPECT_NE(page.find("<img class=\"glyph\" src=\"report-glyph.png\""), std::string::npos);
 }
 
 TEST_F(PictureTest, ScreenshotsTakeTheNextFreeNumberAndNeverReplaceAFile) {

@@ -337,20 +337,14 @@ TEST_F(Files, ReadingFromAValueOnPutsEachValueInItsPlace) {
     for (size_t i = (size_t)first; i < whole.size(); ++i) tail += whole[i] + "\n";
     writeFile("tail.sav", tail);
     LoadReport report;
-    {
-      TextReader in("tail.sav");
-      readStateValues(in, first, &report);
-    }
-    EXPECT_EQ(report.valuesRead, kStateFileLines - first);
-    EXPECT_EQ(report.stopLine, 0);
+    readStateValues(*std::make_unique<TextReader>("tail.sav"), first, &report);
+    EXPECT_EQ(tuple(report.valuesRead, report.stopLine), tuple(kStateFileLines - first, 0));
     ASSERT_TRUE(saveState("after.sav"));
     std::istringstream before(readFile("before.sav")), after(readFile("after.sav"));
     std::string b, a;
     int64_t line = 0, wrong = 0;
-    while (std::getline(before, b) && std::getline(after, a)) {
+    for (; std::getline(before, b) && std::getline(after, a); ++line)
       wrong += a != (line < first ? b : whole[(size_t)line]);
-      ++line;
-    }
     EXPECT_EQ(line, kStateFileLines);
     EXPECT_EQ(wrong, 0) << "from value " << first;
   }
@@ -385,15 +379,9 @@ TEST_F(Files, LoadProblemsAreOneSentence) {
   cut.stopLine = 1234, cut.valuesRead = 1233;
   EXPECT_EQ(loadProblem("w.sav", cut), "w.sav: reading stopped at line 1,234: 1,233 of the 2,249,626 values were "
                                        "read; the rest keep their start values");
-  cut.stopLine = 4, cut.valuesRead = 3;
-  EXPECT_EQ(loadProblem("w.sav", cut), "w.sav: reading stopped at line 4: 3 of the 2,249,626 values were read; the "
-                                       "rest keep their start values");
-  LoadReport longer;
-  longer.trailing = true;
-  EXPECT_EQ(loadProblem("w.sav", longer), "w.sav: text follows the 2,249,626 values; it was not read");
-  EXPECT_EQ(loadProblem("w.sav", LoadReport{}), "");
-  // Slot numbers outside the panel read nothing, even where such a file
-  // lies.
+  cut.stopLine = 0, cut.trailing = true;
+  EXPECT_EQ(loadProblem("w.sav", cut), "w.sav: text follows the 2,249,626 values; it was not read");
+  // Slot numbers outside the panel read nothing, even where such a file lies.
   writeFile("sample-1.dna", "1 2 3\n");
   writeFile("sample" + std::to_string(kSlotCount) + ".dna", "1 2 3\n");
   EXPECT_FALSE(refreshSlotGenomes(-1));

@@ -253,8 +253,7 @@ TEST_F(Drawing, ButtonsFireOnTheirFacesWithTheSharedCooldown) {
   // Every point of the left panel fires exactly the button whose face the
   // artwork draws there and shows its tooltip; between faces nothing does.
   std::string tooltips;
-  int cooldowns[kButtonCount + 1];
-  std::fill(cooldowns, cooldowns + kButtonCount + 1, -1);
+  int cooldowns[kButtonCount + 1] = {};
   for (int y = 0; y < kScreenHeight; ++y)
     for (int x = 0; x < 180; ++x) {
       int face = 0;

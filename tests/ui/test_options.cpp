@@ -12,10 +12,10 @@
 
 namespace {
 
+// Status, standard error, and the options as a line of their fields.
 struct Parsed {
-  int status = 0;
-  std::string error;
-  ProgramOptions options;
+  int status;
+  std::string error, fields;
 };
 
 Parsed parse(std::vector<std::string> words) {
@@ -23,132 +23,92 @@ Parsed parse(std::vector<std::string> words) {
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
-  Parsed p;
+  ProgramOptions o;
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
-  p.status = parseOptions((int)words.size(), argv.data(), p.options);
+  const int status = parseOptions((int)words.size(), argv.data(), o);
   testing::internal::GetCapturedStdout();
-  p.error = testing::internal::GetCapturedStderr();
-  return p;
+  const std::string error = testing::internal::GetCapturedStderr();
+  char fields[200];
+  std::snprintf(fields, sizeof fields,
+                "windowed %d seeded %d seed %u autosave %d fps %d check %d rate %d fast %d frames %lld load '%s'",
+                o.windowed, o.seeded, o.seed, o.autosaveSeconds, o.showFrameRate, o.checkFrames, o.inputRate, o.fast,
+                (long long)o.testFrames, o.load.c_str());
+  return {status, error, fields};
 }
 
-TEST(ProgramOptionsTest, NothingGivenLeavesEveryDefault) {
-  const Parsed p = parse({});
-  EXPECT_EQ(p.status, -1);
-  EXPECT_EQ(p.error, "");
-  const ProgramOptions o = p.options;
-  EXPECT_FALSE(o.windowed);
-  EXPECT_FALSE(o.seeded);  // the clock seeds the generator
-  EXPECT_EQ(o.seed, 0u);
-  EXPECT_EQ(o.autosaveSeconds, 600);
-  EXPECT_FALSE(o.showFrameRate);
-  EXPECT_FALSE(o.checkFrames);
-  EXPECT_EQ(o.inputRate, 60);
-  EXPECT_FALSE(o.fast);
-  EXPECT_EQ(o.testFrames, 0);
-  EXPECT_EQ(o.load, "");
-}
-
-TEST(ProgramOptionsTest, EachOptionSetsItsOwnField) {
+TEST(ProgramOptionsTest, EachOptionSetsItsOwnFieldAndNothingGivenLeavesTheDefaults) {
   WorkFolder work;
   writeFile("world.sav", "");
-  const Parsed p = parse({"--windowed", "--seed", "4294967295", "--input-rate", "0", "--fast", "--fps", "--load",
-                          "world.sav"});
-  ASSERT_EQ(p.status, -1) << p.error;
-  EXPECT_TRUE(p.options.windowed);
-  EXPECT_TRUE(p.options.seeded);
-  EXPECT_EQ(p.options.seed, 4294967295u);
-  EXPECT_EQ(p.options.inputRate, 0);
-  EXPECT_TRUE(p.options.fast);
-  EXPECT_TRUE(p.options.showFrameRate);
-  EXPECT_EQ(p.options.load, "world.sav");
-  EXPECT_FALSE(p.options.checkFrames);
-
-  const Parsed q = parse({"--seed", "0", "--input-rate", "1000"});
-  ASSERT_EQ(q.status, -1) << q.error;
-  EXPECT_TRUE(q.options.seeded);
-  EXPECT_EQ(q.options.seed, 0u);
-  EXPECT_EQ(q.options.inputRate, 1000);
-  EXPECT_FALSE(q.options.windowed);
-  EXPECT_FALSE(q.options.fast);
-
-  EXPECT_EQ(parse({"--help"}).status, 0);
+  const struct {
+    std::vector<std::string> words;
+    const char* fields;
+  } cases[] = {
+      {{}, "windowed 0 seeded 0 seed 0 autosave 600 fps 0 check 0 rate 60 fast 0 frames 0 load ''"},
+      {{"--windowed", "--seed", "4294967295", "--input-rate", "0", "--fast", "--fps", "--load", "world.sav"},
+       "windowed 1 seeded 1 seed 4294967295 autosave 600 fps 1 check 0 rate 0 fast 1 frames 0 load 'world.sav'"},
+      {{"--seed", "0", "--input-rate", "1000"},
+       "windowed 0 seeded 1 seed 0 autosave 600 fps 0 check 0 rate 1000 fast 0 frames 0 load ''"},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = parse(c.words);
+    EXPECT_EQ(p.status, -1) << p.error;
+    EXPECT_EQ(p.fields, c.fields);
+  }
+  // The test aids, read from the environment.
+  setenv("TARN_TEST_AUTOSAVE_SECONDS", "1", 1);
+  setenv("TARN_TEST_CHECK_FRAMES", "1", 1);
+  setenv("TARN_TEST_FRAMES", "1000000000000", 1);
+  EXPECT_EQ(parse({}).fields,
+            "windowed 0 seeded 0 seed 0 autosave 1 fps 0 check 1 rate 60 fast 0 frames 1000000000000 load ''");
+  unsetenv("TARN_TEST_AUTOSAVE_SECONDS"), unsetenv("TARN_TEST_FRAMES");
+  setenv("TARN_TEST_CHECK_FRAMES", "0", 1);
+  EXPECT_EQ(parse({}).fields, cases[0].fields);
+  unsetenv("TARN_TEST_CHECK_FRAMES");
 }
 
 TEST(ProgramOptionsTest, BadUsesAreRefusedWithTheirOwnMessage) {
   WorkFolder work;
   const struct {
     std::vector<std::string> words;
+    const char* aid;  // an environment setting: NAME=VALUE
     const char* message;
   } cases[] = {
-      {{"--seed", "1", "--seed", "2"}, "--seed is given more than once"},
-      {{"--input-rate", "1", "--input-rate", "2"}, "--input-rate is given more than once"},
-      {{"--load", "a", "--load", "b"}, "--load is given more than once"},
-      {{"--input-rate", "5", "--load", "a", "--load", "b"}, "--load is given more than once"},
-      {{"--seed", "5", "--input-rate", "5", "--load"}, "--load needs a file"},
-      {{"--load"}, "--load needs a file"},
-      {{"--seed"}, "--seed needs a value"},
-      {{"--input-rate"}, "--input-rate needs a value"},
-      {{"--seed", "4294967296"}, "--seed must be a whole number from 0 to 4294967295"},
-      {{"--seed", "-1"}, "--seed must be a whole number from 0 to 4294967295"},
-      {{"--input-rate", "1001"}, "--input-rate must be a whole number from 0 to 1000"},
-      {{"--input-rate", "6x"}, "--input-rate must be a whole number from 0 to 1000"},
-      {{"--input-rate", ""}, "--input-rate must be a whole number from 0 to 1000"},
-      {{"--fps=1"}, "--fps takes no value"},
-      {{"--fast=1"}, "--fast takes no value"},
-      {{"--windowed=1"}, "--windowed takes no value"},
-      {{"--frobnicate"}, "unknown option or argument: --frobnicate"},
-      {{"--windowed", "extra", "words"}, "unknown option or argument: extra words"},
+      {{"--seed", "1", "--seed", "2"}, "", "--seed is given more than once"},
+      {{"--input-rate", "1", "--input-rate", "2"}, "", "--input-rate is given more than once"},
+      {{"--load", "a", "--load", "b"}, "", "--load is given more than once"},
+      {{"--input-rate", "5", "--load", "a", "--load", "b"}, "", "--load is given more than once"},
+      {{"--seed", "5", "--input-rate", "5", "--load"}, "", "--load needs a file"},
+      {{"--seed"}, "", "--seed needs a value"},
+      {{"--input-rate"}, "", "--input-rate needs a value"},
+      {{"--seed", "4294967296"}, "", "--seed must be a whole number from 0 to 4294967295"},
+      {{"--seed", "-1"}, "", "--seed must be a whole number from 0 to 4294967295"},
+      {{"--input-rate", "1001"}, "", "--input-rate must be a whole number from 0 to 1000"},
+      {{"--input-rate", "6x"}, "", "--input-rate must be a whole number from 0 to 1000"},
+      {{"--input-rate", ""}, "", "--input-rate must be a whole number from 0 to 1000"},
+      {{"--fps=1"}, "", "--fps takes no value"},
+      {{"--fast=1"}, "", "--fast takes no value"},
+      {{"--windowed=1"}, "", "--windowed takes no value"},
+      {{"--frobnicate"}, "", "unknown option or argument: --frobnicate"},
+      {{"--windowed", "extra", "words"}, "", "unknown option or argument: extra words"},
+      {{}, "TARN_TEST_AUTOSAVE_SECONDS=86401",
+       "TARN_TEST_AUTOSAVE_SECONDS must be a whole number of seconds from 1 to 86400"},
+      {{}, "TARN_TEST_CHECK_FRAMES=2", "TARN_TEST_CHECK_FRAMES must be 0 or 1"},
+      {{}, "TARN_TEST_FRAMES=0", "TARN_TEST_FRAMES must be a whole number of frames from 1 to 1000000000000"},
   };
   for (const auto& c : cases) {
-    std::string line;
+    std::string line = c.aid;
     for (const std::string& w : c.words) line += " " + w;
+    const std::string aid = c.aid, name = aid.substr(0, aid.find('='));
+    if (!aid.empty()) setenv(name.c_str(), aid.substr(aid.find('=') + 1).c_str(), 1);
     const Parsed p = parse(c.words);
+    if (!aid.empty()) unsetenv(name.c_str());
     EXPECT_EQ(p.status, 2) << line;
     EXPECT_EQ(p.error, std::string("tarn: ") + c.message + " (tarn --help lists the options)\n") << line;
   }
   const Parsed missing = parse({"--load", "no such file.sav"});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.error.rfind("tarn: cannot read no such file.sav: ", 0), 0u) << missing.error;
-}
-
-// The test aids, read from the environment: their values and their limits.
-TEST(ProgramOptionsTest, TestAidsAreReadWithinTheirLimits) {
-  struct Aid {
-    const char* name;
-    const char* good;
-    const char* bad;
-    const char* message;
-  };
-  const Aid aids[] = {
-      {"TARN_TEST_AUTOSAVE_SECONDS", "86400", "86401",
-       "TARN_TEST_AUTOSAVE_SECONDS must be a whole number of seconds from 1 to 86400"},
-      {"TARN_TEST_CHECK_FRAMES", "1", "2", "TARN_TEST_CHECK_FRAMES must be 0 or 1"},
-      {"TARN_TEST_FRAMES", "1", "0", "TARN_TEST_FRAMES must be a whole number of frames from 1 to 1000000000000"},
-  };
-  for (const Aid& a : aids) {
-    setenv(a.name, a.good, 1);
-    const Parsed good = parse({});
-    setenv(a.name, a.bad, 1);
-    const Parsed bad = parse({});
-    unsetenv(a.name);
-    EXPECT_EQ(good.status, -1) << a.name << good.error;
-    EXPECT_EQ(bad.status, 2) << a.name;
-    EXPECT_EQ(bad.error, std::string("tarn: ") + a.message + " (tarn --help lists the options)\n");
-  }
-  setenv("TARN_TEST_AUTOSAVE_SECONDS", "1", 1);
-  setenv("TARN_TEST_CHECK_FRAMES", "1", 1);
-  setenv("TARN_TEST_FRAMES", "1000000000000", 1);
-  const Parsed p = parse({});
-  unsetenv("TARN_TEST_AUTOSAVE_SECONDS");
-  unsetenv("TARN_TEST_CHECK_FRAMES");
-  unsetenv("TARN_TEST_FRAMES");
-  EXPECT_EQ(p.options.autosaveSeconds, 1);
-  EXPECT_TRUE(p.options.checkFrames);
-  EXPECT_EQ(p.options.testFrames, 1000000000000);
-  setenv("TARN_TEST_CHECK_FRAMES", "0", 1);
-  EXPECT_FALSE(parse({}).options.checkFrames);
-  unsetenv("TARN_TEST_CHECK_FRAMES");
 }
 
 }  // namespace
