@@ -198,9 +198,6 @@ struct KinWindow {
       : lowest((int32_t)std::max<int64_t>((int64_t)kind - kKinTolerance, INT32_MIN)),
         highest((int32_t)std::min<int64_t>((int64_t)kind + kKinTolerance, INT32_MAX)) {}
   bool holds(int32_t low, int32_t high) const { return lowest <= low && high <= highest; }
-  // Whether the common case can take it: a 16-bit range that fails the
-  // window is never cut into it.
-  bool sixteenBits() const { return lowest > INT16_MIN + 1 && highest < INT16_MAX; }
 };
 
 // Bit k set when bucket b + k (k < 4, the next rows of a column) holds a
