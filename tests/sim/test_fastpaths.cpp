@@ -181,9 +181,8 @@ const Case kCases[] = {
     {"sparseEdgeSteps", 4, sparseEdges, 40, stepWithOps}, {"hostileFieldSteps", 4, hostileField, 20, stepWithOps},
 };
 
-// The packed field's list of words to visit: every word with an exception
-// is listed, none twice, unless the list ran over and the whole field is
-// visited instead. Empty when it holds; else what is wrong.
+// What is wrong with the packed field's list of words to visit, if anything:
+// each word with an exception listed once (unless the list ran over).
 std::string wordListProblem() {
   using namespace world_detail;
   const WordList& list = packed.exceptionWords;

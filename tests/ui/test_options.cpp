@@ -13,10 +13,7 @@
 namespace {
 
 // Status, standard error, and the options as a line of their fields.
-struct Parsed {
-  int status;
-  std::string error, fields;
-};
+struct Parsed { int status; std::string error, fields; };
 
 Parsed parse(std::vector<std::string> words) {
   words.insert(words.begin(), "tarn");
@@ -27,7 +24,7 @@ Parsed parse(std::vector<std::string> words) {
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
   const int status = parseOptions((int)words.size(), argv.data(), o);
-  testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStdout();  // --help's text
   const std::string error = testing::internal::GetCapturedStderr();
   char fields[200];
   std::snprintf(fields, sizeof fields,
