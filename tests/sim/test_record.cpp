@@ -399,7 +399,8 @@ TEST_F(RecordRun, RunsWithStandardInputClosed) {
     if (k == 1) o.save = dir + "/no input.sav", o.stats = dir + "/no input.csv";
     resetSimulation();
     close(0);
-    seen += std::to_string(runExperiment(o, &never)) + (fcntl(0, F_GETFD) == -1 ? " closed " : " open ");
+    seen += std::to_string(runExperiment(o, &never));
+    seen += fcntl(0, F_GETFD) == -1 ? " closed " : " open ";
     dup2(kept, 0);
   }
   close(kept);
