@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "units/params.h"
+
 struct BITMAP;
 struct ComposedFrame;
 
@@ -61,6 +63,7 @@ struct ProgramOptions {
   bool fast = false;           // start in fast-forward
   int64_t testFrames = 0;      // leave as by ESC after this many frames (0: never)
   std::string load;            // the world to start from instead of the autosave; empty: the autosave
+  SimulationParams rules;      // the world's rules (--params, --set)
 };
 // Reads the command line (and the test aids TARN_TEST_AUTOSAVE_SECONDS,
 // TARN_TEST_CHECK_FRAMES and TARN_TEST_FRAMES).

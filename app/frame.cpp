@@ -169,7 +169,13 @@ Steering steering;
 
 constexpr int kShownPerSecond = 60;
 
-void showFastForwardInTitle() { set_window_title(fastForward ? "tarn (fast-forward)" : "tarn"); }
+// The title says when fast-forward is on and when the world runs under
+// rules other than the defaults.
+void showFastForwardInTitle() {
+  const bool ownRules = !sameParams(rules, SimulationParams{});
+  set_window_title(ownRules ? (fastForward ? "tarn (own rules, fast-forward)" : "tarn (own rules)")
+                            : (fastForward ? "tarn (fast-forward)" : "tarn"));
+}
 
 }  // namespace
 
@@ -272,8 +278,8 @@ int runProgram(const ProgramOptions& options) {
     return -1;
   }
   seedRandom(options.seeded ? options.seed : (uint32_t)std::time(nullptr));
+  rules = options.rules;
   clear_to_color(graphBitmap, makecol(255, 0, 255));
-  initGeneTable();
   fileNoticeHook = noticeOnScreen;
   initMagnifier(kMagnifierFactor);
   checkComposedFrames = options.checkFrames;

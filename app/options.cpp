@@ -1,6 +1,8 @@
 // The command line of the interactive program.
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -8,6 +10,7 @@
 
 #include "app/app.h"
 #include "app/startup.h"
+#include "persist/paramfile.h"
 #include "persist/statefile.h"
 
 namespace {
@@ -73,6 +76,16 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
                      "Start from the state file FILE instead of tarn.sav (an experiment's world.sav, say); "
                      "FILE is never written: leaving still saves tarn.sav")
           ->option_text("FILE");
+  std::string paramsFile;
+  std::vector<std::string> settings;
+  CLI::Option* paramsOption =
+      app.add_option("--params", paramsFile,
+                     "Run the world under the rules of the parameter file FILE (TOML; an experiment's params.toml, "
+                     "say): the values it names replace the defaults")
+          ->option_text("FILE");
+  app.add_option("--set", settings, "One rule, NAME=VALUE (regulation.cull_at=400, ...), after --params; repeatable")
+      ->option_text("NAME=VALUE")
+      ->allow_extra_args(false);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -86,6 +99,7 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
     if (seedOption->count() > 1) return badUse("--seed is given more than once");
     if (inputRateOption->count() > 1) return badUse("--input-rate is given more than once");
     if (loadOption->count() > 1) return badUse("--load is given more than once");
+    if (paramsOption->count() > 1) return badUse("--params is given more than once");
     if (std::string(e.what()).find("--load") != std::string::npos) return badUse("--load needs a file");
     const std::string what = e.what();
     if (what.find("--seed") != std::string::npos) return badUse("--seed needs a value");
@@ -119,6 +133,23 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
       std::fprintf(stderr, "tarn: cannot read %s: %s\n", options.load.c_str(), why.c_str());
       return 2;
     }
+  }
+  // So are bad rules.
+  std::string error;
+  if (!readRules(paramsFile, settings, &options.rules, &error)) {
+    std::fprintf(stderr, "tarn: %s\n", error.c_str());
+    return 2;
+  }
+  // An experiment's world beside the rules it ran under: the window runs it
+  // under the defaults unless told otherwise.
+  if (loadOption->count() > 0 && paramsOption->count() == 0) {
+    const size_t slash = options.load.rfind('/');
+    const std::string beside = (slash == std::string::npos ? "" : options.load.substr(0, slash + 1)) + "params.toml";
+    if (access(beside.c_str(), F_OK) == 0)
+      std::fprintf(stderr,
+                   "tarn: note: %s lies beside %s: the rules its run had. Without --params %s the world runs "
+                   "under the default rules\n",
+                   beside.c_str(), options.load.c_str(), beside.c_str());
   }
 
   // A test aid: a shorter interval between periodic autosaves.

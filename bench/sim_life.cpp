@@ -36,7 +36,6 @@ void perCell(benchmark::State& state) {
 // The field a run of the whole simulation leaves: sparse islands around
 // the Units' anchors.
 void fillFromRun() {
-  initGeneTable();
   resetSimulation();
   seedRandom(1);
   for (int i = 0; i < 6000; ++i) {

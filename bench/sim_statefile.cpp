@@ -15,7 +15,6 @@ namespace {
 const char kFile[] = "bench-world.sav";
 
 void makeWorld() {
-  initGeneTable();
   resetSimulation();
   seedRandom(1);
   for (int i = 0; i < 3000; ++i) {

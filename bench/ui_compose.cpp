@@ -14,6 +14,7 @@
 
 #include "app/app.h"
 #include "genome/genome.h"
+#include "units/params.h"
 #include "selection/selection.h"
 #include "tools/artwork.h"
 #include "ui/compose.h"
@@ -53,7 +54,6 @@ Scene& scene() {
     initMagnifier(kMagnifierFactor);
 
     // A field that has run a while: random soup, then some generations.
-    initGeneTable();
     resetSimulation();
     seedRandom(12345);
     CellField& field = editCellGrids();
@@ -68,7 +68,7 @@ Scene& scene() {
 
     Genome genome;
     for (int u = 0; u < 800; ++u) {
-      randomGenome(genome);
+      randomGenome(genome, rules.genes);
       spawnUnit(randomRange(0, kWorldWidth - 1), randomRange(0, kWorldHeight - 1), genome);
     }
     simulation.livingCount = 800;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "genome/genome.h"
+#include "units/params.h"
 #include "picture/png.h"
 #include "picture/video.h"
 #include "picture/world_picture.h"
@@ -39,7 +40,6 @@ void makeWorld(int which) {
   if (!started) {
     std::string error;
     startHeadlessDrawing(error);
-    initGeneTable();
     started = true;
   }
   resetSimulation();
@@ -56,7 +56,7 @@ void makeWorld(int which) {
     for (int i = 0; i < kCellCount; ++i) field.cells[i] = rawRandom() % 3 == 0 ? Live : Empty;
     Genome genome;
     for (int u = 0; u < 800; ++u) {
-      randomGenome(genome);
+      randomGenome(genome, rules.genes);
       spawnUnit(randomRange(0, kWorldWidth - 1), randomRange(0, kWorldHeight - 1), genome);
     }
   }

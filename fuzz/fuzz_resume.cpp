@@ -13,7 +13,6 @@
 #include "units/units.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  initGeneTable();
   resetSimulation();
   seedRandom(5);
   for (int frame = 0; frame < 200; ++frame) simulateFrame(), regulatePopulation();

@@ -49,7 +49,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   slotFileName(name, sizeof name, kSlot);
   slotName = dir + "/" + name;
   savedName = dir + "/saved.dna";
-  initGeneTable();
   startWorld();
   startUnits = units;
   return 0;

@@ -148,7 +148,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string dir = fuzzDirectory();
   inputName = dir + "/input.sav";
   savedName = dir + "/saved.sav";
-  initGeneTable();
   resetSimulation();
   seedRandom(1234);
   for (int frame = 0; frame < 300; ++frame) {

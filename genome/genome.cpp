@@ -4,12 +4,6 @@
 
 #include "genome/arith.h"
 
-int32_t geneMin[kGeneCount];
-int32_t geneMax[kGeneCount];
-int32_t geneSeedLow[kGeneCount];
-int32_t geneSeedHigh[kGeneCount];
-int32_t geneMutationStep[kGeneCount];
-
 namespace {
 struct GeneRow {
   const char *name, *meaning;
@@ -92,20 +86,21 @@ constexpr GeneRow kGeneRows[kGeneCount] = {
 
 template <size_t... G>
 constexpr std::array<GeneInfo, kGeneCount> geneInfos(std::index_sequence<G...>) {
-  return {{{kGeneRows[G].name, kGeneRows[G].meaning, kGeneRows[G].min, kGeneRows[G].max}...}};
+  return {{{kGeneRows[G].name, kGeneRows[G].meaning}...}};
+}
+
+template <size_t... G>
+constexpr GeneTable geneTable(std::index_sequence<G...>) {
+  return {{kGeneRows[G].min...}, {kGeneRows[G].seedLow...}, {kGeneRows[G].seedHigh...}, {kGeneRows[G].max...},
+          {kGeneRows[G].step...}};
 }
 }  // namespace
 
 const std::array<GeneInfo, kGeneCount> kGenes = geneInfos(std::make_index_sequence<kGeneCount>());
 
-void initGeneTable() {
-  for (int g = 0; g < kGeneCount; ++g) {
-    geneMin[g] = kGeneRows[g].min;
-    geneSeedLow[g] = kGeneRows[g].seedLow;
-    geneSeedHigh[g] = kGeneRows[g].seedHigh;
-    geneMax[g] = kGeneRows[g].max;
-    geneMutationStep[g] = kGeneRows[g].step;
-  }
+const GeneTable& designGeneTable() {
+  static constexpr GeneTable table = geneTable(std::make_index_sequence<kGeneCount>());
+  return table;
 }
 
 uint32_t randomState = 0;
@@ -123,26 +118,26 @@ int32_t randomRange(int32_t low, int32_t high) {
   return wrapAdd(low, truncToInt((double)r / 32767.0 * (double)d));
 }
 
-void randomGenome(Genome& genome) {
-  for (int g = 0; g < kGeneCount; ++g) genome[g] = randomRange(geneSeedLow[g], geneSeedHigh[g]);
+void randomGenome(Genome& genome, const GeneTable& table) {
+  for (int g = 0; g < kGeneCount; ++g) genome[g] = randomRange(table.seedLow[g], table.seedHigh[g]);
 }
 
-void mutateGene(Genome& genome, int g, int32_t amplitude) {
+void mutateGene(Genome& genome, int g, int32_t amplitude, const GeneTable& table) {
   int32_t r = randomRange(1, 1000);
   float f = (float)((double)(float)(r - 500) / 500.0);
   int32_t& gene = genome[g];
   gene = wrapAdd(gene, truncToInt((double)amplitude * (double)f));
-  if (gene < geneMin[g]) gene = geneMin[g];
-  if (gene > geneMax[g]) gene = geneMax[g];
+  if (gene < table.min[g]) gene = table.min[g];
+  if (gene > table.max[g]) gene = table.max[g];
 }
 
-void mutateGenome(Genome& genome, float factor) {
+void mutateGenome(Genome& genome, float factor, const GeneTable& table) {
   for (int g = 0; g < kGeneCount; ++g)
-    mutateGene(genome, g, truncToInt((double)geneMutationStep[g] * (double)factor));
+    mutateGene(genome, g, truncToInt((double)table.step[g] * (double)factor), table);
 }
 
-bool geneValueIsHigh(int g, int32_t value) {
-  return value > (geneSeedLow[g] + geneSeedHigh[g]) / 2;
+bool geneValueIsHigh(int g, int32_t value, const GeneTable& table) {
+  return value > ((int64_t)table.seedLow[g] + table.seedHigh[g]) / 2;
 }
 
 double genomeDistance(const Genome& a, const Genome& b) {

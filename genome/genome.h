@@ -17,22 +17,25 @@ enum Gene : int {
 };
 
 // A gene's short name (home_x, ..., lifespan; spare_14 for one that drives
-// no behaviour), what it drives, and its bounds.
+// no behaviour) and what it drives.
 struct GeneInfo {
   const char* name;
   const char* meaning;
-  int32_t min, max;
 };
 extern const std::array<GeneInfo, kGeneCount> kGenes;
 
-// Per-gene clamp, seed range and mutation step, filled by initGeneTable.
-extern int32_t geneMin[kGeneCount];
-extern int32_t geneMax[kGeneCount];
-extern int32_t geneSeedLow[kGeneCount];
-extern int32_t geneSeedHigh[kGeneCount];
-extern int32_t geneMutationStep[kGeneCount];
-
-void initGeneTable();
+// Per gene: the clamp a mutation ends with (min, max), the range of a random
+// gene (seedLow, seedHigh) and the mutation step. The table a world runs
+// under is part of its rules (units/params.h); the world was made with
+// designGeneTable().
+struct GeneTable {
+  int32_t min[kGeneCount];
+  int32_t seedLow[kGeneCount];
+  int32_t seedHigh[kGeneCount];
+  int32_t max[kGeneCount];
+  int32_t step[kGeneCount];
+};
+const GeneTable& designGeneTable();
 
 // The process-wide generator: a 32-bit linear congruential state.
 extern uint32_t randomState;
@@ -40,15 +43,17 @@ void seedRandom(uint32_t seed);
 int32_t rawRandom();  // 0 to 32767
 int32_t randomRange(int32_t low, int32_t high);
 
-void randomGenome(Genome& genome);
+// Each gene drawn from its seed range, in gene order.
+void randomGenome(Genome& genome, const GeneTable& table);
 // Adds trunc(amplitude * f) to gene g, f a draw from -0.998 to 1.0, then
 // clamps the gene to its bounds (amplitude 0 still clamps).
-void mutateGene(Genome& genome, int g, int32_t amplitude);
+void mutateGene(Genome& genome, int g, int32_t amplitude, const GeneTable& table);
 // Every gene mutated in order, with its mutation step times factor as the
 // amplitude. Whether the result can live is the Units' business.
-void mutateGenome(Genome& genome, float factor);
+void mutateGenome(Genome& genome, float factor, const GeneTable& table);
 
-// The per-gene trait bit: the value lies strictly above its seed midpoint.
-bool geneValueIsHigh(int g, int32_t value);
+// The per-gene trait bit: the value lies strictly above the midpoint of the
+// gene's seed range (the halved sum, truncated toward zero).
+bool geneValueIsHigh(int g, int32_t value, const GeneTable& table);
 // The mean absolute difference of the genes.
 double genomeDistance(const Genome& a, const Genome& b);

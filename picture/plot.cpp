@@ -8,6 +8,7 @@
 
 #include "picture/plot_scripts.h"
 #include "genome/genome.h"
+#include "units/params.h"
 #include "picture/process.h"
 
 std::string plotterProgram = "gnuplot";
@@ -80,11 +81,11 @@ bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, s
 bool drawGenesPlot(const std::string& genesPath, const std::string& pngPath, int64_t every, std::string& error,
                    const std::string& title) {
   std::string names, lows, highs;
-  for (const GeneInfo& gene : kGenes) {
+  for (int g = 0; g < kGeneCount; ++g) {
     const char* gap = names.empty() ? "" : " ";
-    names += gap + std::string(gene.name);
-    lows += gap + std::to_string(gene.min);
-    highs += gap + std::to_string(gene.max);
+    names += gap + std::string(kGenes[(size_t)g].name);
+    lows += gap + std::to_string(rules.genes.min[g]);
+    highs += gap + std::to_string(rules.genes.max[g]);
   }
   std::string settings = "genesfile=" + quoted(genesPath) + "; every=" + std::to_string(every) +
                          "; names=" + quoted(names) + "; lows=" + quoted(lows) + "; highs=" + quoted(highs);

@@ -7,10 +7,9 @@
 
 #include "genome/genome.h"
 #include "picture/image.h"
+#include "record/runinfo.h"  // kMaxPictureScale
 
 struct BITMAP;
-
-constexpr int kMaxPictureScale = 8;
 
 // Starts the drawing library for a program without a display (memory
 // bitmaps only, 32-bit colour). False with a message when it cannot.

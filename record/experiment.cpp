@@ -138,6 +138,7 @@ class Experiment : private SimulationObserver {
     add("genes.csv", makeGenesOutput(folder + "/genes.csv", true));
     add("lineages.csv", makeLineagesOutput(folder));
     add("run.json", makeRecordOutput(folder + "/run.json", &info));
+    add("params.toml", makeParamsOutput(folder + "/params.toml", &info));
   }
   // The pictures the run asks for, after the files they are drawn from.
   bool addPictureOutputs() {
@@ -315,6 +316,8 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
   info.startTime = utcNow();
   info.commandLine = o.commandLine;
   info.seed = o.seed;
+  info.rules = o.rules;
+  rules = info.rules;
   info.frames = o.frames;
   info.every = o.every;
   info.checkpointEvery = o.checkpointEvery;
@@ -368,6 +371,7 @@ int resumeExperiment(const std::string& folderGiven, bool quiet, const std::vect
     const ResumePoint point = readResumePoint(text.str());
     const int64_t frame = point.frame;
     run.info = point.run;
+    rules = run.info.rules;
     run.info.resumedWith.push_back(commandLine);
     run.info.sessionStart = std::chrono::steady_clock::now();
     if (!quiet) std::printf("seed %u, going on from frame %" PRId64 "\n", run.info.seed, frame);

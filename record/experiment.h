@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "record/output.h"
+#include "units/params.h"
 
 // Exit statuses of the headless runner.
 constexpr int kExitDone = 0;
@@ -21,6 +22,7 @@ struct ExperimentOptions {
   int64_t every = 100;           // a stats row every this many frames
   int64_t checkpointEvery = 0;   // 0: no periodic checkpoint
   std::string load;              // state file to start from
+  SimulationParams rules;        // the world's rules (--params, --set)
   std::string out;               // experiment folder: all its outputs and the checkpoints
   std::string save, stats, phylogeny, genes, record;  // single outputs, without --out
   std::string report;            // report.html alone, without --out

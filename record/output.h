@@ -66,6 +66,9 @@ std::unique_ptr<Output> makeLineagesOutput(const std::string& folder);
 std::unique_ptr<Output> makeStateOutput(const std::string& path);
 // run.json: the run record.
 std::unique_ptr<Output> makeRecordOutput(const std::string& path, const RunInfo* info);
+// params.toml: the run's rules, every parameter (a parameter file that
+// repeats the run with --params).
+std::unique_ptr<Output> makeParamsOutput(const std::string& path, const RunInfo* info);
 
 // The picture outputs a run asks for (info.pictures), appended to outputs
 // with their names; folder is the experiment folder or empty. Installed by

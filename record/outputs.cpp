@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "persist/digest.h"
+#include "persist/paramfile.h"
 #include "persist/statefile.h"
 #include "record/census.h"
 #include "record/checkpoint.h"
@@ -228,6 +229,7 @@ ordered runRecordJson(const RunInfo& info, int64_t frame, bool interrupted) {
                     {"version", TARN_VERSION},
                     {"command_line", info.commandLine},
                     {"seed", info.seed},
+                    {"params", paramsJson(info.rules, true)},
                     {"frames", info.frames},
                     {"frames_run", frame},
                     {"interrupted", interrupted},
@@ -264,6 +266,27 @@ class RecordOutput : public Output {
   const RunInfo* info_;
 };
 
+// params.toml: the run's rules, every parameter, written before the first
+// frame so that a folder tells its rules however its run ends. A run refused
+// before its first frame takes it away again, as the other outputs go.
+class ParamsOutput : public Output {
+ public:
+  ParamsOutput(const std::string& path, const RunInfo* info) : Output(path), info_(info) {}
+  ~ParamsOutput() override {
+    if (written_ && !kept_) unlink(path_.c_str());
+  }
+  bool begin(const json* resumed, std::string* error) override {
+    if (resumed && access(path_.c_str(), F_OK) == 0) return kept_ = true;  // the folder's own
+    return written_ = writeFileSafely(path_, paramFileText(info_->rules), error);
+  }
+  void row(const StatsRow&) override { kept_ = true; }
+  bool finish(int64_t, bool, std::string*) override { return kept_ = true; }
+
+ private:
+  const RunInfo* info_;
+  bool written_ = false, kept_ = false;
+};
+
 }  // namespace
 
 std::unique_ptr<Output> makeStatsOutput(const std::string& path, bool inFolder) {
@@ -283,4 +306,7 @@ std::unique_ptr<Output> makeStateOutput(const std::string& path) {
 }
 std::unique_ptr<Output> makeRecordOutput(const std::string& path, const RunInfo* info) {
   return std::make_unique<RecordOutput>(path, info);
+}
+std::unique_ptr<Output> makeParamsOutput(const std::string& path, const RunInfo* info) {
+  return std::make_unique<ParamsOutput>(path, info);
 }

@@ -11,6 +11,7 @@
 #include "genome/genome.h"
 #include "record/lineages.h"
 #include "record/outfile.h"
+#include "units/params.h"
 #include "record/stats.h"
 
 using nlohmann::json;
@@ -116,6 +117,32 @@ std::string genomeText(const Genome& g) {
   return out;
 }
 
+const ordered kNoParams = ordered::object();
+
+// The rules the run differs from the world's defaults in (run.json's
+// "params"), one a line, or "the design's" when it does not differ.
+std::string rulesText(const ordered& record, const std::string& paramsFile) {
+  const ordered& differing = record.contains("params") ? record.at("params") : kNoParams;
+  if (differing.empty()) return "the design's";
+  std::string out;
+  for (const auto& [name, value] : differing.items())
+    out += (out.empty() ? "" : "<br>") + std::string("<code>") + escape(name + " = " + value.dump()) + "</code>";
+  if (!paramsFile.empty())
+    out += "<br>(every parameter: <a href=\"" + urlOf(paramsFile) + "\">" + escape(paramsFile) + "</a>)";
+  return out;
+}
+
+// What the window needs to run the world under the run's rules: --params
+// with the run's params.toml, or a --set for each rule that differs.
+std::string rulesOptions(const ordered& record, const std::string& paramsFile) {
+  const ordered& differing = record.contains("params") ? record.at("params") : kNoParams;
+  if (differing.empty()) return "";
+  if (!paramsFile.empty()) return " --params " + shellWord(paramsFile);
+  std::string out;
+  for (const auto& [name, value] : differing.items()) out += " --set " + shellWord(name + "=" + value.dump());
+  return out;
+}
+
 const char kStyle[] = R"(body{font-family:system-ui,sans-serif;line-height:1.45;color:#1d1d1f;background:#fff;
 max-width:62rem;margin:0 auto;padding:0 1rem 3rem}
 h1{font-size:1.6rem;margin:1.2rem 0 .2rem}
@@ -178,6 +205,7 @@ std::string renderReport(const ReportInput& in) {
   if (r.contains("resumed_with"))
     for (const auto& words : r.at("resumed_with")) h += textRow("Resumed with", command(words));
   h += numberRow("Seed", r, "", "seed");
+  h += textRow("Rules", rulesText(r, in.paramsFile));
   h += numberRow("Frames asked for", r, "", "frames");
   h += numberRow("Frames run", r, "", "frames_run");
   h += numberRow("A stats row every", r, "", "every");
@@ -201,7 +229,8 @@ std::string renderReport(const ReportInput& in) {
   // The world at the end and how to open it.
   if (!in.worldFile.empty()) {
     h += "<p>To look at this world closely, open it in the window, from this page's folder:</p>\n";
-    h += "<pre>tarn --windowed --load " + escape(shellWord(in.worldFile)) + "</pre>\n";
+    h += "<pre>tarn --windowed --load " + escape(shellWord(in.worldFile)) + escape(rulesOptions(r, in.paramsFile)) +
+         "</pre>\n";
     h += "<p>(<a href=\"" + urlOf(in.worldFile) + "\">" + escape(in.worldFile) +
          "</a> is never written by it: leaving the window saves <code>tarn.sav</code> in the working "
          "directory.)</p>\n";
@@ -291,7 +320,7 @@ std::string renderReport(const ReportInput& in) {
     h += "<div class=\"scroll\"><table class=\"genome\">\n<thead><tr><th>#</th><th>Gene</th><th>Value</th>"
          "<th>Range</th><th>Where in it</th></tr></thead>\n<tbody>\n";
     for (int k = 0; k < kGeneCount; ++k) {
-      const int32_t v = in.dominant[k], low = geneMin[k], high = geneMax[k];
+      const int32_t v = in.dominant[k], low = rules.genes.min[k], high = rules.genes.max[k];
       h += "<tr><td class=\"n\">" + std::to_string(k) + "</td><td>" + escape(geneLabel(k)) +
            "</td><td class=\"n\">" + std::to_string(v) + "</td><td class=\"n\">" + std::to_string(low) +
            " to " + std::to_string(high) + "</td><td><meter min=\"" + std::to_string(low) + "\" max=\"" +
@@ -347,6 +376,7 @@ class ReportOutput : public Output {
     const std::string in_ = folder_.empty() ? "" : folder_ + "/";
     const std::string world = folder_.empty() ? single_.save : in_ + "world.sav";
     if (isFile(world)) in.worldFile = link(world);
+    if (!folder_.empty() && isFile(in_ + "params.toml")) in.paramsFile = link(in_ + "params.toml");
 
     auto file = [&](const std::string& path, const std::string& caption) {
       if (isFile(path)) in.files.push_back({link(path), caption});
@@ -377,6 +407,7 @@ class ReportOutput : public Output {
       file(in_ + "lineages.csv", "the lineages over the run");
     }
     file(folder_.empty() ? single_.record : in_ + "run.json", "the run record");
+    if (!in.paramsFile.empty()) file(in_ + "params.toml", "the rules of the run, every parameter");
 
     if (interrupted) {
       if (!folder_.empty() && p.video.empty())

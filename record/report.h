@@ -39,6 +39,7 @@ struct ReportInput {
   std::string resumeCommand;
   std::string notResumable;
   std::string worldFile;  // the state file at the end, linked; empty: none
+  std::string paramsFile;  // the run's params.toml, linked; empty: none
   std::vector<ReportMedia> files;     // the data files, linked (stats.csv, ...)
   std::vector<ReportMedia> pictures;  // world.png, run.png, genes.png, muller.png, a --snapshot, a --plot
   ReportMedia video;                  // link empty: none

@@ -1,5 +1,6 @@
 #include "record/runinfo.h"
 
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
@@ -41,9 +42,38 @@ PictureOptions picturesFrom(const json& saved) {
 
 }  // namespace
 
+json paramsJson(const SimulationParams& p, bool differingOnly) {
+  static const SimulationParams defaults;
+  json out = json::object();
+  forEachParam([&](const ParamInfo& info, auto field) {
+    if (!differingOnly || paramValueText(field(p)) != paramValueText(field(defaults)))
+      out[info.name] = field(p);
+  });
+  return out;
+}
+
+SimulationParams paramsFrom(const json& saved) {
+  SimulationParams p;
+  forEachParam([&](const ParamInfo& info, auto field) {
+    auto& member = field(p);
+    const json& value = saved.at(info.name);
+    if constexpr (std::is_same_v<std::decay_t<decltype(member)>, int32_t>) {
+      member = (int32_t)wholeNumber(value, info.low, info.high, info.name.c_str());
+    } else {
+      const double v = value.get<double>();
+      if (!info.fits(v)) throw std::runtime_error(info.name + " is out of its range");
+      member = v;
+    }
+  });
+  const std::string broken = brokenRelation(p);
+  if (!broken.empty()) throw std::runtime_error(broken);
+  return p;
+}
+
 json runInfoJson(const RunInfo& info) {
   return {{"command_line", info.commandLine}, {"resumed_with", info.resumedWith},
-          {"seed", info.seed},               {"frames", info.frames},
+          {"seed", info.seed},               {"params", paramsJson(info.rules, false)},
+          {"frames", info.frames},
           {"every", info.every},             {"checkpoint", info.checkpointEvery},
           {"load_file", info.loadFile},      {"load_bytes", info.loadBytes},
           {"load_sha256", info.loadSha256},  {"load_warning", info.loadWarning},
@@ -56,6 +86,8 @@ RunInfo runInfoFrom(const json& saved) {
   info.commandLine = saved.at("command_line").get<std::vector<std::string>>();
   info.resumedWith = saved.at("resumed_with").get<std::vector<std::vector<std::string>>>();
   info.seed = (uint32_t)wholeNumber(saved.at("seed"), 0, UINT32_MAX, "the seed");
+  // A run checkpointed before the rules were parameters runs under the defaults.
+  if (saved.contains("params")) info.rules = paramsFrom(saved.at("params"));
   info.frames = wholeNumber(saved.at("frames"), 0, INT64_MAX, "the frames");
   info.every = wholeNumber(saved.at("every"), 1, INT64_MAX, "the rows' spacing");
   info.checkpointEvery = wholeNumber(saved.at("checkpoint"), 0, INT64_MAX, "the checkpoints' spacing");

@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "units/params.h"
+
+// The largest block of pixels a cell may take in a world picture.
+constexpr int kMaxPictureScale = 8;
+
 // The pictures a run draws. The picture layer draws them; a program built
 // without it refuses them before the run (see makePictureOutputs).
 struct PictureOptions {
@@ -29,6 +34,7 @@ struct RunInfo {
   std::vector<std::string> commandLine;
   std::vector<std::vector<std::string>> resumedWith;  // the command lines that resumed it
   uint32_t seed = 0;
+  SimulationParams rules;  // the rules it runs under, from its start to its end
   int64_t frames = 0;  // asked for
   int64_t every = 100;
   int64_t checkpointEvery = 0;
@@ -46,6 +52,12 @@ struct RunInfo {
 };
 
 nlohmann::json runInfoJson(const RunInfo& info);
+// The rules as a JSON object, name -> value: every parameter, or only those
+// that differ from the defaults.
+nlohmann::json paramsJson(const SimulationParams& p, bool differingOnly);
+// Every parameter back from paramsJson(p, false), checked as a parameter
+// file is; throws std::runtime_error (or nlohmann::json's exceptions).
+SimulationParams paramsFrom(const nlohmann::json& saved);
 // Throws nlohmann::json's exceptions, or std::runtime_error, on a value that
 // does not fit.
 RunInfo runInfoFrom(const nlohmann::json& saved);

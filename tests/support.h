@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "genome/genome.h"
+#include "units/params.h"
 #include "persist/digest.h"
 #include "persist/statefile.h"
 #include "units/units.h"
@@ -38,7 +39,7 @@ inline int64_t liveCells() { return countLiveCells(); }
 // --- The simulation -------------------------------------------------------
 // The process-start world with the gene table filled and a seeded generator.
 inline void freshWorld(uint32_t seed = 1) {
-  initGeneTable();
+  rules = SimulationParams{};
   resetSimulation();
   seedRandom(seed);
   usePlainPaths = false;
@@ -162,7 +163,7 @@ class DrawingTest : public ::testing::Test {
 template <typename Pred>
 Genome genomeWhere(Pred high) {
   Genome g{};
-  for (int k = 0; k < kGeneCount; ++k) g[k] = (geneSeedLow[k] + geneSeedHigh[k]) / 2 + (high(k) ? 1 : 0);
+  for (int k = 0; k < kGeneCount; ++k) g[k] = (rules.genes.seedLow[k] + rules.genes.seedHigh[k]) / 2 + (high(k) ? 1 : 0);
   return g;
 }
 inline void placeUnit(int slot, int x, int y, const Genome& genome) {

@@ -1,5 +1,6 @@
 #!/bin/bash
-# Fuzzes the readers of input with libFuzzer: each target for the given
+# Fuzzes the readers of input (the number reader, the state file, the slot
+# file, a checkpoint's resume file, the parameter file) with libFuzzer: each target for the given
 # number of seconds (default 60) or until it has run the given number of
 # inputs, whichever comes first; side by side, one per core (JOBS, default
 # the number of cores), each starting from a copy of its corpus in
@@ -28,6 +29,7 @@ targets=(
   "fuzz_state   state   4096"
   "fuzz_slot    slot    1024"
   "fuzz_numbers numbers 4096"
+  "fuzz_params  params  8192"
 )
 
 bash "$root/tools/deps.sh" >/dev/null

@@ -9,6 +9,7 @@
 #include "ui/draw_util.h"
 #include "ui/painter.h"
 #include "ui/ui.h"
+#include "units/params.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
@@ -89,7 +90,7 @@ GlyphInk glyphInk(const Genome& genome) {
                colourOf(truncToInt(genome[kGeneRed] * 0.8), truncToInt(genome[kGeneGreen] * 0.8), truncToInt(genome[kGeneBlue] * 0.8))};
   bool run = false;
   for (int k = 0; k < kGeneCount; ++k) {
-    const int32_t midpoint = (int32_t)(((int64_t)geneSeedLow[k] + geneSeedHigh[k]) / 2);
+    const int32_t midpoint = (int32_t)(((int64_t)rules.genes.seedLow[k] + rules.genes.seedHigh[k]) / 2);
     if (genome[k] > midpoint) {
       ink.set |= uint64_t(1) << k;
       if (run) ink.full |= uint64_t(1) << k;

@@ -107,10 +107,10 @@ constexpr int kToleranceBarLength = kToleranceBar.x2 - kToleranceBar.x1;
 constexpr int kToleranceCoreY1 = kToleranceBar.y1 + 2, kToleranceCoreY2 = kToleranceBar.y2 - 2;
 
 // The population graph: a kGraphWidth x kGraphHeight bitmap shown at
-// (kGraphX, kGraphY); its top row is kGraphTopCount Units.
+// (kGraphX, kGraphY); its top row is the cull threshold's count of Units
+// (regulation.cull_at, 800 unless the rules say otherwise).
 constexpr int kGraphX = 173, kGraphY = 602;
 constexpr int kGraphWidth = 659, kGraphHeight = 140;
-constexpr int kGraphTopCount = 800;
 constexpr LayoutRect kGraphArea{kGraphX, kGraphY, kGraphX + kGraphWidth - 1, kGraphY + kGraphHeight - 1};
 
 // The status line, centred on (kStatusLineX, kStatusLineY), in its strip.

@@ -9,6 +9,7 @@
 #include "ui/draw_util.h"
 #include "ui/input.h"
 #include "ui/ui.h"
+#include "units/params.h"
 #include "units/units.h"
 
 int32_t graphTimer = 1;
@@ -86,9 +87,9 @@ bool advanceGraph(BITMAP* graphBitmap) {
 }
 
 void takeGraphScroll(bool graphExists) {
-  // 0 Units give row kGraphHeight (below the graph), kGraphTopCount row 0.
+  // 0 Units give row kGraphHeight (below the graph), the cull threshold row 0.
   const int32_t sampleRow =
-      truncToInt((double)kGraphHeight - (double)simulation.livingCount / (double)kGraphTopCount * (double)kGraphHeight);
+      truncToInt((double)kGraphHeight - (double)simulation.livingCount / (double)rules.cullAt * (double)kGraphHeight);
   if (paused == 0 && graphTimer == 0) {
     if (graphExists) {
       if (pendingCount == kGraphWidth) pendingFirst = (pendingFirst + 1) % kGraphWidth;

@@ -8,13 +8,11 @@
 #endif
 
 #include "genome/arith.h"
+#include "units/params.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
 namespace {
-// Units whose kin markers differ by at most this are kin and never fight.
-constexpr int32_t kKinTolerance = 20;
-
 struct SeedCell { int gene, threshold, dx, dy; };
 constexpr SeedCell kSeedPattern[12] = {
     {kGeneSeedFirst + 0, 12, -1, -1}, {kGeneSeedFirst + 1, 12, 0, -1}, {kGeneSeedFirst + 2, 12, 1, -1},
@@ -59,11 +57,11 @@ inline void fight(int u, int i) {
 __attribute__((noinline)) void resolveContactsPlain(int u) {
   UnitTable& t = units;
   const int64_t reach = t.genome[u][kGeneContactRange];
-  const int32_t kind = t.genome[u][kGeneKin];
+  const int32_t kind = t.genome[u][kGeneKin], tolerance = rules.kinTolerance;
   for (int i = 0; i < kMaxUnits; ++i) {
     if (i == u || t.status[i] != Alive) continue;
     if (absDiff64(t.posX[u], t.posX[i]) + absDiff64(t.posY[u], t.posY[i]) >= reach) continue;
-    if (wrapAbs(wrapSub(kind, t.genome[i][kGeneKin])) <= kKinTolerance) continue;
+    if (wrapAbs(wrapSub(kind, t.genome[i][kGeneKin])) <= tolerance) continue;
     fight(u, i);
   }
 }
@@ -104,9 +102,15 @@ constexpr int kLanes = 4;  // four buckets of a column are read at once
 // -kBorder .. kBucketColumns - 1 + kBorder, rows -kBorder ..
 // kBucketRows - 1 + kBorder and the lanes of a second read below them.
 constexpr int kBorder = 4;
+// The widest reach the common case of resolveContacts takes: its buckets lie
+// within the border.
+constexpr int32_t kCommonReach = 56;
 constexpr int kStride = kBucketRows + 2 * kBorder + 2 * kLanes;
 constexpr int kSlots = (kBucketColumns + 2 * kBorder) * kStride;
 inline int bucketIndex(int bx, int by) { return (bx + kBorder) * kStride + by + kBorder; }
+static_assert(((kWorldWidth - 1 + kCommonReach - 1) >> kBucketShift) < kBucketColumns + kBorder &&
+                  ((kCommonReach - 1) >> kBucketShift) < kBorder && (2 * kCommonReach + 14) >> kBucketShift <= 2 * kLanes,
+              "the common case stays within the border");
 
 // (Static, so it starts all zero: not built, not active.)
 struct ContactIndex {
@@ -119,6 +123,10 @@ struct ContactIndex {
   // (a range beyond them fails every window that the common case takes).
   int16_t kinPair[2 * kSlots];
   int32_t allLow, allHigh;  // every linked Unit's marker lies in allLow..allHigh
+  // The kin tolerance of the frame's contests, and the common case's limits
+  // that follow from it (see resolveContacts), set as the ticks begin.
+  int32_t tolerance;
+  uint32_t commonReach, commonKind;
   // Slots.
   int32_t bucket[kMaxUnits];  // -1: not in the index
   int32_t kind[kMaxUnits];    // the kin marker it was placed with
@@ -190,13 +198,13 @@ void build() {
   c.built = true;
 }
 
-// The kin markers that never fight u: kind - kKinTolerance .. kind +
-// kKinTolerance as plain numbers, cut to 32 bits (as every marker is).
+// The kin markers that never fight u: kind - tolerance .. kind + tolerance
+// as plain numbers, cut to 32 bits (as every marker is).
 struct KinWindow {
   int32_t lowest, highest;
   explicit KinWindow(int32_t kind)
-      : lowest((int32_t)std::max<int64_t>((int64_t)kind - kKinTolerance, INT32_MIN)),
-        highest((int32_t)std::min<int64_t>((int64_t)kind + kKinTolerance, INT32_MAX)) {}
+      : lowest((int32_t)std::max<int64_t>((int64_t)kind - contactIndex.tolerance, INT32_MIN)),
+        highest((int32_t)std::min<int64_t>((int64_t)kind + contactIndex.tolerance, INT32_MAX)) {}
   bool holds(int32_t low, int32_t high) const { return lowest <= low && high <= highest; }
 };
 
@@ -222,12 +230,12 @@ inline unsigned foreignRows(int b, const KinWindow& w) {
 struct Gathering {
   int u;
   int64_t px, py, reach;
-  int32_t kind;
+  int32_t kind, tolerance;
   int16_t* found;
   int n;
 
   explicit Gathering(int u) : u(u), px(units.posX[u]), py(units.posY[u]), reach(units.genome[u][kGeneContactRange]),
-                              kind(units.genome[u][kGeneKin]), n(0) {
+                              kind(units.genome[u][kGeneKin]), tolerance(contactIndex.tolerance), n(0) {
     static int16_t slots[kMaxUnits];
     found = slots;
   }
@@ -243,7 +251,7 @@ struct Gathering {
     const ContactIndex& c = contactIndex;
     const UnitTable& t = units;
     for (int i = c.head[bucketIndex(bx, by)]; i >= 0; i = c.next[i]) {
-      if (wrapAbs(wrapSub(kind, c.kind[i])) <= kKinTolerance || i == u || t.status[i] != Alive) continue;
+      if (wrapAbs(wrapSub(kind, c.kind[i])) <= tolerance || i == u || t.status[i] != Alive) continue;
       if (absDiff64(px, t.posX[i]) + absDiff64(py, t.posY[i]) >= reach) continue;
       int m = n++;
       while (m > 0 && found[m - 1] > i) found[m] = found[m - 1], --m;
@@ -323,6 +331,13 @@ void beginContactIndex() {
   ContactIndex& c = contactIndex;
   c.active = !usePlainPaths;
   if (!c.active) return;
+  // The common case reads kin windows of 16 bits: it takes markers up to
+  // kCommonWindow - tolerance from 0, and no Unit at all when the tolerance
+  // leaves no such marker (a reach limit of 0 sends every contest the wide way).
+  constexpr int32_t kCommonWindow = INT16_MAX - 1;
+  c.tolerance = rules.kinTolerance;
+  c.commonReach = c.tolerance <= kCommonWindow ? kCommonReach : 0;
+  c.commonKind = c.tolerance <= kCommonWindow ? (uint32_t)(kCommonWindow - c.tolerance) : 0;
   if (!c.built) build();
 #ifdef TARN_CHECKED
   checkIndex();
@@ -370,20 +385,16 @@ void resolveContacts(int u) {
   if (!c.active) return resolveContactsPlain(u);
   const UnitTable& t = units;
   const int32_t reach = t.genome[u][kGeneContactRange], kind = t.genome[u][kGeneKin], px = t.posX[u], py = t.posY[u];
-  // The common case: u in the field, a reach of 1 to kCommonReach and a kin
-  // marker whose window -lowest .. highest fits 16 bits. Its buckets, up to
-  // eight columns of up to eight, lie within the border and take in some of
-  // the field's (whose outermost hold the Units beyond it); their 16-bit
-  // ranges are read a column at a time, -low and high against -lowest and
-  // highest.
-  constexpr int32_t kCommonReach = 56, kCommonKind = INT16_MAX - (kKinTolerance + 1);
-  static_assert(((kWorldWidth - 1 + kCommonReach - 1) >> kBucketShift) < kBucketColumns + kBorder &&
-                    ((kCommonReach - 1) >> kBucketShift) < kBorder && (2 * kCommonReach + 14) >> kBucketShift <= 2 * kLanes,
-                "the common case stays within the border");
-  if ((uint32_t)reach - 1u >= (uint32_t)kCommonReach || (uint32_t)kind + (uint32_t)kCommonKind > 2u * kCommonKind ||
+  // The common case: u in the field, a reach of 1 to commonReach and a kin
+  // marker whose window -lowest .. highest fits 16 bits (|kind| at most
+  // commonKind). Its buckets, up to eight columns of up to eight, lie within
+  // the border and take in some of the field's (whose outermost hold the
+  // Units beyond it); their 16-bit ranges are read a column at a time, -low
+  // and high against -lowest and highest.
+  if ((uint32_t)reach - 1u >= c.commonReach || (uint32_t)kind + c.commonKind > 2u * c.commonKind ||
       (uint32_t)px >= (uint32_t)kWorldWidth || (uint32_t)py >= (uint32_t)kWorldHeight)
     return resolveContactsWide(u);
-  const int32_t lowest = kind - kKinTolerance, highest = kind + kKinTolerance;
+  const int32_t lowest = kind - c.tolerance, highest = kind + c.tolerance;
   if (lowest <= c.allLow && c.allHigh <= highest) return;
   const int r = reach - 1, x0 = (px - r) >> kBucketShift, y0 = (py - r) >> kBucketShift;
   const int columns = ((px + r) >> kBucketShift) - x0 + 1, last = ((py + r) >> kBucketShift) - y0;

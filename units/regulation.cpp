@@ -1,19 +1,21 @@
 #include "genome/arith.h"
+#include "units/params.h"
 #include "units/units.h"
 #include "world/cellfield.h"
 
 int32_t evolutionLevel() { return truncToInt((double)simulation.foodDivisor * 20.0 - 9.0); }
 
-void raiseFoodDivisor() { simulation.foodDivisor = (float)((double)simulation.foodDivisor + 0.05); }
-void resetFoodDivisor() { simulation.foodDivisor = 0.5f; }
+void raiseFoodDivisor() { simulation.foodDivisor = (float)((double)simulation.foodDivisor + rules.foodStep); }
+void resetFoodDivisor() { simulation.foodDivisor = (float)rules.foodStart; }
 
 void cullWorld() {
   raiseFoodDivisor();
   for (int u = 0; u < kMaxUnits; ++u)
-    if (units.status[u] == Alive && randomRange(0, 100) > 10) markDead(u, DeathCause::Cull);
+    if (units.status[u] == Alive && randomRange(0, 100) > rules.cullUnitsSpared) markDead(u, DeathCause::Cull);
   CellField& grids = editCellGrids();
+  const int32_t spared = rules.cullCellsSpared;
   for (int i = 0; i < kCellCount; ++i) {
-    if (randomRange(0, 100) > 30) {
+    if (randomRange(0, 100) > spared) {
       grids.cells[i] = Empty;
       grids.neighbourCounts[i] = 0;
     }
@@ -21,7 +23,7 @@ void cullWorld() {
 }
 
 void sowAtRandom() {
-  if (randomRange(0, 30) != 1) return;
+  if (randomRange(0, rules.sowChance) != 1) return;
   int slot = randomRange(0, 1000);
   if (slot >= kMaxUnits) slot = 0;  // the rare top draw names no slot
   int wraps = 0;
@@ -39,7 +41,7 @@ void sowAtRandom() {
 }
 
 static void drawReseedGenome() {
-  randomGenome(simulation.reseedGenome);
+  randomGenome(simulation.reseedGenome, rules.genes);
   simulation.reseedGenomeDrawn = true;
 }
 
@@ -49,7 +51,7 @@ void regulatePopulation() {
   for (int u = 0; u < kMaxUnits; ++u)
     if (units.status[u] == Alive) ++s.livingCount;
 
-  if (s.livingCount <= 4 && s.reseeding == 0) {
+  if (s.livingCount <= rules.reseedAt && s.reseeding == 0) {
     s.reseeding = 1;
     // A loaded world that shrinks before any re-seed spawn of this run has
     // no re-seed genome yet: draw one to take gene 6 from.
@@ -70,8 +72,8 @@ void regulatePopulation() {
     }
     s.livingCount += 1;
   }
-  if (s.livingCount > 100) s.reseeding = 0;
-  if (s.livingCount > 800) cullWorld();
+  if (s.livingCount > rules.reseedUntil) s.reseeding = 0;
+  if (s.livingCount > rules.cullAt) cullWorld();
   tellFrameEnded();
 }
 

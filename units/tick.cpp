@@ -1,4 +1,5 @@
 #include "genome/arith.h"
+#include "units/params.h"
 #include "units/units.h"
 
 namespace {
@@ -33,7 +34,7 @@ void breed(int u) {
 
 void mutateNewborn(int u, float factor) {
   Genome& g = units.genome[u];
-  mutateGenome(g, factor);
+  mutateGenome(g, factor, rules.genes);
   // The viability checks, on the mutated genes. The anchors stay where the
   // parent's genes put them at birth: the third check compares them with
   // the newborn's own reach.

@@ -3,16 +3,17 @@
 #    nothing run or written (every case asks for 10^8 frames, so a case that
 #    ran would not end); a damaged --load file: a warning, or an error under
 #    --strict; an experiment folder that is not empty is left as it was;
-#    (a missing or failing ffmpeg or gnuplot among them);
+#    (a missing or failing ffmpeg or gnuplot, and bad rules, among them);
 #  - every option leaves the saved world byte for byte as the same run
 #    without it; the Units of a loaded file head the lineage;
 #  - pictures: their number and sizes, the time-lapse's last picture is the
 #    snapshot, the video has a frame per picture;
 #  - a sweep of three seeds gives exactly the files of three single runs,
 #    summary.png, and summary.html linking each run's page;
-#  - a run killed by SIGTERM or SIGKILL at a random moment and resumed ends
-#    with the world.sav, stats.csv, phylogeny.csv and time-lapse of the run
-#    left alone; a run with a video stopped by Ctrl-C ends it whole.
+#  - a run under rules of its own killed by SIGTERM or SIGKILL at a random
+#    moment and resumed ends with the world.sav, stats.csv, phylogeny.csv,
+#    params.toml and time-lapse of the run left alone; a run with a video
+#    stopped by Ctrl-C ends it whole.
 # Usage: bash test_tarn_sim.sh <build-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
@@ -25,6 +26,8 @@ fx="$work/fixtures"
 mkdir -p "$fx/notempty" "$fx/badresume" "$fx/farresume" "$fx/bin" "$work/cwd"
 echo "an earlier experiment" >"$fx/notempty/keep.txt"
 printf '1\n2\n3\n' >"$fx/short.sav"
+printf '[regulation]\ncull_at = 400\n[genes.lifespan]\nmaximum = 20000\n' >"$fx/typo.toml"
+printf 'cull_at = \n' >"$fx/notoml.toml"
 echo "{" >"$fx/badresume/resume"
 echo '{"format": "tarn-sim resume 1", "frame": 1e20}' >"$fx/farresume/resume"
 mkfifo "$fx/pipe" "$fx/pipe.png"
@@ -73,6 +76,12 @@ refusals=(
   "2|cannot write $fx/missing/v.mp4: No such file or directory|--out o --video $fx/missing/v.mp4 --frames 100000000"
   "2|cannot start ffmpeg: No such file or directory|PATH=/nonexistent --video v.webm --frames 100000000"
   "2|the video encoder for v.gif failed: it ended with exit status 3: encoder broken|PATH=$fx/bin:$PATH --video v.gif --frames 100000000"
+  "2|$fx/typo.toml:4: genes.lifespan.maximum is not a parameter (did you mean genes.lifespan.max?)|--params $fx/typo.toml --out o --frames 100000000"
+  "2|$fx/notoml.toml:1: not a TOML file|--params $fx/notoml.toml --out o --frames 100000000"
+  "2|cannot read $fx/missing.toml: No such file or directory|--params $fx/missing.toml --out o --frames 100000000"
+  "2|--set regulation.cull_at=x: regulation.cull_at must be a whole number from 0 to 1000, not 'x'|--set regulation.cull_at=x --out o --frames 100000000"
+  "2|--set regulation.reseed_until=900: regulation.reseed_until = 900 must be at most regulation.cull_at = 800|--set regulation.reseed_until=900 --out o"
+  "2|it takes no --set (a resumed run keeps the rules it was started with)|--resume $fx/notempty --set regulation.cull_at=400"
   "2|cannot draw plots: cannot start gnuplot: No such file or directory (is it installed?|PATH=/nonexistent --out o --frames 100000000"
 )
 for case in "${refusals[@]}"; do
@@ -172,10 +181,10 @@ for variant in "${variants[@]}"; do
     e2e_fail "world differs with $variant"
   [ "$variant" = "--out o --every 30" ] &&
     e2e_expect_eq "an --out folder: its files" \
-      "genes.csv genes.png lineages.csv muller.png phylogeny.csv report-glyph.png report.html run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
+      "genes.csv genes.png lineages.csv muller.png params.toml phylogeny.csv report-glyph.png report.html run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
   [ "$variant" = "--out o --no-pictures" ] &&
     e2e_expect_eq "--no-pictures: no pictures but the page's glyph" \
-      "genes.csv lineages.csv phylogeny.csv report-glyph.png report.html run.json stats.csv world.sav" "$(ls o | xargs)"
+      "genes.csv lineages.csv params.toml phylogeny.csv report-glyph.png report.html run.json stats.csv world.sav" "$(ls o | xargs)"
   [ -d o/frames ] && check_pictures
   if [ "${variant%% --save v.sav}" = "--genes v.csv --genes-plot g.png --phylogeny b.csv --every 30" ]; then
     e2e_expect_eq "--genes: 36 rows at each of the 14 stats rows" 504 "$(tail -n +2 v.csv | wc -l)"
@@ -226,7 +235,8 @@ else
 fi
 
 # --- Killed and resumed -------------------------------------------------------
-run_args=(--seed 9 --frames 2000 --every 50 --checkpoint 200)
+# Under rules of its own, which the resumed run takes from its checkpoint.
+run_args=(--seed 9 --frames 2000 --every 50 --checkpoint 200 --set contests.kin_tolerance=10 --set regulation.food_step=0.1)
 start=$(date +%s%N)
 "$SIM" --quiet "${run_args[@]}" --out ref --frames-dir ref/frames
 ref_ms=$((($(date +%s%N) - start) / 1000000))
@@ -258,7 +268,7 @@ for sig in TERM KILL; do
     fi
     "$SIM" --quiet --resume "k-$sig" || e2e_fail "resume after SIG$sig failed"
   fi
-  for f in world.sav stats.csv phylogeny.csv genes.csv lineages.csv world.png; do
+  for f in world.sav stats.csv phylogeny.csv genes.csv lineages.csv world.png params.toml; do
     cmp -s "ref/$f" "k-$sig/$f" && e2e_pass "SIG$sig and resumed: same $f" || e2e_fail "SIG$sig and resumed: $f differs"
   done
   diff -r ref/frames "k-$sig/frames" >/dev/null && e2e_pass "SIG$sig and resumed: the same time-lapse" ||
@@ -283,7 +293,7 @@ else
     "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 kv/v.mp4)"
 fi
 e2e_expect_eq "and leaves no checkpoint or partial file" \
-  "genes.csv genes.png lineages.csv muller.png phylogeny.csv report-glyph.png report.html run.json run.png stats.csv v.mp4 world.png world.sav" \
+  "genes.csv genes.png lineages.csv muller.png params.toml phylogeny.csv report-glyph.png report.html run.json run.png stats.csv v.mp4 world.png world.sav" \
   "$(ls -A kv | xargs)"
 
 e2e_finish

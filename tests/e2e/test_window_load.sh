@@ -4,7 +4,9 @@
 #    the same seed, and FILE itself is left as it was;
 #  - a file that cannot be read: status 2, the message, no window (no X
 #    server is even needed), nothing written;
-#  - a file cut short loads as far as it goes, with the runner's warning.
+#  - a file cut short loads as far as it goes, with the runner's warning;
+#  - an experiment's world.sav beside its params.toml: without --params the
+#    window says that it runs the world under the default rules.
 # Usage: bash test_window_load.sh <build-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
@@ -36,13 +38,17 @@ run=$(e2e_workdir load)
 "$SIM" --quiet --seed 5 --frames 800 --out "$run/experiment" --no-pictures >/dev/null 2>&1 ||
   { e2e_fail "headless runner failed"; e2e_finish; }
 world="$run/experiment/world.sav"
+(cd "$run" && env -u DISPLAY "$E2E_PROGRAM" --windowed --load experiment/world.sav >/dev/null 2>note.err)
+e2e_expect_eq "a world beside its rules: the note" "tarn: note: experiment/params.toml lies beside \
+experiment/world.sav: the rules its run had. Without --params experiment/params.toml the world runs under the \
+default rules" "$(head -1 "$run/note.err")"
 before=$(cksum <"$world"; stat -c %Y "$world")
 # Another world as the autosave, so that a window that ignored --load shows.
 "$SIM" --quiet --seed 6 --frames 800 --save "$run/tarn.sav" >/dev/null
 # The slot files are named pipes: the first frame re-reads them and waits at
 # each until this script opens it, so the signal lands in that frame.
 for i in 0 1 2 3 4 5 6; do mkfifo "$run/sample$i.dna"; done
-e2e_start_program_with "$run" --windowed --seed 7 --load experiment/world.sav
+e2e_start_program_with "$run" --windowed --seed 7 --load experiment/world.sav --params experiment/params.toml
 if timeout 30 bash -c ': >"$1"' _ "$run/sample0.dna"; then
   kill -TERM "$E2E_PROGRAM_PID"
   for i in 1 2 3 4 5 6; do timeout 10 bash -c ': >"$1"' _ "$run/sample$i.dna"; done

@@ -401,7 +401,7 @@ TEST_F(PictureTest, MullerLayoutNestsEachLineageInItsParentsArea) {
             "200,,,0\n200,0,,10\n200,5,,4\n200,9,5,36\n");
   std::string genes[3];
   for (int k = 0; k < 3; ++k)
-    for (int g = 0; g < kGeneCount; ++g) genes[k] += (g ? " " : "") + std::to_string(geneMin[g] + k * (g == 26));
+    for (int g = 0; g < kGeneCount; ++g) genes[k] += (g ? " " : "") + std::to_string(rules.genes.min[g] + k * (g == 26));
   writeFile(dir / "phylogeny.csv", "id,ancestor_list,origin_time,destruction_time,slot,cause,genome\n"
                                    "0,[NONE],0,inf,3,," + genes[0] + "\n4,[0],1,9,4,age," + genes[1] +
                                    "\n5,[NONE],0,inf,5,," + genes[1] + "\n9,[5],50,inf,9,," + genes[2] + "\n");

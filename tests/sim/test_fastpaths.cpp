@@ -166,6 +166,10 @@ struct Case {
   void (*world)();
   int rounds;
   void (*round)(int);
+  // Rules besides the defaults: the kin tolerance sets the contests' common
+  // case, which a tolerance past 16 bits leaves to the wide path.
+  int32_t kinTolerance = 20;
+  int32_t cullAt = 800;
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -179,6 +183,12 @@ const Case kCases[] = {
     {"crowdedKin", 4, crowdedKin, 3, hundredFrames},  {"culled", 4, culled, 2, hundredFrames},
     {"hostile", 4, hostile, 4, hundredFrames},        {"beyondEdges", 4, beyondEdges, 2, hundredFrames},        {"denseSoupSteps", 4, denseSoup, 30, stepWithOps},
     {"sparseEdgeSteps", 4, sparseEdges, 40, stepWithOps}, {"hostileFieldSteps", 4, hostileField, 20, stepWithOps},
+    {"kinTolerance0", 5, noWorld, 8, hundredFrames, 0, 300},
+    {"kinTolerance100Culled", 4, crowdedKin, 3, hundredFrames, 100, 300},
+    {"kinTolerance3000", 4, crowded, 3, hundredFrames, 3000},
+    {"kinTolerance32766Hostile", 4, hostile, 3, hundredFrames, 32766},
+    {"kinToleranceWideBeyondEdges", 4, beyondEdges, 2, hundredFrames, 40000},
+    {"kinToleranceLargestHostile", 4, hostile, 2, hundredFrames, INT32_MAX},
 };
 
 // What is wrong with the packed field's list of words to visit, if anything:
@@ -198,7 +208,9 @@ std::string wordListProblem() {
 }
 
 std::vector<std::vector<uint64_t>> run(const Case& c, bool plain) {
-  initGeneTable();
+  rules = SimulationParams{};
+  rules.kinTolerance = c.kinTolerance;
+  rules.cullAt = c.cullAt;
   resetSimulation();
   c.world();
   unitTableChanged();  // the worlds write the unit table directly
@@ -260,7 +272,7 @@ TEST(FoodSearch, BothPathsMatchTheLiteralRingWalk) {
   for (uint32_t oneIn : {3000u, 600u})  // food far away, or near
     for (bool plain : {false, true}) {
       SCOPED_TRACE(testing::Message() << (plain ? "plain paths, " : "fast paths, ") << "food 1 in " << oneIn);
-      initGeneTable();
+      rules = SimulationParams{};
       resetSimulation();
       Lcg rng{plain ? 17u : 29u};
       CellField& f = editCellGrids();

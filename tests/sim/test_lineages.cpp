@@ -22,6 +22,7 @@
 #include "record/lineages.h"
 #include "record/phylogeny.h"
 #include "units/units.h"
+#include "units/params.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ class EvolutionRecord : public ::testing::Test {
     char pattern[] = "/tmp/tarn-evolution-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
-    initGeneTable();
+    rules = SimulationParams{};
     ExperimentOptions o;
     o.seed = 7;
     o.frames = 3050;  // the last row is not on the grid of rows

@@ -30,6 +30,7 @@
 #include "record/stats.h"
 #include "tests/support.h"
 #include "units/units.h"
+#include "units/params.h"
 #include "world/cellfield.h"
 
 namespace {
@@ -60,7 +61,7 @@ void writeCloneWorld(const std::string& name) {
   resetSimulation();
   seedRandom(99);
   Genome g;
-  randomGenome(g);
+  randomGenome(g, rules.genes);
   g[35] = 60;  // lifespan
   g[33] = 80;  // strong mutation: some offspring are unfit
   for (int i = 0; i < 795; ++i) {
@@ -81,7 +82,7 @@ class RecordRun : public ::testing::Test {
     char pattern[] = "/tmp/tarn-record-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
-    initGeneTable();
+    rules = SimulationParams{};
     writeCloneWorld(dir + "/clones.sav");
   }
   static void TearDownTestSuite() { std::system(("rm -rf '" + dir + "'").c_str()); }
@@ -334,7 +335,10 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
     r["command_line"] = {"tarn-sim", "--seed", "42", "--out", "it's <here>"};
     if (interrupted) r["interrupted"] = true;
     else r["resumed_with"] = {{"tarn-sim", "--resume", "a b"}, nlohmann::json::array()};
-    r["seed"] = 42, r["frames"] = 5000, r["frames_run"] = interrupted ? 1234 : 5000, r["every"] = 100;
+    r["seed"] = 42;
+    r["params"] = nlohmann::ordered_json::object();
+    if (loaded) r["params"] = {{"regulation.cull_at", 400}, {"regulation.food_step", 0.1}};
+    r["frames"] = 5000, r["frames_run"] = interrupted ? 1234 : 5000, r["every"] = 100;
     r["checkpoint"] = interrupted ? 0 : 1000, r["start_time"] = "2026-12-07T21:00:00Z";
     r["wall_seconds"] = 12.345678, r["frames_per_second"] = 405.5;
     r["load"] = nullptr;
@@ -349,6 +353,7 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   ReportInput whole;
   whole.record = record(false, true);
   whole.worldFile = "world one.sav";
+  whole.paramsFile = "params.toml";
   whole.files = {{"world one.sav", "the state"}, {"stats.csv", "the counts"}};
   whole.pictures = {{"world.png", "The world"}, {"run#1.png", "The <run>"}};
   whole.video = {"run.mp4", "The video"};
@@ -368,9 +373,9 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   lost.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
 
   const std::pair<const ReportInput*, const char*> pages[] = {
-      {&whole, "226096485965388018775e5ae38c1f66125e8bf59db01520d39a7ae65b6393bb"},
-      {&stopped, "a391bbabe70681a33995a2878aab214bf2c93ef9a45da2d390cbdfe240d8a902"},
-      {&lost, "8b16f9af7378526caa6e275f7bb35edc2b33d1e1e6a2d6a130fd2b7c03d3b758"}};
+      {&whole, "0e68b155fa601cf76ed128df587d95fbf694ba4194cc919f5f99152a117e9c4c"},
+      {&stopped, "cf1e5d5e6adaab940210943709ca38568222dc4108b9f0693ee0f933ae053141"},
+      {&lost, "c5c8c17594a04c812eb25a240c5d3327694dbe1f34035dfad3a830df7126e32f"}};
   int n = 0;
   for (const auto& [input, digest] : pages) {
     const std::string page = renderReport(*input);
@@ -432,10 +437,12 @@ TEST_F(RecordRun, TheFolderHoldsTheLatestCheckpointAtEveryFrame) {
 }
 
 // A run stopped between two stats rows and two checkpoints, then resumed,
-// leaves the files of the same run made in one go, byte for byte.
+// leaves the files of the same run made in one go, byte for byte: the
+// resumed run takes its rules from the checkpoint.
 TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   StopAtFrame stopper(1000);
   ExperimentOptions o = cloneRun(90, 7, 20, dir + "/in one go");
+  o.rules.cullAt = 700, o.rules.kinTolerance = 5, o.rules.foodStep = 0.1, o.rules.genes.step[kGeneKin] = 40;
   resetSimulation();
   subscribe(&stopper);
   EXPECT_EQ(runExperiment(o, &stopper.stop), kExitDone);
@@ -446,8 +453,11 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   unsubscribe(&stopper);
   static volatile std::sig_atomic_t never = 0;
   resetSimulation();
+  rules = SimulationParams{};
   EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
-  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
+  EXPECT_TRUE(sameParams(rules, o.rules));
+  rules = SimulationParams{};
+  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav", "params.toml"})
     EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
   EXPECT_GT(readFile(o.out + "/stats.csv").size(), 600u);
 }
@@ -455,7 +465,7 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
 // The most common genome among the living: its carriers counted, the dead
 // not among them.
 TEST(MostCommonGenome, CountsTheCarriersOfTheLeadingGenome) {
-  initGeneTable();
+  rules = SimulationParams{};
   resetSimulation();
   for (int slot = 0; slot < 8; ++slot) {  // genomes 2 1 3 1 2 1 2 2; two of the four 2s dead
     units.genome[slot].fill("21312122"[slot] - '0');

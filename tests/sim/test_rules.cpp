@@ -29,7 +29,7 @@ constexpr int32_t kR1 = 0, kR850 = 27848, kR1000 = 32767;
 
 Genome midGenome() {
   Genome g;
-  for (int k = 0; k < kGeneCount; ++k) g[k] = (geneSeedLow[k] + geneSeedHigh[k]) / 2;
+  for (int k = 0; k < kGeneCount; ++k) g[k] = (rules.genes.seedLow[k] + rules.genes.seedHigh[k]) / 2;
   return g;
 }
 
@@ -85,7 +85,7 @@ TEST_F(Rules, RandomRangeAndMutationSteps) {
     units.genome[7] = midGenome();
     units.genome[7][gene] = value;
     forceRaw(raw);
-    mutateGene(units.genome[7], gene, amplitude);
+    mutateGene(units.genome[7], gene, amplitude, rules.genes);
     EXPECT_EQ(units.genome[7][gene], result) << "gene " << gene << " = " << value << ", raw " << raw;
   }
   // A parent's gene 33 of 10 gives the factor 10 / 30: amplitude 3 for a step
@@ -93,7 +93,7 @@ TEST_F(Rules, RandomRangeAndMutationSteps) {
   for (auto [gene, change] : {tuple{0, 3}, {4, 1}, {20, 0}}) {
     units.genome[7] = midGenome();
     forceRaw(kR1000, gene);  // each gene draws once, in order
-    mutateGenome(units.genome[7], (float)(10.0 / 30.0));
+    mutateGenome(units.genome[7], (float)(10.0 / 30.0), rules.genes);
     EXPECT_EQ(units.genome[7][gene] - midGenome()[gene], change) << "gene " << gene;
   }
 }
@@ -118,7 +118,7 @@ TEST_F(Rules, ViabilityBoundaries) {
     EXPECT_EQ(units.status[42], c.dies ? Dead : Alive) << c.what;
   }
   // The midpoint of 80..255 is not high; one more is.
-  EXPECT_EQ(tuple(geneValueIsHigh(2, 167), geneValueIsHigh(2, 168)), tuple(false, true));
+  EXPECT_EQ(tuple(geneValueIsHigh(2, 167, rules.genes), geneValueIsHigh(2, 168, rules.genes)), tuple(false, true));
 }
 
 // --- Unit table and the tick -------------------------------------------------

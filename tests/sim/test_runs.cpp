@@ -40,7 +40,7 @@ Outcome outcome() { return {stateDigest(), aliveCount(), liveCells(), evolutionL
 void crowd() {  // 800 more Units of random genomes, all kin; the level raised three times
   for (int k = 0; k < 800; ++k) {
     Genome g;
-    randomGenome(g);
+    randomGenome(g, rules.genes);
     spawnUnit(randomRange(10, 814), randomRange(10, 514), g);
   }
   for (int u = 0; u < kMaxUnits; ++u) units.genome[u][12] = 1000;
@@ -149,12 +149,12 @@ TEST(GenomeOperations, RandomGenomesMutationsAndClampsKeepTheirRecord) {
   // Every bound, seed range and mutation step of the gene table acts here:
   // random genomes, offspring mutated at several strengths (with the
   // viability verdict), every gene clamped from around and beyond its bounds.
-  initGeneTable();
+  rules = SimulationParams{};
   resetUnitTable();
   seedRandom(9);
   std::vector<int32_t> record;
   for (int k = 0; k < 300; ++k) {
-    randomGenome(units.genome[0]);
+    randomGenome(units.genome[0], rules.genes);
     record.insert(record.end(), units.genome[0].begin(), units.genome[0].end());
     for (float factor : {0.34f, 1.0f, 2.5f, 10.0f, -1.0f}) {  // negative: a gene 33 from a file
       units.genome[1] = units.genome[0];
@@ -166,9 +166,9 @@ TEST(GenomeOperations, RandomGenomesMutationsAndClampsKeepTheirRecord) {
     }
   }
   for (int g = 0; g < kGeneCount; ++g)
-    for (int32_t v : {INT32_MIN, geneMin[g] - 1, geneMin[g], geneMax[g], geneMax[g] + 1, INT32_MAX}) {
+    for (int32_t v : {INT32_MIN, rules.genes.min[g] - 1, rules.genes.min[g], rules.genes.max[g], rules.genes.max[g] + 1, INT32_MAX}) {
       units.genome[2][g] = v;
-      mutateGene(units.genome[2], g, 0);
+      mutateGene(units.genome[2], g, 0, rules.genes);
       record.push_back(units.genome[2][g]);
     }
   EXPECT_EQ(sha256Hex(record.data(), record.size() * sizeof record[0]),

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "units/params.h"
 #include "persist/digest.h"
 #include "tools/artwork.h"
 #include "ui/compose.h"
@@ -175,7 +176,7 @@ class IncrementalFrames : public DrawingTest {
               if ((nx != x || ny != y) && inField(nx, ny)) ++field.neighbourCounts[cellIndex(nx, ny)];
     Genome genome;
     for (int u = 0; u < 990; ++u) {
-      randomGenome(genome);
+      randomGenome(genome, rules.genes);
       if (u % 40 != 0) genome[12] = 1600;  // one kin marker: these do not fight
       const int slot = spawnUnit(randomRange(0, kWorldWidth - 1), randomRange(0, kWorldHeight - 1), genome);
       if (units.posX[slot] < kBlinkersX + 40 && units.posY[slot] < kBlinkersY + 40)

@@ -12,8 +12,9 @@
 
 namespace {
 
-// Status, standard error, and the options as a line of their fields.
-struct Parsed { int status; std::string error, fields; };
+// Status, standard error, the options as a line of their fields, and the
+// rules that differ from the defaults.
+struct Parsed { int status; std::string error, fields, rules; };
 
 Parsed parse(std::vector<std::string> words) {
   words.insert(words.begin(), "tarn");
@@ -31,7 +32,9 @@ Parsed parse(std::vector<std::string> words) {
                 "windowed %d seeded %d seed %u autosave %d fps %d check %d rate %d fast %d frames %lld load '%s'",
                 o.windowed, o.seeded, o.seed, o.autosaveSeconds, o.showFrameRate, o.checkFrames, o.inputRate, o.fast,
                 (long long)o.testFrames, o.load.c_str());
-  return {status, error, fields};
+  std::string rules;
+  for (const auto& [name, value] : differingParams(o.rules)) rules += name + "=" + value + " ";
+  return {status, error, fields, rules};
 }
 
 TEST(ProgramOptionsTest, EachOptionSetsItsOwnFieldAndNothingGivenLeavesTheDefaults) {
@@ -106,6 +109,26 @@ TEST(ProgramOptionsTest, BadUsesAreRefusedWithTheirOwnMessage) {
   const Parsed missing = parse({"--load", "no such file.sav"});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.error.rfind("tarn: cannot read no such file.sav: ", 0), 0u) << missing.error;
+}
+
+// The window takes the rules as the headless runner does: a file, then
+// single values, each refusal with the file and line or the setting.
+TEST(ProgramOptionsTest, RulesFromAParameterFileAndSettings) {
+  WorkFolder work;
+  writeFile("harsh.toml", "[regulation]\ncull_at = 400\n");
+  const Parsed p = parse({"--params", "harsh.toml", "--set", "contests.kin_tolerance=3", "--set", "regulation.cull_at=500"});
+  EXPECT_EQ(std::make_tuple(p.status, p.rules), std::make_tuple(-1, std::string("regulation.cull_at=500 contests.kin_tolerance=3 ")));
+  EXPECT_EQ(parse({}).rules, "");
+  const std::pair<std::vector<std::string>, const char*> refused[] = {
+      {{"--params", "missing.toml"}, "tarn: cannot read missing.toml: No such file or directory\n"},
+      {{"--set", "regulation.cul_at=4"},
+       "tarn: --set regulation.cul_at=4: regulation.cul_at is not a parameter (did you mean regulation.cull_at?)\n"},
+      {{"--params", "a", "--params", "b"}, "tarn: --params is given more than once (tarn --help lists the options)\n"},
+  };
+  for (const auto& [words, message] : refused) {
+    const Parsed q = parse(words);
+    EXPECT_EQ(std::make_tuple(q.status, q.error), std::make_tuple(2, std::string(message)));
+  }
 }
 
 }  // namespace
