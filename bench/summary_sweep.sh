@@ -1,0 +1,34 @@
+#!/bin/bash
+# The time of a sweep's summary (analysis/summarize_sweep.py) on a large sweep:
+# RUNS runs (default 1000) over two treatments, copies of 10 real runs of
+# 300 frames per treatment (without their world.sav, which the summary never
+# reads), summarised TIMES times (default 3); prints each wall time.
+#   bash bench/summary_sweep.sh [tarn-sim] [RUNS] [TIMES]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+sim=${1:-$root/build/tarn-sim}
+runs=${2:-1000}
+times=${3:-3}
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarn-summary-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+printf 'treatment,regulation.cull_at\nlow,400\nhigh,800\n' >"$work/treatments.csv"
+for t in low high; do
+  for s in $(seq 1 10); do
+    seed=$s
+    [ "$t" = low ] || seed=$((s + 100))
+    "$sim" --quiet --seed "$seed" --frames 300 --out "$work/base-$t-$s"
+    rm "$work/base-$t-$s/world.sav"
+  done
+  for s in $(seq 1 $((runs / 2))); do
+    mkdir -p "$work/$t"
+    cp -r "$work/base-$t-$(((s - 1) % 10 + 1))" "$work/$t/seed-$s"
+  done
+done
+rm -rf "$work"/base-*
+echo "$runs runs of 300 frames over 2 treatments in $work"
+for _ in $(seq "$times"); do
+  start=$(date +%s.%N)
+  /usr/bin/python3 "$root/analysis/summarize_sweep.py" "$work" >/dev/null
+  echo "summary: $(echo "$(date +%s.%N) - $start" | bc) s"
+done
