@@ -440,7 +440,7 @@ def summarize(folder):
             raise tr.NotASweep(f"{folder} is one experiment, not a sweep "
                                "(a sweep holds treatments.csv or seed-S folders)")
         summary = results.summary
-        values = per_frame_values(results)
+        values = per_frame_values(results) if len(summary) else None
     except tr.NotASweep as err:
         print(f"sweep: {err}", file=sys.stderr)
         return 2
@@ -450,9 +450,16 @@ def summarize(folder):
 
     order = list(results.treatments["treatment"])
     runs = results.runs
-    for t, seed, why in zip(runs["treatment"], runs["seed"], runs["unfinished"]):
+    for path, why in zip(runs["folder"], runs["unfinished"]):
         if why:
-            note(f"{t}/seed-{seed} has not finished ({why}); left out")
+            note(f"{path.relative_to(folder)} has not finished ({why}); left out")
+    if not runs["finished"].any():
+        note("no run has finished: nothing to summarise")
+        write_csv(summary, folder / "summary.csv")
+        write_csv(pd.DataFrame(columns=BANDS_COLUMNS), folder / "bands.csv")
+        write_csv(pd.DataFrame(columns=TESTS_COLUMNS), folder / "tests.csv")
+        write_page(folder, results, notes, pd.DataFrame(columns=TESTS_COLUMNS), None, [])
+        return 1
     counts = runs[runs["finished"]].groupby("treatment")["seed"].count()
     for t in order:
         n = int(counts.get(t, 0))

@@ -112,7 +112,7 @@ def read_phylogeny(source):
 
 def gene_means(genes, keys=()):
     """Each gene's mean over the living as a column mean_<gene>, a row per (keys, frame)."""
-    wide = genes.pivot_table(index=list(keys) + ["frame"], columns="name", values="mean",
+    wide = genes.astype({"mean": float}).pivot_table(index=list(keys) + ["frame"], columns="name", values="mean",
                              dropna=False, sort=False)
     wide = wide.reindex(columns=[n for n in GENE_NAMES if n in wide.columns])
     wide.columns = ["mean_" + n for n in wide.columns]
@@ -137,7 +137,7 @@ def _finished(folder):
     if not (folder / "run.json").is_file():
         return "no run.json"
     if (folder / "resume").exists():
-        return "stopped (a resume file)"
+        return "a resume file"
     return None
 
 
@@ -288,6 +288,9 @@ class Results:
         row's state, the totals of arrivals and deaths, genotypes, wall_seconds,
         then the rest of the last row, major_lineages and no_lineage at the last
         row, and the last mean of every gene (mean_<gene>)."""
+        first = list(self.treatments.columns) if self._keys else []
+        if self._done.empty:
+            return pd.DataFrame(columns=first + list(SUMMARY_COLUMNS))
         keys = self._keys or ["_run"]
         keyed = (lambda t: t) if self._keys else (lambda t: t.assign(_run=0))
         stats = keyed(self.stats)
@@ -302,9 +305,7 @@ class Results:
                .merge(lineage_counts(keyed(self.lineages), keys), on=keys + ["frame"], how="left")
                .merge(keyed(self.gene_means), on=keys + ["frame"], how="left")
                .rename(columns={"frame": "frames"}))
-        first = []
         if self._keys:
-            first = list(self.treatments.columns)
             out = out.merge(self.treatments, on="treatment", how="left")
         rest = [c for c in out.columns if c not in first + ["_run"] + list(SUMMARY_COLUMNS)]
         return out[first + list(SUMMARY_COLUMNS) + rest]
