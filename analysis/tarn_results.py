@@ -111,10 +111,13 @@ def read_phylogeny(source):
 
 
 def gene_means(genes, keys=()):
-    """Each gene's mean over the living as a column mean_<gene>, a row per (keys, frame)."""
-    wide = genes.astype({"mean": float}).pivot_table(index=list(keys) + ["frame"], columns="name", values="mean",
-                             dropna=False, sort=False)
-    wide = wide.reindex(columns=[n for n in GENE_NAMES if n in wide.columns])
+    """Each gene's mean over the living as a column mean_<gene>, a row per (keys, frame)
+    in the order of the rows of genes."""
+    by = list(keys) + ["frame"]
+    wide = genes.astype({"mean": float}).set_index(by + ["name"])["mean"].unstack("name")
+    order = genes[by].drop_duplicates()
+    wide = wide.reindex(index=pd.MultiIndex.from_frame(order) if keys else pd.Index(order["frame"]),
+                        columns=[n for n in GENE_NAMES if n in wide.columns])
     wide.columns = ["mean_" + n for n in wide.columns]
     return wide.reset_index()
 

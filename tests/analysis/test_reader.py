@@ -52,3 +52,5 @@ def test_lineages_keep_the_units_of_no_major_lineage(run):
     assert list(counts["no_lineage"]) == list(none.reindex(counts.index, fill_value=0))
     assert list(counts["major_lineages"]) == list(lineages.groupby("frame")["lineage"].count())
     assert r.summary.loc[0, "no_lineage"] == counts["no_lineage"].iloc[-1]
+    last_kin = (run / "genes.csv").read_text().splitlines()[-36 + 12].split(",")
+    assert last_kin[2] == "kin" and r.summary.loc[0, "mean_kin"] == float(last_kin[3])
