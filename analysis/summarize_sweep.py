@@ -290,7 +290,7 @@ table{border-collapse:collapse;font-variant-numeric:tabular-nums}
 th,td{padding:.25rem .6rem;text-align:right;border-bottom:1px solid #ececec;white-space:nowrap}
 th:first-child,td:first-child{text-align:left}
 thead th{border-bottom:2px solid #c8c8c8}
-td.runs{white-space:normal;text-align:left}
+th.runs,td.runs{white-space:normal;text-align:left}
 td.sig{font-weight:bold;background:#fff3c4}
 .notes{background:#fdf1f0;border-left:4px solid #d62728;padding:.4rem 1rem}
 img{max-width:100%;height:auto}
@@ -346,7 +346,8 @@ def write_page(folder, results, notes, tests, frame, pictures):
     params = list(results.treatments.columns[1:])
     out.append('<div class="scroll"><table><thead><tr><th>treatment</th>'
                + "".join(f"<th>{e(p)}</th>" for p in params)
-               + "<th>runs</th><th>not finished</th><th>seeds (each run's page)</th></tr></thead><tbody>")
+               + "<th>runs</th><th>not finished</th><th class=\"runs\">seeds (each run's page)</th>"
+               "</tr></thead><tbody>")
     old = results.treatments["treatment"].tolist() == [tr.OLD_LAYOUT_TREATMENT] and not (
         folder / "treatments.csv").exists()
     for _, row in results.treatments.iterrows():
@@ -377,6 +378,7 @@ def write_page(folder, results, notes, tests, frame, pictures):
         out.append("</ul>")
 
     out.append("<h2>Tests</h2>")
+    pairs = []  # after the pictures: with many treatments the table is long
     if tests.empty:
         out.append("<p>No test: there are not two treatments with two runs or more to compare "
                    "(see the notes above).</p>")
@@ -388,21 +390,22 @@ def write_page(folder, results, notes, tests, frame, pictures):
                    "the same measure, and the Vargha-Delaney A (the chance that a run of the "
                    "first has the larger value; 0.5 is no difference). A p below 0.05 is marked *. "
                    "An empty p: every value was equal.</p>")
+        out.append("<p>Each pair of treatments is in the table at the end of the page.</p>")
         out.append('<div class="scroll"><table><thead><tr><th>measure</th><th>runs</th>'
                    "<th>H</th><th>p</th></tr></thead><tbody>")
         for _, r in tests[tests["test"] == "kruskal"].iterrows():
             out.append(f"<tr><td>{e(r['measure'])}</td><td>{r['n']}</td>"
                        f"<td>{_number(r['statistic'])}</td>{_p_cell(r['p'])}</tr>")
         out.append("</tbody></table></div>")
-        out.append('<h3>Pairs</h3><div class="scroll"><table><thead><tr><th>measure</th>'
+        pairs.append('<h2>Pairs of treatments</h2><div class="scroll"><table><thead><tr><th>measure</th>'
                    "<th>a</th><th>b</th><th>runs a</th><th>runs b</th><th>U</th><th>p</th>"
                    "<th>Holm p</th><th>A</th></tr></thead><tbody>")
         for _, r in tests[tests["test"] == "mannwhitney"].iterrows():
-            out.append(f"<tr><td>{e(r['measure'])}</td><td>{e(r['treatment_a'])}</td>"
+            pairs.append(f"<tr><td>{e(r['measure'])}</td><td>{e(r['treatment_a'])}</td>"
                        f"<td>{e(r['treatment_b'])}</td><td>{r['n_a']}</td><td>{r['n_b']}</td>"
                        f"<td>{_number(r['statistic'])}</td>{_p_cell(r['p'])}"
                        f"{_p_cell(r['p_holm'])}<td>{_number(r['vd_a'], 3)}</td></tr>")
-        out.append("</tbody></table></div>")
+        pairs.append("</tbody></table></div>")
 
     if pictures:
         out.append("<h2>Pictures</h2>")
@@ -418,6 +421,7 @@ def write_page(folder, results, notes, tests, frame, pictures):
                         f"{measure} over frames: each treatment's mean and its 95 % confidence band")
                 out.append(f'<figure><img src="{e(quote(p))}" alt="{e(what)}">'
                            f"<figcaption>{e(what)}</figcaption></figure>")
+    out += pairs
     out.append("</body>\n</html>\n")
     page = folder / "summary.html"
     tmp = page.with_name(page.name + ".tmp")

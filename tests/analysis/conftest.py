@@ -65,6 +65,7 @@ def real_sweep(sim, tmp_path_factory):
                         "--frames", str(frames), "--out", str(folder / t / f"seed-{seed}")],
                        check=True)
     (folder / "b" / "seed-4" / "resume").touch()
+    (folder / "a" / "params.toml").write_text("[regulation]\ncull_at = 400\n")
     done = summarize(folder)
     assert done.returncode == (0 if shutil.which("gnuplot") else 1), done.stderr
     return folder, done.stderr

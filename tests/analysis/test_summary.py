@@ -68,6 +68,7 @@ def test_summary_page_and_tests(real_sweep):
     page = (folder / "summary.html").read_text()
     assert '<a href="b/seed-4/report.html">b/seed-4 (a resume file)</a>' in page
     assert '<a href="a/seed-2/report.html">2</a>' in page
+    assert '<a href="a/params.toml">a</a>' in page and 'href="b/params.toml"' not in page
     tests = rows(folder / "tests.csv")
     assert {r["frame"] for r in tests} == {"300"}
     assert len([r for r in tests if r["test"] == "mannwhitney"]) == 47  # one pair, every measure
