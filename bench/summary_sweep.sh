@@ -1,7 +1,8 @@
 #!/bin/bash
 # The time of a sweep's summary (analysis/summarize_sweep.py) on a large sweep:
-# RUNS runs (default 1000) over two treatments, copies of 10 real runs of
-# 300 frames per treatment (without their world.sav, which the summary never
+# RUNS runs (default 1000) over two treatments (contests.kin_tolerance 10 and
+# 40, where tarn-sim takes --set), copies of 10 real runs of 300 frames per
+# treatment (without their world.sav, which the summary never
 # reads), summarised TIMES times (default 3); prints each wall time.
 #   bash bench/summary_sweep.sh [tarn-sim] [RUNS] [TIMES]
 set -euo pipefail
@@ -12,12 +13,14 @@ times=${3:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarn-summary-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-printf 'treatment,regulation.cull_at\nlow,400\nhigh,800\n' >"$work/treatments.csv"
+printf 'treatment,contests.kin_tolerance\nlow,10\nhigh,40\n' >"$work/treatments.csv"
+rules=
+"$sim" --help | grep -q -- --set && rules=1
 for t in low high; do
+  kin=10
+  [ "$t" = low ] || kin=40
   for s in $(seq 1 10); do
-    seed=$s
-    [ "$t" = low ] || seed=$((s + 100))
-    "$sim" --quiet --seed "$seed" --frames 300 --out "$work/base-$t-$s"
+    "$sim" --quiet --seed "$s" --frames 300 --out "$work/base-$t-$s" ${rules:+--set contests.kin_tolerance=$kin}
     rm "$work/base-$t-$s/world.sav"
   done
   for s in $(seq 1 $((runs / 2))); do

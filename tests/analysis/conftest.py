@@ -56,16 +56,20 @@ def sim():
 @pytest.fixture(scope="session")
 def real_sweep(sim, tmp_path_factory):
     """Treatments a (seeds 1-3, 300 frames) and b (seeds 1-3, 400 frames but
-    seed 3 only 300), and b/seed-4 stopped (a resume file), summarised."""
+    seed 3 only 300), and b/seed-4 stopped (a resume file), summarised. With a
+    tarn-sim that takes --set, a and b differ in contests.kin_tolerance."""
     folder = tmp_path_factory.mktemp("sweep")
-    (folder / "treatments.csv").write_text("treatment,regulation.cull_at\na,400\nb,800\n")
+    rules = "--set" in subprocess.run([sim, "--help"], capture_output=True, text=True).stdout
+    kin = {"a": 10, "b": 40}
+    (folder / "treatments.csv").write_text("treatment,contests.kin_tolerance\na,10\nb,40\n")
     for t, seed, frames in [("a", 1, 300), ("a", 2, 300), ("a", 3, 300), ("b", 1, 400),
                             ("b", 2, 400), ("b", 3, 300), ("b", 4, 200)]:
+        given = ["--set", f"contests.kin_tolerance={kin[t]}"] if rules else []
         subprocess.run([sim, "--quiet", "--no-pictures", "--seed", str(seed + 10 * (t == "b")),
-                        "--frames", str(frames), "--out", str(folder / t / f"seed-{seed}")],
+                        "--frames", str(frames), "--out", str(folder / t / f"seed-{seed}")] + given,
                        check=True)
     (folder / "b" / "seed-4" / "resume").touch()
-    (folder / "a" / "params.toml").write_text("[regulation]\ncull_at = 400\n")
+    (folder / "a" / "params.toml").write_text("[contests]\nkin_tolerance = 10\n")
     done = summarize(folder)
     assert done.returncode == (0 if shutil.which("gnuplot") else 1), done.stderr
     return folder, done.stderr

@@ -20,12 +20,12 @@ def test_summary_matches_each_runs_record(real_sweep):
     folder, _ = real_sweep
     summary = rows(folder / "summary.csv")
     assert list(summary[0])[:17] == [
-        "treatment", "regulation.cull_at", "seed", "frames", "living", "alive", "level", "births",
+        "treatment", "contests.kin_tolerance", "seed", "frames", "living", "alive", "level", "births",
         "seeded", "deaths_age", "deaths_starvation", "deaths_contest", "deaths_search",
         "deaths_unfit", "deaths_cull", "genotypes", "wall_seconds"]
-    assert [(r["treatment"], r["regulation.cull_at"], r["seed"]) for r in summary] == [
-        ("a", "400", "1"), ("a", "400", "2"), ("a", "400", "3"), ("b", "800", "1"),
-        ("b", "800", "2"), ("b", "800", "3")]  # b/seed-4 has not finished
+    assert [(r["treatment"], r["contests.kin_tolerance"], r["seed"]) for r in summary] == [
+        ("a", "10", "1"), ("a", "10", "2"), ("a", "10", "3"), ("b", "40", "1"),
+        ("b", "40", "2"), ("b", "40", "3")]  # b/seed-4 has not finished
     for r in summary:
         record = json.loads((folder / r["treatment"] / f"seed-{r['seed']}" / "run.json").read_text())
         expected = {"frames": record["frames_run"], **record["totals"],

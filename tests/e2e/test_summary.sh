@@ -14,13 +14,15 @@ for tool in tidy chromium gnuplot identify; do command -v $tool >/dev/null || e2
 sweep="$E2E_TMP/a sweep"
 mkdir -p "$sweep" && cd "$E2E_TMP" || exit 1
 
-printf 'treatment,regulation.cull_at\ncull=400,400\ncull=800,800\n' >"$sweep/treatments.csv"
+printf 'treatment,contests.kin_tolerance\nkin=10,10\nkin=40,40\n' >"$sweep/treatments.csv"
+low=() high=()  # the rules, where tarn-sim takes them
+"$SIM" --help | grep -q -- --set && low=(--set contests.kin_tolerance=10) high=(--set contests.kin_tolerance=40)
 for seed in 1 2 3 4; do
-  "$SIM" --quiet --seed "$seed" --frames 300 --out "$sweep/cull=400/seed-$seed" || e2e_fail "run $seed failed"
-  "$SIM" --quiet --seed "$((seed + 20))" --frames 300 --no-pictures --out "$sweep/cull=800/seed-$seed" ||
+  "$SIM" --quiet --seed "$seed" --frames 300 --out "$sweep/kin=10/seed-$seed" "${low[@]}" || e2e_fail "run $seed failed"
+  "$SIM" --quiet --seed "$((seed + 20))" --frames 300 --no-pictures --out "$sweep/kin=40/seed-$seed" "${high[@]}" ||
     e2e_fail "run $((seed + 20)) failed"
 done
-touch "$sweep/cull=800/seed-4/resume"
+touch "$sweep/kin=40/seed-4/resume"
 /usr/bin/python3 "$HERE/../../analysis/summarize_sweep.py" "$sweep" >summary.log 2>&1
 e2e_expect_eq "the summary's status" 0 "$?"
 page="$sweep/summary.html"
@@ -33,7 +35,7 @@ while IFS= read -r link; do
 done < <(grep -o -E '(href|src)="[^"]*"' "$page" | sed -E 's/^(href|src)="//; s/"$//' |
   while IFS= read -r l; do printf '%b\n' "${l//%/\\x}"; done)
 [ "$missing" = 0 ] && e2e_pass "every link names a file that exists"
-grep -q 'href="cull%3D800/seed-4/report.html">cull=800/seed-4 (a resume file)' "$page" &&
+grep -q 'href="kin%3D40/seed-4/report.html">kin=40/seed-4 (a resume file)' "$page" &&
   e2e_pass "the stopped run is listed apart, linked to its page" || e2e_fail "no link to the stopped run"
 
 # The page with the checks' script, in its folder; Chromium writes what it found.
