@@ -1,9 +1,6 @@
 """The parts of tools/sweep.sh that bash does badly: reading parameter files,
 the table of treatments and the sweep's record (sweep.json).
 
-    sweep_plan.py flat FILE              every parameter of a params.toml as
-                                         NAME=VALUE, in the file's order, each
-                                         value as the file writes it
     sweep_plan.py differ BEFORE NOW      the first parameter whose value
                                          differs between two params.toml
                                          (nothing when none does)
@@ -13,7 +10,7 @@ the table of treatments and the sweep's record (sweep.json).
                                          one there against ARGS (status 2 and
                                          the difference when they differ)
 
-ARGS of record: --seeds S... --frames N --every K --checkpoint C|none
+ARGS of record: --seeds S... --frames N --every K --checkpoint C
 --set NAME=VALUE... --treatment NAME FILE VALUES... -- OPTIONS, where FILE
 is the --treatment file or '' and VALUES the varied NAME=VALUE words
 joined by spaces. Messages start with "sweep: ".
@@ -53,7 +50,11 @@ def flat(path):
         node = parsed
         for part in name.split("."):
             node = node.get(part) if isinstance(node, dict) else None
-        if node is None or isinstance(node, dict) or node != tomllib.loads(f"v = {value}")["v"]:
+        try:
+            same = node is not None and not isinstance(node, dict) and node == tomllib.loads(f"v = {value}")["v"]
+        except tomllib.TOMLDecodeError:
+            same = False
+        if not same:
             raise Refused(f"{path}: cannot read the value of {name}")
     return rows
 
@@ -105,7 +106,7 @@ def parse_record_args(argv):
         if a in ("--frames", "--every"):
             record[a[2:]] = int(argv[i + 1])
         elif a == "--checkpoint":
-            record["checkpoint"] = None if argv[i + 1] == "none" else int(argv[i + 1])
+            record["checkpoint"] = int(argv[i + 1])
         elif a == "--set":
             name, value = argv[i + 1].split("=", 1)
             record["set"][name] = value
@@ -193,16 +194,14 @@ def record(path, argv):
 
 def main(argv):
     try:
-        if len(argv) == 2 and argv[0] == "flat":
-            print("\n".join(f"{n}={v}" for n, v in flat(argv[1])))
-        elif len(argv) == 3 and argv[0] == "differ":
+        if len(argv) == 3 and argv[0] == "differ":
             print(differ(argv[1], argv[2]))
         elif len(argv) >= 3 and argv[0] == "table":
             table(argv[1], argv[2:])
         elif len(argv) >= 2 and argv[0] == "record":
             record(argv[1], argv[2:])
         else:
-            raise Refused("usage: sweep_plan.py flat FILE | differ A B | table DIR T... | record FILE ARGS")
+            raise Refused("usage: sweep_plan.py differ BEFORE NOW | table DIR T... | record FILE ARGS")
     except Refused as e:
         print(f"sweep: {e}", file=sys.stderr)
         return 2
