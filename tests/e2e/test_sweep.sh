@@ -105,15 +105,18 @@ long=(--seeds 3-4 --frames 40000 --jobs 2 --out long)
 bash "$SWEEP" "${long[@]}" >long.log 2>&1 &
 sweep_pid=$!
 for s in 3 4; do "$SIM" --quiet --seed "$s" --frames 40000 --out "direct/long-$s" & done
-# run_pid <folder>: the tarn-sim that writes it.
+# run_pid <folder>: the tarn-sim that writes it, found by the shell alone (no
+# process started for each of the machine's processes), so that the other
+# run is still going when the sweep is stopped.
 run_pid() {
-  local p
+  local p words
   for p in /proc/[0-9]*; do
-    [ "$(readlink "$p/cwd" 2>/dev/null)" = "$work/long" ] &&
-      tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -q -- "--out $1 *$" && echo "${p#/proc/}" && return
+    [ "$p/cwd" -ef "$work/long" ] 2>/dev/null || continue
+    mapfile -d '' words 2>/dev/null <"$p/cmdline" || continue
+    [ "${words[*]: -2}" != "--out $1" ] || { echo "${p#/proc/}"; return; }
   done
 }
-for _ in $(seq 1200); do [ -e long/seed-3/resume ] && [ -e long/seed-4/resume ] && break; sleep 0.1; done
+for _ in $(seq 2400); do [ -e long/seed-3/resume ] && [ -e long/seed-4/resume ] && break; sleep 0.05; done
 pid=$(run_pid seed-3)
 if [ -n "$pid" ]; then kill -KILL "$pid"; else e2e_fail "no run of seed 3 to kill"; fi
 kill -TERM "$sweep_pid"
