@@ -193,7 +193,7 @@ fi
 # The options after --: the same for every run, so none may name a run's own
 # files, and the sweep sets the seed, frames, stats interval and folder.
 checkpoint=$default_checkpoint
-run_extra=()
+run_extra=() given_extra=()
 for ((i = 0; i < ${#extra[@]}; i++)); do
   option=${extra[i]} name=${extra[i]%%=*}
   case $name in
@@ -209,6 +209,7 @@ for ((i = 0; i < ${#extra[@]}; i++)); do
       value=${value#=}
       whole "$value" && [ "$value" -ge 1 ] || fail "--checkpoint after -- must be a whole number from 1 up"
       checkpoint=$value
+      given_extra+=(--checkpoint "$value")
       continue ;;
     --load)
       value=${option#--load}
@@ -216,9 +217,10 @@ for ((i = 0; i < ${#extra[@]}; i++)); do
       value=${value#=}
       [ -r "$value" ] && [ -f "$value" ] || fail "cannot read the --load file '$value'"
       run_extra+=(--load "$(cd "$(dirname "$value")" && pwd)/$(basename "$value")")
+      given_extra+=("${run_extra[@]: -2}")
       continue ;;
   esac
-  run_extra+=("$option")
+  run_extra+=("$option") given_extra+=("$option")
 done
 run_extra=(--checkpoint "$checkpoint" "${run_extra[@]}")
 
@@ -398,7 +400,7 @@ flock -n 9 || fail "another sweep is running in $out"
 # file may have changed since).
 again=
 [ ! -e "$out/sweep.json" ] || again=1
-/usr/bin/python3 "$plan" record "$out/sweep.json" "${record_args[@]}" -- "${extra[@]}" || exit 2
+/usr/bin/python3 "$plan" record "$out/sweep.json" "${record_args[@]}" -- "${given_extra[@]}" || exit 2
 if [ -n "$again" ]; then
   if [ "$layout" = treatments ]; then
     for i in "${!t_names[@]}"; do
