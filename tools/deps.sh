@@ -6,7 +6,10 @@
 #   benchmarks:  libbenchmark-dev, valgrind and linux-perf (instruction counts
 #                and processor-time profiles of the headless runner)
 #   tools:       libcli11-dev, libssl-dev (SHA-256 digests), nlohmann-json3-dev
-#                (run records and resume files), parallel (sweeps of seeds)
+#                (run records and resume files), parallel (sweeps on one
+#                machine or over ssh)
+#   slurm test:  slurm-wlm (slurmctld, slurmd and the commands) and munge:
+#                the sweep test's own one-machine Slurm cluster
 #   pictures:    libpng-dev (PNG files), ffmpeg (videos, and ffprobe for
 #                their tests), gnuplot-nox (plots)
 #   e2e tests:   xvfb (virtual X server), xdotool (input), x11-utils
@@ -26,6 +29,7 @@ packages=(
   libgtest-dev googletest
   libbenchmark-dev valgrind linux-perf
   libcli11-dev libssl-dev nlohmann-json3-dev parallel
+  slurm-wlm munge
   libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
   chromium tidy

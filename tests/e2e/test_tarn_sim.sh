@@ -8,8 +8,6 @@
 #    without it; the Units of a loaded file head the lineage;
 #  - pictures: their number and sizes, the time-lapse's last picture is the
 #    snapshot, the video has a frame per picture;
-#  - a sweep of three seeds gives exactly the files of three single runs,
-#    summary.png, and summary.html linking each run's page;
 #  - a run under rules of its own killed by SIGTERM or SIGKILL at a random
 #    moment and resumed ends with the world.sav, stats.csv, phylogeny.csv,
 #    params.toml and time-lapse of the run left alone; a run with a video
@@ -18,7 +16,6 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
 SIM="$E2E_BUILD_DIR/tarn-sim"
-SWEEP="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tools/sweep.sh"
 [ -x "$SIM" ] || e2e_skip "no headless runner at $SIM"
 
 work="$E2E_TMP/sim"
@@ -209,30 +206,6 @@ e2e_expect_eq "the loaded Units head the lineage" "$loaded_alive" \
 grep -q "\"sha256\": \"$(sha256sum base.sav | cut -d' ' -f1)\"" o/run.json &&
   e2e_pass "run.json names the loaded file's SHA-256" || e2e_fail "run.json lacks the loaded file's digest"
 rm -rf o
-
-# --- A sweep is its single runs -----------------------------------------------
-if command -v parallel >/dev/null; then
-  TARN_SIM="$SIM" bash "$SWEEP" --seeds 4-6 --frames 300 --every 50 --out sweep >../out.log 2>&1 ||
-    e2e_fail "the sweep failed: $(tail -3 ../out.log)"
-  for seed in 4 5 6; do
-    "$SIM" --quiet --seed "$seed" --frames 300 --every 50 --out "single-$seed"
-    for f in world.sav stats.csv phylogeny.csv world.png; do
-      cmp -s "single-$seed/$f" "sweep/seed-$seed/$f" || e2e_fail "seed $seed: the sweep's $f differs"
-    done
-  done
-  e2e_expect_eq "summary.png: the population of the runs" 1200,600 "$(dimensions sweep/summary.png)"
-  e2e_expect_eq "summary.csv: a row per seed" "4 5 6" "$(tail -n +2 sweep/summary.csv | cut -d, -f1 | xargs)"
-  e2e_expect_eq "summary.csv: seed 5's final living count" "$(tail -1 single-5/stats.csv | cut -d, -f2)" \
-    "$(grep '^5,' sweep/summary.csv | cut -d, -f3)"
-  e2e_expect_eq "summary.html: links every seed's report, and summary.png" \
-    "seed-4/report.html seed-5/report.html seed-6/report.html summary.csv summary.png" \
-    "$(grep -o -E '(href|src)="[^"]*"' sweep/summary.html | cut -d'"' -f2 | sort | xargs)"
-  if command -v tidy >/dev/null; then
-    e2e_expect_eq "summary.html: tidy finds nothing wrong" "0 " "$(tidy -e -q sweep/summary.html 2>&1 | head -3; echo "${PIPESTATUS[0]} ")"
-  fi
-else
-  e2e_fail "GNU parallel is missing (tools/deps.sh installs it)"
-fi
 
 # --- Killed and resumed -------------------------------------------------------
 # Under rules of its own, which the resumed run takes from its checkpoint.
