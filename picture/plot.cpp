@@ -74,10 +74,6 @@ bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::
   return plotTo(pngPath, settings, kRunPlotScript, error);
 }
 
-bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error) {
-  return plotTo(pngPath, "sweepdir=" + quoted(sweepDir), kSummaryPlotScript, error);
-}
-
 bool drawGenesPlot(const std::string& genesPath, const std::string& pngPath, int64_t every, std::string& error,
                    const std::string& title) {
   std::string names, lows, highs;

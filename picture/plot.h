@@ -1,6 +1,5 @@
-// Plots of runs, drawn by the gnuplot program from the runs' stats.csv with
-// the scripts picture/run_plot.gp and picture/summary_plot.gp, which are
-// built into the program.
+// Plots of runs, drawn by the gnuplot program from a run's files with the
+// scripts picture/*_plot.gp, which are built into the program.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,10 +16,6 @@ bool checkPlotter(std::string& error);
 // name only once whole. Its title names the stats file unless one is given.
 bool drawRunPlot(const std::string& statsPath, const std::string& pngPath, std::string& error,
                  const std::string& title = "");
-
-// The population (alive) of every run of a sweep over frames, from
-// sweepDir/seed-*/stats.csv.
-bool drawSweepSummary(const std::string& sweepDir, const std::string& pngPath, std::string& error);
 
 // How each gene's mean moved within its bounds, from a genes.csv with a row
 // every `every` frames: a heat map, a row per gene.

@@ -352,7 +352,7 @@ TEST_F(PictureTest, VideoTroubleIsFoundBeforeTheFirstFrame) {
 
 const std::string kSource = TARN_SOURCE_DIR;
 
-TEST_F(PictureTest, RunPlotAndSweepSummaryAreDrawnFromStatsFiles) {
+TEST_F(PictureTest, RunPlotIsDrawnFromStatsFiles) {
   Folder dir;
   std::string error;
   ASSERT_TRUE(checkPlotter(error)) << error;
@@ -366,25 +366,14 @@ TEST_F(PictureTest, RunPlotAndSweepSummaryAreDrawnFromStatsFiles) {
   ASSERT_EQ(std::system(("bash " + kSource + "/tools/plot.sh " + stats + " " + dir / "by-script.png").c_str()), 0);
   EXPECT_TRUE(fileBytes(dir / "run.png") == fileBytes(dir / "by-script.png"));
 
-  for (int seed : {1, 2, 10}) {
-    mkdir((dir / "seed-" + std::to_string(seed)).c_str(), 0755);
-    std::ofstream(dir / "seed-" + std::to_string(seed) + "/stats.csv") << fileBytes(stats);
-  }
-  ASSERT_TRUE(drawSweepSummary(dir.path(), dir / "summary.png", error)) << error;
-  ASSERT_TRUE(readPng(dir / "summary.png", plot));
-  EXPECT_EQ(plot.width, 1200);
-  EXPECT_EQ(plot.height, 600);
-
   // Failures name the trouble and leave no picture, not even a broken one.
   EXPECT_FALSE(drawRunPlot(dir / "none.csv", dir / "none.png", error));
   EXPECT_NE(error.find("none.csv"), std::string::npos) << error;
-  EXPECT_FALSE(drawSweepSummary(dir / "seed-1", dir / "empty.png", error));
-  EXPECT_NE(error.find("no seed-*/stats.csv"), std::string::npos) << error;
   plotterProgram = "tarn-no-such-plotter";
   EXPECT_FALSE(checkPlotter(error));
   EXPECT_NE(error.find("cannot start tarn-no-such-plotter"), std::string::npos) << error;
   plotterProgram = "gnuplot";
-  EXPECT_EQ(run("ls -A '" + dir.path() + "' | grep -c png"), "3\n");
+  EXPECT_EQ(run("ls -A '" + dir.path() + "' | grep -c png"), "2\n");
 }
 
 // --- Screenshots -------------------------------------------------------------
