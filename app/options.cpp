@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "app/startup.h"
+#include "persist/numbers.h"
 #include "persist/paramfile.h"
 #include "persist/statefile.h"
 
@@ -30,15 +31,8 @@ const char kExitStatuses[] =
     "  255  no window, no 1024x768 display mode, or a start-up picture or font is missing or damaged";
 
 // A whole number of digits only, within [low, high].
-bool parseWhole(const std::string& text, unsigned long long low, unsigned long long high,
-                unsigned long long& value) {
-  if (text.empty() || text.size() > 19) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (unsigned long long)(c - '0');
-  }
-  return value >= low && value <= high;
+bool parseWhole(const std::string& text, int64_t low, int64_t high, int64_t& value) {
+  return readWhole(text, &value, false) == WholeText::Whole && value >= low && value <= high;
 }
 
 int badUse(const std::string& message) {
@@ -120,7 +114,7 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
   }
 
   if (inputRateOption->count() > 0) {
-    unsigned long long rate = 0;
+    int64_t rate = 0;
     if (!parseWhole(inputRateText, 0, 1000, rate))
       return badUse("--input-rate must be a whole number from 0 to 1000");
     options.inputRate = (int)rate;
@@ -154,7 +148,7 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
 
   // A test aid: a shorter interval between periodic autosaves.
   if (const char* seconds = std::getenv("TARN_TEST_AUTOSAVE_SECONDS")) {
-    unsigned long long value = 0;
+    int64_t value = 0;
     if (!parseWhole(seconds, 1, 86400, value))
       return badUse("TARN_TEST_AUTOSAVE_SECONDS must be a whole number of seconds from 1 to 86400");
     options.autosaveSeconds = (int)value;
@@ -167,8 +161,8 @@ int parseOptions(int argc, char** argv, ProgramOptions& options) {
   }
   // A test aid: the program leaves as by ESC after this many frames.
   if (const char* frames = std::getenv("TARN_TEST_FRAMES")) {
-    unsigned long long value = 0;
-    if (!parseWhole(frames, 1, 1000000000000ull, value))
+    int64_t value = 0;
+    if (!parseWhole(frames, 1, 1000000000000, value))
       return badUse("TARN_TEST_FRAMES must be a whole number of frames from 1 to 1000000000000");
     options.testFrames = (int64_t)value;
   }

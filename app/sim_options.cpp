@@ -9,7 +9,7 @@
 #include "app/startup.h"
 #include "persist/numbers.h"
 #include "persist/paramfile.h"
-#include "record/outfile.h"
+#include "persist/files.h"
 
 namespace {
 

@@ -1,13 +1,10 @@
 #include "app/startup.h"
 
+#include "persist/numbers.h"
+
 bool parseSeed(const std::string& text, uint32_t& seed) {
-  if (text.empty()) return false;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (uint64_t)(c - '0');
-    if (value > UINT32_MAX) return false;  // leading zeros never get here
-  }
+  int64_t value = 0;
+  if (readWhole(text, &value, false) != WholeText::Whole || value > UINT32_MAX) return false;
   seed = (uint32_t)value;
   return true;
 }

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "persist/files.h"
+#include "persist/numbers.h"
 
 #define TOML_HEADER_ONLY 1
 #define TOML_ENABLE_FORMATTERS 0
@@ -249,16 +250,15 @@ bool applySetting(const std::string& setting, SimulationParams& p, Sources& sour
   }
   const std::string name = setting.substr(0, equals), text = setting.substr(equals + 1);
   GivenValue value;
-  // A sign of its own, as TOML writes it: +5 (but not +-5).
-  const bool plus = text.size() > 1 && text[0] == '+' && text[1] != '-';
-  const char* first = text.data() + plus;
-  const char* last = text.data() + text.size();
   int64_t whole = 0;
   double real = 0;
-  if (auto [end, failure] = std::from_chars(first, last, whole); failure == std::errc() && end == last && first != last) {
+  const char* first = text.data() + (text.size() > 1 && text[0] == '+' && text[1] != '-');  // +0.5 as 0.5
+  const char* last = text.data() + text.size();
+  const WholeText read = readWhole(text, &whole);
+  if (read == WholeText::Whole) {
     value.kind = GivenValue::Whole, value.whole = whole;
-  } else if (failure == std::errc::result_out_of_range && end == last) {
-    value.kind = GivenValue::Whole, value.whole = first[0] == '-' ? INT64_MIN : INT64_MAX;
+  } else if (read == WholeText::TooLarge) {  // out of every bound
+    value.kind = GivenValue::Whole, value.whole = text[0] == '-' ? INT64_MIN : INT64_MAX;
   } else if (auto [realEnd, realFailure] = std::from_chars(first, last, real);
              realFailure == std::errc() && realEnd == last && first != last) {
     value.kind = GivenValue::Real, value.real = real;

@@ -9,6 +9,20 @@
 
 constexpr int64_t kStateFileLines = 2249626;
 
+// Where each part begins (its first line, from 1): the five grids, then the
+// unit fields block by block (posX, posY, targetX, targetY, homeX, homeY,
+// awayX, awayY, mode, searchRadius, sowTimer, status, age, stock,
+// paceCounter, spareA, spareB), the memories, the energies, foodDivisor,
+// and the genomes.
+constexpr int64_t kPosXLine = 5 * (int64_t)kCellCount + 1;
+constexpr int64_t kPosYLine = kPosXLine + kMaxUnits;
+constexpr int64_t kStatusLine = kPosXLine + 11 * kMaxUnits;
+constexpr int64_t kMemoryLine = kPosXLine + 17 * kMaxUnits;
+constexpr int64_t kEnergyLine = kMemoryLine + (int64_t)kMaxUnits * kMemoryLength;
+constexpr int64_t kFoodDivisorLine = kEnergyLine + kMaxUnits;
+constexpr int64_t kGenomeLine = kFoodDivisorLine + 1;
+static_assert(kGenomeLine + (int64_t)kMaxUnits * kGeneCount - 1 == kStateFileLines, "the parts fill the file");
+
 // Writes the whole simulation to name. The file is written beside the old
 // one under a temporary name and renamed over it only when every byte was
 // written, so a failed save keeps the previous file. Returns false (and says

@@ -16,18 +16,6 @@ constexpr size_t kBufferSize = 1 << 20;
 
 bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// The process's umask. Reading it means setting it for a moment, which must
-// not happen while another thread (the periodic autosave) creates a file, so
-// it is read once.
-mode_t processUmask() {
-  static const mode_t mask = [] {
-    const mode_t m = umask(0);
-    umask(m);
-    return m;
-  }();
-  return mask;
-}
-
 }  // namespace
 
 // std::to_chars writes what printf's "%d" and "%f" write in the "C" locale:
@@ -47,28 +35,10 @@ void reportSaveFailure(const char* name, const char* what, int error) {
 // --- Writer ------------------------------------------------------------
 
 TextWriter::TextWriter(const char* name) : name_(name), buffer_(new char[kBufferSize]) {
-  tempName_ = name_ + ".XXXXXX";
-  int fd = mkstemp(&tempName_[0]);
-  if (fd < 0) {
-    fail("cannot create a temporary file beside it", errno);
-    tempName_.clear();
-    return;
-  }
-  // mkstemp makes the file private; give it the permissions a new file of
-  // the user's would have.
-  fchmod(fd, 0666 & ~processUmask());
-  file_ = fdopen(fd, "w");
-  if (!file_) {
-    fail("cannot open the temporary file", errno);
-    close(fd);
-  }
+  if (!file_.open(name_)) fail(file_.failedStep(), file_.error());
 }
 
-TextWriter::~TextWriter() {
-  if (file_) std::fclose(file_);
-  if (!tempName_.empty()) unlink(tempName_.c_str());
-  delete[] buffer_;
-}
+TextWriter::~TextWriter() { delete[] buffer_; }
 
 void TextWriter::fail(const char* what, int error) {
   if (!failed_) reportSaveFailure(name_.c_str(), what, error);
@@ -77,7 +47,7 @@ void TextWriter::fail(const char* what, int error) {
 
 void TextWriter::flushBuffer() {
   if (used_ == 0) return;
-  if (ok() && std::fwrite(buffer_, 1, used_, file_) != used_) fail("write failed", errno);
+  if (ok() && std::fwrite(buffer_, 1, used_, file_.stream()) != used_) fail("write failed", errno);
   used_ = 0;
 }
 
@@ -101,19 +71,9 @@ void TextWriter::putInts(const int32_t* values, size_t count) {
 
 bool TextWriter::finish() {
   flushBuffer();
-  if (!file_) {
-    failed_ = true;
-    return false;
-  }
-  if (!failed_ && std::fflush(file_) != 0) fail("write failed", errno);
-  if (!failed_ && fsync(fileno(file_)) != 0 && errno != EINVAL) fail("write failed", errno);
-  int closed = std::fclose(file_);
-  file_ = nullptr;
-  if (!failed_ && closed != 0) fail("closing failed", errno);
-  if (!failed_ && std::rename(tempName_.c_str(), name_.c_str()) != 0) fail("cannot replace it", errno);
-  if (failed_) return false;
-  tempName_.clear();  // now the target's name
-  return true;
+  if (!failed_ && !file_.commit()) fail(file_.failedStep(), file_.error());
+  file_.discard();
+  return !failed_;
 }
 
 // --- Reader ------------------------------------------------------------

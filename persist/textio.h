@@ -1,9 +1,8 @@
 // Plain-text number files, one value per line, read and written in bulk.
 //
 // The writer produces exactly the bytes that fprintf "%d\n" and "%f\n" give
-// and replaces the target only after every byte reached the disk: it writes
-// a temporary file beside the target and renames it over the old one, so a
-// failed save never destroys the previous file.
+// and replaces the target only after every byte reached the disk (through a
+// ReplacingFile), so a failed save never destroys the previous file.
 //
 // The reader reads values as fscanf "%d" and "%f" do (white space of any
 // kind between values, so LF and CR LF both read), except that an integer
@@ -15,6 +14,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "persist/files.h"
 
 // Appends the "%d" or "%f" text of a value to out and returns the new end.
 // formatInt needs room for 11 bytes.
@@ -30,7 +31,7 @@ class TextWriter {
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
-  bool ok() const { return file_ != nullptr && !failed_; }
+  bool ok() const { return file_.stream() != nullptr && !failed_; }
   void putInt(int32_t value);
   void putFloat(float value);
   void putInts(const int32_t* values, size_t count);
@@ -43,8 +44,8 @@ class TextWriter {
   void flushBuffer();
   void fail(const char* what, int error);
 
-  std::string name_, tempName_;
-  std::FILE* file_ = nullptr;
+  std::string name_;
+  ReplacingFile file_;
   bool failed_ = false;
   char* buffer_;
   size_t used_ = 0;

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "record/lineages.h"
-#include "record/outfile.h"
+#include "persist/files.h"
+#include "persist/numbers.h"
 #include "ui/painter.h"
 
 namespace {
@@ -80,7 +81,7 @@ bool writeMullerLayout(const std::string& folder, const std::string& layoutPath,
   std::string line;
   std::getline(in, line);
   StreamFile out;
-  if (!out.create(layoutPath, true, error)) return false;
+  if (!out.create(layoutPath, false, error)) return false;
   const size_t n = order.size();
   std::vector<double> own(n), total(n), low(n);
   double none = 0;
@@ -117,17 +118,22 @@ bool writeMullerLayout(const std::string& folder, const std::string& layoutPath,
     std::fill(total.begin(), total.end(), 0.0);
     none = 0;
   };
+  // A field as a whole number; an empty one (no lineage) or one that is not
+  // (which the runner never writes) as the given value.
+  auto whole = [](const std::string& text, int64_t otherwise) {
+    int64_t value = 0;
+    return readWhole(text, &value) == WholeText::Whole ? value : otherwise;
+  };
   while (std::getline(in, line)) {
-    int64_t f = 0, founder = -1, alive = 0;
     std::istringstream fields(line);
     std::string text;
     std::getline(fields, text, ',');
-    f = std::strtoll(text.c_str(), nullptr, 10);
+    const int64_t f = whole(text, 0);
     std::getline(fields, text, ',');
-    if (!text.empty()) founder = std::strtoll(text.c_str(), nullptr, 10);
+    const int64_t founder = whole(text, -1);
     std::getline(fields, text, ',');
     std::getline(fields, text, ',');
-    alive = std::strtoll(text.c_str(), nullptr, 10);
+    const int64_t alive = whole(text, 0);
     if (f != frame) writeFrame(), frame = f;
     const auto as = drawnAs.find(founder);
     const auto k = indexOf.find(as == drawnAs.end() ? -1 : as->second);

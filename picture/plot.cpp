@@ -9,6 +9,7 @@
 #include "picture/plot_scripts.h"
 #include "genome/genome.h"
 #include "units/params.h"
+#include "persist/files.h"
 #include "picture/process.h"
 
 std::string plotterProgram = "gnuplot";
@@ -46,14 +47,20 @@ bool plotTo(const std::string& pngPath, const std::string& settings, const char*
     error = "cannot draw " + pngPath + ": a file name holds a line break";
     return false;
   }
-  const std::string temp = temporaryNameFor(pngPath, ".png");
+  // The plotter writes the picture under the temporary's name.
+  ReplacingFile picture;
   std::string why;
-  if (!runPlotter(settings + "; outfile=" + quoted(temp), script, why)) {
-    unlink(temp.c_str());
+  if (!picture.open(pngPath, ".png")) {
+    error = "cannot draw " + pngPath + ": " + std::strerror(picture.error());
+    return false;
+  }
+  if (!runPlotter(settings + "; outfile=" + quoted(picture.temporary()), script, why)) {
     error = "cannot draw " + pngPath + ": " + why;
     return false;
   }
-  return moveIntoPlace(temp, pngPath, "cannot draw " + pngPath + ": ", error);
+  if (picture.commit()) return true;
+  error = "cannot draw " + pngPath + ": " + std::strerror(picture.error());
+  return false;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "picture/process.h"
+#include "persist/files.h"
 
 namespace {
 
@@ -66,54 +66,22 @@ bool writePng(const std::string& path, const RgbImage& image, PngTarget target, 
     error = "cannot write " + path + ": the picture is empty";
     return false;
   }
-  // A name of this process's own beside the target, made with the usual
-  // permissions (mkstemp's would leave the picture readable by its owner only).
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = temporaryNameFor(path);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::FILE* file = fdopen(fd, "wb");
-  if (!file) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    close(fd);
-    unlink(temp.c_str());
+  ReplacingFile file;
+  if (!file.open(path)) {
+    error = file.message();
     return false;
   }
   std::vector<png_bytep> rows((size_t)image.height);
   for (int y = 0; y < image.height; ++y) rows[(size_t)y] = const_cast<png_bytep>(image.row(y));
   PngFailure failure{};
-  bool ok = encode(file, image, rows.data(), failure);
-  if (std::ferror(file) && ok) {
-    ok = false;
-    std::snprintf(failure.message, sizeof failure.message, "%s", std::strerror(errno));
-  }
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    std::snprintf(failure.message, sizeof failure.message, "%s", std::strerror(errno));
-  }
-  if (!ok) {
+  if (!encode(file.stream(), image, rows.data(), failure)) {
     error = "cannot write " + path + ": " + failure.message;
-    unlink(temp.c_str());
     return false;
   }
-  if (target == PngTarget::Replace) {
-    return moveIntoPlace(temp, path, "cannot write " + path + ": ", error);
-  }
-  // A new name only: link never replaces an existing file.
-  if (link(temp.c_str(), path.c_str()) != 0) {
-    const int why = errno;
-    unlink(temp.c_str());
-    if (existed) *existed = why == EEXIST;
-    error = "cannot write " + path + ": " + std::strerror(why);
-    return false;
-  }
-  unlink(temp.c_str());
-  return true;
+  // A new name only is never given to a file that has it already.
+  bool taken = false;
+  if (target == PngTarget::Replace ? file.commit() : file.commitAsNew(&taken)) return true;
+  if (existed) *existed = taken;
+  error = file.message();
+  return false;
 }

@@ -179,19 +179,3 @@ void stopChild(ChildProcess& child) {
   reap(child);
   closeChild(child);
 }
-
-std::string temporaryNameFor(const std::string& path, const std::string& ending) {
-  static std::atomic<unsigned> counter{0};
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".part" +
-         ending;
-}
-
-bool moveIntoPlace(const std::string& temp, const std::string& path, const std::string& failure, std::string& error) {
-  if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
-  error = failure + std::strerror(errno);
-  unlink(temp.c_str());
-  return false;
-}

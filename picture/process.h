@@ -32,11 +32,3 @@ bool finishChild(ChildProcess& child, std::string& error);
 
 // Ends a child that is no longer wanted and waits for it.
 void stopChild(ChildProcess& child);
-
-// A name beside path for a file this process writes before moving it into
-// place: ".<name>.<pid>.<n>.part" followed by ending, in path's folder.
-std::string temporaryNameFor(const std::string& path, const std::string& ending = "");
-
-// Renames temp over path. On failure temp is removed and error is failure
-// followed by the reason.
-bool moveIntoPlace(const std::string& temp, const std::string& path, const std::string& failure, std::string& error);

@@ -21,7 +21,7 @@
 #include "picture/video.h"
 #include "picture/world_picture.h"
 #include "record/genes.h"
-#include "record/outfile.h"
+#include "persist/files.h"
 #include "world/cellfield.h"
 
 using nlohmann::json;
@@ -41,13 +41,16 @@ bool startDrawing(std::string* error) {
 // whole; so it must be a regular file, and one that can be made.
 // A plot of rows kept in memory: the plotter reads them from a file beside
 // the picture, removed once it is drawn.
+// (A scratch file is a ReplacingFile never committed: a name beside the
+// picture that goes when it does.)
 template <typename Draw>
 bool drawFromKeptRows(const std::string& picture, const std::string& rows, std::string* error, Draw draw) {
-  const std::string temp = temporaryNameFor(picture, ".csv");
-  if (!writeFileSafely(temp, rows, error)) return false;
-  const bool drawn = draw(temp);
-  unlink(temp.c_str());
-  return drawn;
+  ReplacingFile scratch;
+  if (!scratch.open(picture, ".csv")) {
+    *error = scratch.message();
+    return false;
+  }
+  return writeFileSafely(scratch.temporary(), rows, error) && draw(scratch.temporary());
 }
 
 bool checkPictureTarget(const std::string& path, std::string* error) {
@@ -347,14 +350,16 @@ class MullerOutput : public Output {
     return startDrawing(error) && checkPictureTarget(path_, error);
   }
   bool finish(int64_t, bool, std::string* error) override {
-    const std::string layout = temporaryNameFor(path_, ".csv");
+    ReplacingFile layout;  // a scratch file beside the picture
     int bands = 0;
     std::string colours;
     error->clear();
-    bool drawn = writeMullerLayout(folder_, layout, &bands, &colours, error) &&
-                 drawMullerPlot(layout, bands, colours, path_, *error, title_);
-    unlink(layout.c_str());
-    return drawn;
+    if (!layout.open(path_, ".csv")) {
+      *error = layout.message();
+      return false;
+    }
+    return writeMullerLayout(folder_, layout.temporary(), &bands, &colours, error) &&
+           drawMullerPlot(layout.temporary(), bands, colours, path_, *error, title_);
   }
 
  private:

@@ -71,7 +71,10 @@ bool VideoWriter::open(const std::string& path, int width, int height, int frame
   }
   const bool even = format != VideoFormat::Gif;
   path_ = path;
-  temp_ = temporaryNameFor(path);
+  if (!file_.open(path)) {
+    error = "cannot write the video " + path + ": " + std::strerror(file_.error());
+    return false;
+  }
   width_ = width;
   height_ = height;
   frameWidth_ = even ? (width + 1) / 2 * 2 : width;
@@ -80,7 +83,8 @@ bool VideoWriter::open(const std::string& path, int width, int height, int frame
   encoderSeconds_ = 0;
   frame_.assign((size_t)frameWidth_ * frameHeight_ * 3, 0);
   std::string why;
-  if (!startChild(encoder_, encoderArguments(format, frameWidth_, frameHeight_, framesPerSecond, temp_), why)) {
+  if (!startChild(encoder_, encoderArguments(format, frameWidth_, frameHeight_, framesPerSecond, file_.temporary()), why)) {
+    file_.discard();
     error = "cannot write the video " + path + ": " + why;
     return false;
   }
@@ -107,7 +111,7 @@ bool VideoWriter::writeFrame(const RgbImage& picture, std::string& error) {
     // The encoder stopped reading: it failed; its own message says why.
     std::string why;
     finishChild(encoder_, why);
-    unlink(temp_.c_str());
+    file_.discard();
     error = "the video encoder for " + path_ + " failed: " + why;
     return false;
   }
@@ -124,21 +128,23 @@ bool VideoWriter::finish(std::string& error) {
   const bool ok = finishChild(encoder_, why);
   encoderSeconds_ = encoder_.cpuSeconds;
   if (!ok) {
-    unlink(temp_.c_str());
+    file_.discard();
     error = "the video encoder for " + path_ + " failed: " + why;
     return false;
   }
   if (trial_) {
-    unlink(temp_.c_str());
+    file_.discard();
     return true;
   }
-  return moveIntoPlace(temp_, path_, "cannot write the video " + path_ + ": ", error);
+  if (file_.commit()) return true;
+  error = "cannot write the video " + path_ + ": " + std::strerror(file_.error());
+  return false;
 }
 
 void VideoWriter::abandon() {
   if (!isOpen()) return;
   stopChild(encoder_);
-  unlink(temp_.c_str());
+  file_.discard();
 }
 
 bool checkVideoEncoder(const std::string& path, int width, int height, int framesPerSecond, std::string& error) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "persist/files.h"
 #include "picture/image.h"
 #include "picture/process.h"
 
@@ -53,7 +54,8 @@ class VideoWriter {
   int frameHeight() const { return frameHeight_; }
 
  private:
-  std::string path_, temp_;
+  std::string path_;
+  ReplacingFile file_;  // the encoder writes the video under its temporary name
   ChildProcess encoder_;
   int width_ = 0, height_ = 0, frameWidth_ = 0, frameHeight_ = 0;
   long frames_ = 0;

@@ -13,7 +13,8 @@
 #include <queue>
 #include <unordered_map>
 
-#include "record/outfile.h"
+#include "persist/files.h"
+#include "persist/numbers.h"
 
 const char kLineagesHeader[] = "frame,lineage,parent,alive\n";
 
@@ -34,15 +35,7 @@ std::vector<std::string> fields(const std::string& line) {
 }
 
 // A whole number filling text, or false.
-bool number(const std::string& text, int64_t* value) {
-  if (text.empty() || (text[0] != '-' && (text[0] < '0' || text[0] > '9'))) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0') return false;
-  *value = v;
-  return true;
-}
+bool number(const std::string& text, int64_t* value) { return readWhole(text, value) == WholeText::Whole; }
 
 struct Rows {
   std::vector<int64_t> frame, alive;

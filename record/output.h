@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "record/outfile.h"
+#include "persist/files.h"
 #include "record/runinfo.h"
 #include "record/stats.h"
 

@@ -111,8 +111,8 @@ class PhylogenyOutput : public StreamOutput, private SimulationObserver {
       // A pipe or a terminal has nothing beside it: the rows wait in a
       // temporary folder.
       const char* folder = std::getenv("TMPDIR");
-      path_ = std::string(folder && *folder ? folder : "/tmp") + "/tarn-phylogeny.XXXXXX.rows";
-      const int fd = mkstemps(&path_[0], 5);  // a name of its own
+      const int fd = createTemporaryBeside(std::string(folder && *folder ? folder : "/tmp") + "/tarn-phylogeny",
+                                           ".rows", &path_);
       if (fd < 0) {
         *error = "cannot write " + target_ + ": cannot make " + path_ + ": " + std::strerror(errno);
         return false;

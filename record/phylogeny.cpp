@@ -13,7 +13,8 @@
 
 #include "persist/textio.h"
 #include "record/census.h"
-#include "record/outfile.h"
+#include "persist/files.h"
+#include "persist/numbers.h"
 
 const char kPhylogenyHeader[] = "id,ancestor_list,origin_time,destruction_time,slot,cause,genome\n";
 
@@ -57,11 +58,10 @@ namespace {
 
 // A row's id: the number that starts it, or -1 for a line that does not.
 int64_t rowId(const std::string& line) {
-  if (line.empty() || line[0] < '0' || line[0] > '9') return -1;
-  char* end = nullptr;
-  errno = 0;
-  const long long id = std::strtoll(line.c_str(), &end, 10);
-  if (errno != 0 || *end != ',') return -1;
+  int64_t id = -1;
+  const size_t comma = line.find(',');
+  if (comma == std::string::npos || readWhole(std::string_view(line).substr(0, comma), &id, false) != WholeText::Whole)
+    return -1;
   return id;
 }
 
@@ -88,8 +88,7 @@ void closePieces(std::vector<Piece>& pieces) {
 
 // A file beside target for one sorted piece, opened for writing and reading.
 bool newPiece(const std::string& target, Piece* piece, std::string* error) {
-  piece->path = target + ".piece.XXXXXX";
-  const int fd = mkstemp(&piece->path[0]);
+  const int fd = createTemporaryBeside(target, ".piece", &piece->path);
   piece->file = fd >= 0 ? fdopen(fd, "w+") : nullptr;
   if (!piece->file) {
     *error = "cannot sort " + target + ": cannot make a file beside it: " + std::strerror(errno);

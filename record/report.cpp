@@ -10,7 +10,8 @@
 
 #include "genome/genome.h"
 #include "record/lineages.h"
-#include "record/outfile.h"
+#include "persist/files.h"
+#include "persist/numbers.h"
 #include "units/params.h"
 #include "record/stats.h"
 
@@ -482,7 +483,12 @@ class ReportOutput : public Output {
     const size_t n = names.size(), shown = std::min(n, kShown);
     for (size_t i = 0; i < shown; ++i) {
       const std::string& name = names[shown == 1 ? n - 1 : i * (n - 1) / (shown - 1)];
-      in->timeLapse.push_back({link(folder + "/" + name), "frame " + std::to_string(std::stoll(name.substr(6, name.size() - 10)))});
+      // Its frame from its name: the digits, without the leading zeros.
+      const std::string digits = name.substr(6, name.size() - 10);
+      int64_t frame = 0;
+      in->timeLapse.push_back({link(folder + "/" + name), "frame " + (readWhole(digits, &frame, false) == WholeText::Whole
+                                                                            ? std::to_string(frame)
+                                                                            : digits)});
     }
     in->timeLapseFolder = link(folder);
   }

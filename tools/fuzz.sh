@@ -34,7 +34,7 @@ targets=(
 
 bash "$root/tools/deps.sh" >/dev/null
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DTARN_FUZZ=ON -DTARN_GUI=OFF -DTARN_BENCH=OFF >/dev/null
+  -DTARN_FUZZ=ON -DTARN_GUI=OFF -DTARN_BENCH=OFF -DTARN_WERROR="${TARN_WERROR:-OFF}" >/dev/null
 names=()
 for entry in "${targets[@]}"; do names+=("${entry%% *}"); done
 cmake --build "$build" -j "$jobs" --target "${names[@]}" >/dev/null

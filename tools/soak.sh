@@ -17,7 +17,7 @@ jobs="${JOBS:-$(nproc)}"
 build="$root/build-soak"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=ON \
-  -DTARN_GUI=OFF -DTARN_BENCH=OFF >/dev/null
+  -DTARN_GUI=OFF -DTARN_BENCH=OFF -DTARN_WERROR="${TARN_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j "$jobs" --target tarn-sim >/dev/null
 
 work=$(mktemp -d /tmp/tarn-soak.XXXXXX)

@@ -19,6 +19,9 @@ struct LayoutRect {
   constexpr int width() const { return x2 - x1 + 1; }
   constexpr int height() const { return y2 - y1 + 1; }
   constexpr bool contains(int x, int y) const { return x1 <= x && x <= x2 && y1 <= y && y <= y2; }
+  // The middle pixel (rounded up and to the left).
+  constexpr int centreX() const { return (x1 + x2) / 2; }
+  constexpr int centreY() const { return (y1 + y2) / 2; }
 };
 
 // --- The world --------------------------------------------------------------

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "units/units.h"
+#include "units/observers.h"
 
 namespace {
 // A fixed list: nothing is allocated while the simulation runs.

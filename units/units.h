@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "genome/genome.h"
+#include "units/observers.h"
 
 constexpr int kMaxUnits = 1000;
 constexpr int kMemoryLength = 30;
@@ -43,50 +44,7 @@ extern UnitTable units;
 // spareB of slot 0 (300) and the first memory entry of slot 0 (-1).
 void resetUnitTable();
 
-// --- Observers -----------------------------------------------------------
-// Whoever watches the simulation from outside (the headless runner's census
-// and records, a test) subscribes a SimulationObserver and is told of every
-// arrival and death as it happens and of the end of each running frame. The
-// simulation never depends on them: an observer reads the tables and must
-// not write them, draw a random number, or subscribe or unsubscribe while it
-// is being told.
-enum class Arrival : int32_t { Birth, Seeded };
-enum class DeathCause : int32_t { Age, Starvation, Contest, Search, Unfit, Cull, Clear };
-constexpr int kDeathCauseCount = 7;
-
-class SimulationObserver {
- public:
-  // A newcomer in slot; parent is the slot that bred it, -1 for a seeded Unit.
-  virtual void arrived(int slot, Arrival how, int parent) { (void)slot, (void)how, (void)parent; }
-  // The Unit in slot died; its fields and genome are still in place.
-  virtual void died(int slot, DeathCause cause) { (void)slot, (void)cause; }
-  // Running frame number frame is over (told by regulatePopulation, the
-  // frame's last step).
-  virtual void frameEnded(int64_t frame) { (void)frame; }
-
- protected:
-  ~SimulationObserver() = default;
-};
-
-// At most kMaxObservers at once; subscribing one twice tells it once.
-constexpr int kMaxObservers = 8;
-void subscribe(SimulationObserver* observer);
-void unsubscribe(SimulationObserver* observer);
-
-// The number of the running frame being simulated: simulateFrame counts it
-// up by one as it starts, so during a frame's simulation, and until the
-// next, it names that frame. 0 before the first frame after a reset;
-// continueFrameCount(n) makes the next frame n + 1 (a resumed run). It is
-// no part of the state file or of SimulationState.
-int64_t runningFrame();
-void continueFrameCount(int64_t frame);
-
-// A newcomer in slot u, and a death: tell the observers.
-void noteArrival(int u, Arrival how, int parent);
-void tellDeath(int u, DeathCause cause);
-// simulateFrame's count and regulatePopulation's end of the frame.
-void countRunningFrame();
-void tellFrameEnded();
+// The contact index forgets a Unit that died (see the contact index below).
 void removeFromContactIndex(int u);
 
 // Marks slot u Dead. Only the change from Alive is a death: a Unit marked

@@ -9,6 +9,12 @@
 # xmessage as a child of the program and waits for it to be closed.
 
 E2E_BUILD_DIR=$(cd "${1:?usage: $0 <build-dir>}" && pwd) || exit 1
+# The screen's geometry and the state file's layout, written by the build
+# from the constants the programs are built with (WORLD, PAUSE, SAVE,
+# NEUTRAL, STATE_LINES, FOOD_DIVISOR_LINE, ...).
+E2E_GEOMETRY="$E2E_BUILD_DIR/geometry.sh"
+# shellcheck source=/dev/null
+[ ! -f "$E2E_GEOMETRY" ] || source "$E2E_GEOMETRY"
 E2E_PROGRAM="$E2E_BUILD_DIR/tarn" E2E_DATA="$E2E_BUILD_DIR/data"
 E2E_RESOURCES="bg.bmp cursor.bmp spacefont.pcx"
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tarn-e2e.XXXXXX")
@@ -23,6 +29,7 @@ e2e_skip() { echo "[e2e] SKIP: $*" >&2; exit 77; }
 e2e_require() {
   for tool in Xvfb xdpyinfo xdotool import convert; do command -v $tool >/dev/null || e2e_skip "no $tool (tools/deps.sh)"; done
   [ -x "$E2E_PROGRAM" ] && [ -f "$E2E_DATA/bg.bmp" ] || e2e_skip "build the program and its artwork first"
+  [ -f "$E2E_GEOMETRY" ] || e2e_skip "build the geometry of the tests first (cmake --build BUILD --target geometry)"
 }
 
 e2e_kill_pid() {

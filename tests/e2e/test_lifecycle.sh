@@ -78,8 +78,8 @@ save_world() {
   local file="$run/usersaved.sav" old hold
   old=$(file_id "$file")
   for hold in 0.1 0.3 0.6 1; do
-    E2E_CLICK_HOLD=$hold e2e_click 82 76
-    e2e_move_pointer 8 400
+    E2E_CLICK_HOLD=$hold e2e_click $SAVE
+    e2e_move_pointer $NEUTRAL
     wait_replaced 5 "$file" "$old" && cp "$file" "$1" && return 0
   done
   return 1
@@ -93,7 +93,7 @@ save_world() {
 pause_and_save() {
   local hold
   for hold in 0.02 0.015 0.03 0.06 0.12 0.25 0.5 1; do
-    E2E_CLICK_HOLD=$hold e2e_click 115 93
+    E2E_CLICK_HOLD=$hold e2e_click $PAUSE
     save_world "$run/paused.sav" && save_world "$run/again.sav" || break
     cmp -s "$run/paused.sav" "$run/again.sav" && return 0
   done
@@ -142,7 +142,7 @@ if TARN_TEST_AUTOSAVE_SECONDS=1 start autosave; then
   if wait_replaced 20 "$run/tarn.sav" "$id"; then
     id=$(file_id "$run/tarn.sav")
     cp "$run/tarn.sav" "$run/auto1.sav"
-    e2e_expect_eq "periodic autosave: lines" 2249626 "$(e2e_lines "$run/auto1.sav")"
+    e2e_expect_eq "periodic autosave: lines" "$STATE_LINES" "$(e2e_lines "$run/auto1.sav")"
     cmp -s "$run/auto1.sav" "$prepared" && e2e_fail "periodic autosave wrote the world it started from"
     wait_replaced 20 "$run/tarn.sav" "$id" && ! cmp -s "$run/tarn.sav" "$run/auto1.sav" ||
       e2e_fail "no second periodic autosave with a changed world"

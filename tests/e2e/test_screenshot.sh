@@ -6,10 +6,6 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 
 SIM="$E2E_BUILD_DIR/tarn-sim"
-PAUSE="115 93"
-NEUTRAL="8 400"
-WORLD=825x525+182+43
-GRAPH=659x140+173+602
 
 e2e_require
 command -v compare >/dev/null || e2e_skip "no ImageMagick compare"

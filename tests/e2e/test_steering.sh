@@ -9,9 +9,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
 e2e_require
 SIM="$E2E_BUILD_DIR/tarn-sim"
-WORLD=825x525+182+43 GRAPH=659x140+173+602
-PAUSE="115 93" SAVE="82 76" NEUTRAL="8 400"
-FOOD_DIVISOR_LINE=2213626 SAVE_LINES=2249626
 
 run=$(e2e_workdir steer)
 "$SIM" --seed 5 --frames 1500 --save "$run/tarn.sav" >"$run/sim.out" || e2e_fail "tarn-sim failed"
@@ -46,7 +43,7 @@ e2e_click $PAUSE 1 0.05 && e2e_move_pointer $NEUTRAL
 rm -f "$run/usersaved.sav"
 # shellcheck disable=SC2086
 e2e_click $SAVE 1 0.05 && e2e_move_pointer $NEUTRAL
-e2e_wait_lines 20 "$run/usersaved.sav" $SAVE_LINES || e2e_fail "no whole usersaved.sav after Save"
+e2e_wait_lines 20 "$run/usersaved.sav" $STATE_LINES || e2e_fail "no whole usersaved.sav after Save"
 sleep 0.3
 t0=$(date +%s%N)
 xdotool keydown space sleep 0.1 keyup space

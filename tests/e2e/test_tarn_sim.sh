@@ -17,6 +17,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
 SIM="$E2E_BUILD_DIR/tarn-sim"
 [ -x "$SIM" ] || e2e_skip "no headless runner at $SIM"
+[ -f "$E2E_GEOMETRY" ] || e2e_skip "build the geometry of the tests first (cmake --build BUILD --target geometry)"
 
 work="$E2E_TMP/sim"
 fx="$work/fixtures"
@@ -49,7 +50,7 @@ refusals=(
   "2|The following argument was not expected: --bogus|--bogus"
   "2|cannot read $fx/missing.sav: No such file or directory|--load $fx/missing.sav --frames 100000000"
   "2|cannot read $fx: Is a directory|--load $fx --frames 100000000"
-  "2|$fx/short.sav: reading stopped at line 4: 3 of the 2,249,626 values were read|--strict --load $fx/short.sav --frames 100000000"
+  "2|$fx/short.sav: reading stopped at line 4: 3 of the $STATE_LINES_GROUPED values were read|--strict --load $fx/short.sav --frames 100000000"
   "2|$fx/notempty is not empty|--out $fx/notempty --frames 100000000"
   "2|cannot make the folder $fx/short.sav/run|--out $fx/short.sav/run --frames 100000000"
   "2|cannot write $fx/missing/world.sav: No such file or directory|--save $fx/missing/world.sav --frames 100000000"
@@ -105,7 +106,7 @@ e2e_expect_eq "refused runs left the fixtures as they were" "$fixtures_before" \
 
 "$SIM" --load "$fx/short.sav" --frames 3 --save w.sav >../out.log 2>&1
 e2e_expect_eq "a file cut short loads as far as it goes: status" 0 "$?"
-warning="$fx/short.sav: reading stopped at line 4: 3 of the 2,249,626 values were read"
+warning="$fx/short.sav: reading stopped at line 4: 3 of the $STATE_LINES_GROUPED values were read"
 grep -qF "warning: $warning" ../out.log && [ -f w.sav ] &&
   e2e_pass "and a warning names the file, the line and the values read" ||
   e2e_fail "no warning for the short file: $(cat ../out.log)"
@@ -199,8 +200,8 @@ cmp -s base.sav v.sav && e2e_pass "same world with output on the terminal" || e2
 "$SIM" --quiet --seed 8 --frames 200 --load base.sav --out o --checkpoint 60
 cmp -s loaded.sav o/world.sav && e2e_pass "same world from a loaded file with --out" ||
   e2e_fail "world from a loaded file differs with --out"
-# Statuses are lines 2,176,626 to 2,177,625 of a state file; 1 is Alive.
-loaded_alive=$(sed -n '2176626,2177625p' base.sav | grep -cx 1)
+# Statuses are the thousand lines from STATUS_LINE of a state file; 1 is Alive.
+loaded_alive=$(sed -n "$STATUS_LINE,$((STATUS_LINE + 999))p" base.sav | grep -cx 1)
 e2e_expect_eq "the loaded Units head the lineage" "$loaded_alive" \
   "$(awk -F, '$2 == "[NONE]" && $3 == 0 { n++ } END { print n + 0 }' o/phylogeny.csv)"
 grep -q "\"sha256\": \"$(sha256sum base.sav | cut -d' ' -f1)\"" o/run.json &&

@@ -6,10 +6,6 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
 e2e_require
-SAVE_LINES=2249626
-WORLD=825x525+182+43 GRAPH=659x140+173+602 MAGNIFIER=150x150+852+599
-NEUTRAL="8 400"  # no button, not the world
-POSX_LINE=2165626 POSY_LINE=2166626 STATUS_LINE=2176626 GENOME_LINE=2213627
 
 run=$(e2e_workdir walk)
 "$E2E_BUILD_DIR/tarn-sim" --seed 5 --frames 1500 --save "$run/tarn.sav" >"$run/sim.out" || e2e_fail "tarn-sim failed"
@@ -30,15 +26,15 @@ e2e_expect_eq "the background shows" "$(e2e_pixels "$run/bg.bmp" $points | tr '\
   "$(e2e_pixels "$f" $points | tr '\n' ' ')"
 
 # --- Pause: one click stops world and graph -----------------------------------
-e2e_click 115 93 1 0.05 && e2e_move_pointer $NEUTRAL
+e2e_click $PAUSE 1 0.05 && e2e_move_pointer $NEUTRAL
 e2e_wait_still 5 $WORLD $GRAPH && e2e_pass "Pause stops the world and the graph" || e2e_fail "the world still moves after Pause"
 before=$(shot paused)
 
 # --- Save, and a lone Unit to point at ------------------------------------------
 save() {
   rm -f "$run/usersaved.sav"
-  e2e_click 82 76 1 0.15 && e2e_move_pointer $NEUTRAL
-  e2e_wait_lines 10 "$run/usersaved.sav" $SAVE_LINES && sleep 0.3
+  e2e_click $SAVE 1 0.15 && e2e_move_pointer $NEUTRAL
+  e2e_wait_lines 10 "$run/usersaved.sav" $STATE_LINES && sleep 0.3
 }
 save && e2e_pass "Save writes usersaved.sav" || { e2e_fail "no whole usersaved.sav after Save"; e2e_finish; }
 # Alive, inside the world, 30 cells from every other Unit, not dark: "slot x y".
@@ -54,7 +50,7 @@ read -r unit ux uy < <(awk -v px=$POSX_LINE -v py=$POSY_LINE -v ps=$STATUS_LINE 
   }' "$run/usersaved.sav")
 [ -n "$unit" ] || { e2e_fail "set-up: no lone Unit in the saved world"; e2e_finish; }
 genes() { sed -n "$((GENOME_LINE + 36 * unit)),$((GENOME_LINE + 36 * unit + 35))p" "$1"; }
-sx=$((ux + 182)) sy=$((uy + 43)) box=23x23+$((ux + 171))+$((uy + 32))
+sx=$((ux + WORLD_X)) sy=$((uy + WORLD_Y)) box=23x23+$((sx - 11))+$((sy - 11))
 more() { echo $(($(e2e_count_colour "$1" "$2" "$3") - $(e2e_count_colour "$before" "$2" "$3"))); }
 
 # --- Hover and pick ------------------------------------------------------------
@@ -72,22 +68,22 @@ done
 [ "$magnified" -ge 100 ] && e2e_pass "the magnifier follows it" || e2e_fail "magnifier: $magnified white pixels"
 
 # --- Slots: save the picked genome to slot 3, plant another from it ----------------
-e2e_click 85 680 1 0.15 && e2e_click 63 744 1 0.15 && e2e_move_pointer $NEUTRAL
+e2e_click $SLOT3 1 0.15 && e2e_click $SLOT_SAVE 1 0.15 && e2e_move_pointer $NEUTRAL
 sleep 1
 genes "$run/usersaved.sav" >"$run/unit.genes"
 cmp -s "$run/sample3.dna" "$run/unit.genes" && e2e_pass "slot Save writes the Unit's genome to sample3.dna" ||
   e2e_fail "sample3.dna: $(e2e_lines "$run/sample3.dna") lines, not the Unit's genes"
 awk 'NR == 3 || NR == 4 || NR == 8 { $1 = 250 } 1' "$run/unit.genes" >"$run/sample3.dna"
-e2e_click 110 744 1 0.15 && e2e_move_pointer $NEUTRAL
+e2e_click $SLOT_LOAD 1 0.15 && e2e_move_pointer $NEUTRAL
 save && genes "$run/usersaved.sav" | cmp -s - "$run/sample3.dna" && e2e_pass "slot Load plants the slot's genome" ||
   e2e_fail "after slot Load the Unit's genes differ from sample3.dna"
 
 # --- Let go, New, Load --------------------------------------------------------------
 e2e_click $NEUTRAL 3 && sleep 0.5
 saved=$(e2e_region_sum "$(shot saved)" $WORLD)
-e2e_click 46 76 1 0.15 && e2e_move_pointer $NEUTRAL && sleep 0.5
+e2e_click $NEW 1 0.15 && e2e_move_pointer $NEUTRAL && sleep 0.5
 e2e_expect_eq "New empties the world" "$(e2e_region_sum "$run/bg.bmp" $WORLD)" "$(e2e_region_sum "$(shot new)" $WORLD)"
-e2e_click 120 76 1 0.15 && e2e_move_pointer $NEUTRAL
+e2e_click $LOAD 1 0.15 && e2e_move_pointer $NEUTRAL
 for _ in $(seq 20); do [ "$(e2e_region_sum "$(shot loaded)" $WORLD)" = "$saved" ] && break; sleep 0.3; done
 e2e_expect_eq "Load brings the saved world back" "$saved" "$(e2e_region_sum "$(shot loaded)" $WORLD)"
 

@@ -3,7 +3,6 @@
 // memory bitmap; files are read back with libpng, videos with ffprobe.
 #include <dirent.h>
 #include <png.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -246,14 +245,6 @@ TEST_F(PictureTest, PngFilesHoldThePictureAndNeverLoseAnOldOne) {
   EXPECT_FALSE(writePng(dir / "no/such/folder.png", picture, PngTarget::Replace, error));
   EXPECT_NE(error.find("no/such/folder.png"), std::string::npos) << error;
   EXPECT_EQ(dir.names(), "taken.png\nworld.png\n");
-  // A disk that fills while the picture is written (a small file system
-  // mounted here, which needs root): a message, and no temporary file.
-  if (mkdir((dir / "disk").c_str(), 0755) == 0 && mount("tmpfs", (dir / "disk").c_str(), "tmpfs", 0, "size=8k") == 0) {
-    EXPECT_FALSE(writePng(dir / "disk/world.png", picture, PngTarget::Replace, error));
-    EXPECT_EQ(error.rfind("cannot write " + dir / "disk/world.png: ", 0), 0u) << error;
-    EXPECT_EQ(run("ls -A '" + dir / "disk" + "'"), "");
-    umount2((dir / "disk").c_str(), MNT_DETACH);
-  }
 }
 
 // --- Videos ------------------------------------------------------------------
@@ -451,7 +442,9 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameStoppedAndResumedKeepsEachPicture) {
   for (int frame = 1; frame <= 40; ++frame) {
     ASSERT_TRUE(readPng(timeLapseName(dir / "frames", frame), read)) << frame;
     ASSERT_EQ(read.width, 825);
-    if (frame == 40) EXPECT_TRUE(read.pixels == last.pixels);
+    if (frame == 40) {
+      EXPECT_TRUE(read.pixels == last.pixels);
+    }
   }
   EXPECT_EQ(run("LC_ALL=C ls -A '" + dir / "frames" + "' | grep -v '^frame-0000[0-4][0-9].png$'"),
             ".frame-notes\nframe-00002x.png\nnotes.part\n");

@@ -1,8 +1,11 @@
 // State and slot files: the text written, what a load reads back and where
-// it stops on damaged input, and that a failed save keeps the old file.
+// it stops on damaged input, and that a failed save keeps the old file (the
+// one writer of every file that replaces another, under faults).
 #include <dirent.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +21,7 @@
 #include "persist/slotfile.h"
 #include "persist/textio.h"
 #include "record/checkpoint.h"
-#include "record/outfile.h"
+#include "persist/files.h"
 #include "tests/support.h"
 
 namespace {
@@ -217,31 +220,83 @@ TEST_F(Files, FailedSavesKeepThePreviousFile) {
   EXPECT_FALSE(saveState("gone/keep.sav") || saveSlotFile("gone/sample0.dna", 0));
   EXPECT_TRUE(notices.empty()) << "no notice for a save that cannot start";
   EXPECT_FALSE(saveState("folder.sav"));
-  // A full disk and a read-only one: a small file system mounted here (which
-  // needs root; without it those cases are left out).
-  const bool mounted = mkdir("disk", 0755) == 0 && mount("tmpfs", "disk", "tmpfs", 0, "size=3m") == 0;
-  std::string slotOnDisk;
-  if (mounted) {
-    ASSERT_TRUE(saveSlotFile("disk/sample0.dna", 1));
-    slotOnDisk = readFile("disk/sample0.dna");
-    EXPECT_FALSE(saveState("disk/keep.sav"));  // does not fit
-    ASSERT_EQ(mount("tmpfs", "disk", "tmpfs", MS_REMOUNT | MS_RDONLY, "size=3m"), 0);
-    EXPECT_FALSE(saveSlotFile("disk/sample0.dna", 0));
-  }
   const std::string errors = testing::internal::GetCapturedStderr();
-  EXPECT_NE(errors.find("could not save \"folder.sav\""), std::string::npos) << errors;
-  EXPECT_NE(errors.find("gone/keep.sav"), std::string::npos) << errors;
-  EXPECT_NE(errors.find("the previous file is kept"), std::string::npos) << errors;
-  if (mounted) {
-    EXPECT_NE(errors.find("No space left on device"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("Read-only file system"), std::string::npos) << errors;
-    EXPECT_EQ(readFile("disk/sample0.dna"), slotOnDisk);
-    EXPECT_EQ(entries("disk"), std::vector<std::string>{"sample0.dna"}) << "no temporary file left";
-    umount2("disk", MNT_DETACH);
-  }
+  EXPECT_NE(errors.find("could not save \"folder.sav\": cannot replace it: Is a directory; the previous file is "
+                        "kept"),
+            std::string::npos)
+      << errors;
+  EXPECT_NE(errors.find("could not save \"gone/keep.sav\": cannot create a temporary file beside it: No such file"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(entries(), (std::vector<std::string>{"folder.sav", "keep.sav", "sample0.dna"})) << "nothing left beside";
   EXPECT_EQ(readFile("keep.sav"), good);
   EXPECT_EQ(readFile("sample0.dna"), goodSlot);
   EXPECT_TRUE(saveState("keep.sav")) << "the world saves on as usual";
+}
+
+// Every file that replaces another is written by one ReplacingFile: what
+// goes wrong while it writes (a disk that fills, one that turns read-only,
+// a writer killed outright) leaves the previous file whole and, but for the
+// killed writer's hidden temporary, nothing beside it.
+TEST(ReplacingFiles, AFullOrReadOnlyDiskKeepsThePreviousFile) {
+  WorkFolder work;
+  if (geteuid() != 0) GTEST_SKIP() << "a small file system to fill is mounted here, which needs root";
+  ASSERT_EQ(mkdir("disk", 0755), 0);
+  ASSERT_EQ(mount("tmpfs", "disk", "tmpfs", 0, "size=64k"), 0);
+  std::string error;
+  ASSERT_TRUE(writeFileSafely("disk/keep.txt", "the previous file\n", &error)) << error;
+  EXPECT_FALSE(writeFileSafely("disk/keep.txt", std::string(100000, 'x'), &error));
+  EXPECT_EQ(error, "writing disk/keep.txt failed: No space left on device");
+  ASSERT_EQ(mount("tmpfs", "disk", "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+  ReplacingFile file;
+  EXPECT_FALSE(file.open("disk/keep.txt"));
+  EXPECT_EQ(std::make_tuple(file.message(), std::string(file.failedStep())),
+            std::make_tuple(std::string("cannot write disk/keep.txt: Read-only file system"),
+                            std::string("cannot create a temporary file beside it")));
+  EXPECT_EQ(readFile("disk/keep.txt"), "the previous file\n");
+  DIR* d = opendir("disk");
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) names.push_back(e->d_name);
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "keep.txt"})) << "no temporary left";
+  umount2("disk", MNT_DETACH);
+}
+
+TEST(ReplacingFiles, AKilledWritersTemporaryIsHarmlessAndTheUmaskHolds) {
+  WorkFolder work;
+  std::string error;
+  ASSERT_TRUE(writeFileSafely("keep.txt", "the previous file\n", &error)) << error;
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t writer = fork();
+  if (writer == 0) {  // writes half a file, then waits to be killed
+    ReplacingFile file;
+    if (file.open("keep.txt")) std::fputs("half of a new", file.stream()), std::fflush(file.stream());
+    (void)!write(ready[1], "x", 1);
+    for (;;) pause();
+  }
+  char x;
+  ASSERT_EQ(read(ready[0], &x, 1), 1);
+  kill(writer, SIGKILL);
+  waitpid(writer, nullptr, 0);
+  close(ready[0]), close(ready[1]);
+  std::string stray;
+  DIR* d = opendir(".");
+  while (dirent* e = readdir(d))
+    if (std::string(e->d_name).rfind(".keep.txt." + std::to_string(writer) + ".", 0) == 0) stray = e->d_name;
+  closedir(d);
+  EXPECT_EQ(readFile(stray), "half of a new") << "the temporary: a hidden file that names its writer";
+  EXPECT_EQ(readFile("keep.txt"), "the previous file\n");
+  // A later writer makes a name of its own and leaves the stray alone; the
+  // file it makes has the permissions the umask gives a new file.
+  const mode_t mask = umask(027);
+  ASSERT_TRUE(writeFileSafely("keep.txt", "the next file\n", &error)) << error;
+  umask(mask);
+  struct stat info;
+  ASSERT_EQ(stat("keep.txt", &info), 0);
+  EXPECT_EQ(std::make_tuple(readFile("keep.txt"), info.st_mode & 0777, readFile(stray)),
+            std::make_tuple(std::string("the next file\n"), (mode_t)0640, std::string("half of a new")));
 }
 
 TEST_F(Files, SlotFilesCarryGenomesIntoUnits) {

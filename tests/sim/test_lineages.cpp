@@ -226,7 +226,9 @@ TEST_F(EvolutionRecord, LineagesAddUpAndAgreeWithARecount) {
   for (size_t i = 0; i < summaries.size(); ++i) {
     const LineageSummary& s = summaries[i];
     SCOPED_TRACE("lineage " + std::to_string(s.founder));
-    if (i > 0) EXPECT_GE(summaries[i - 1].peakAlive, s.peakAlive);
+    if (i > 0) {
+      EXPECT_GE(summaries[i - 1].peakAlive, s.peakAlive);
+    }
     EXPECT_EQ(s.genome, tree[s.founder][6]);
     EXPECT_EQ(s.peakAlive, (expected[{s.peakFrame, s.founder}]));
     long peak = 0;

@@ -376,6 +376,7 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
       {&whole, "0e68b155fa601cf76ed128df587d95fbf694ba4194cc919f5f99152a117e9c4c"},
       {&stopped, "cf1e5d5e6adaab940210943709ca38568222dc4108b9f0693ee0f933ae053141"},
       {&lost, "c5c8c17594a04c812eb25a240c5d3327694dbe1f34035dfad3a830df7126e32f"}};
+  const bool tidy = std::system("command -v tidy >/dev/null 2>&1") == 0;
   int n = 0;
   for (const auto& [input, digest] : pages) {
     const std::string page = renderReport(*input);
@@ -383,12 +384,12 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
     const std::string found = sha256Hex(page.data(), page.size());
     if (found != digest) std::ofstream(name) << page;
     EXPECT_EQ(found, digest) << "the page is in " << name;
-    // Valid HTML5, where tidy is installed to say so.
-    if (std::system("command -v tidy >/dev/null 2>&1") == 0) {
+    if (tidy) {  // valid HTML5
       std::ofstream(dir + "/page.html") << page;
       EXPECT_EQ(std::system(("tidy -e -q '" + dir + "/page.html'").c_str()), 0) << name;
     }
   }
+  if (!tidy) GTEST_SKIP() << "no tidy (tools/deps.sh installs it): the pages' digests were checked, their HTML not";
 }
 
 // A runner started with standard input closed (from a service, say) gets

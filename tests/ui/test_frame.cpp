@@ -48,6 +48,10 @@ class Frames : public DrawingTest {
     buttonCooldown = 0;
     return frame(x, y, 1, keys);
   }
+  // A click on the middle of a button (slot i's: kSlotButton0 + i).
+  bool click(ButtonId id, std::initializer_list<int> keys = {}) {
+    return click(buttonRect(id).centreX(), buttonRect(id).centreY(), keys);
+  }
   static void park(int slot, int x, int y, int32_t shift = 0) {  // genome distance shift / 36
     placeUnit(slot, x, y, parked());
     units.genome[slot][1] += shift, units.mode[slot] = Homeward, units.energy[slot] = 1000.0f;
@@ -76,8 +80,9 @@ TEST_F(Frames, ComposedFramesKeepTheirRecord) {
   struct Step { int x, y, buttons; const char* what; const char* digest; } steps[] = {
       {ax + 3, ay, 1, "a click on a Unit: red rings, the magnifier on it",
        "04ae044bf9f8805498979e698a0a1dbf708d139b1f2dc98fd690fcfb023e6570"},
-      {60, 744, 0, "the pick in white, a button's tooltip",
-       "5cab98a5923f823cb9fdf9d52cf8aa90760491630b6d46219c71e8ff6d97dca1"},
+      {buttonRect(kSaveSlotButton).centreX(), buttonRect(kSaveSlotButton).centreY(), 0,
+       "the pick in white, a button's tooltip",
+       "beed294a38c2ba34d0c31f2601822d82bd777249e67ba54d6e9f051f069ae236"},
       {ax, ay, 3, "both buttons: the copy is drawn, then cleared",
        "31f170b4f510b25ada7c8861c8d67888fdeca24f1f4bdab2972d33ed8a89478b"},
       {1023, 767, 0, "the magnifier at the screen's corner",
@@ -99,7 +104,7 @@ TEST_F(Frames, EscFirstThenLifeInEveryThirdRunningFrame) {
   placeLive(400, 300), placeLive(401, 300), placeLive(402, 300);  // a blinker
   clear_to_color(backBuffer, 7);
   const std::string before = bitmapDigest(backBuffer);
-  EXPECT_FALSE(frame(100, 90, 1, {KEY_ESC, KEY_SPACE, KEY_PLUS_PAD, KEY_1}));
+  EXPECT_FALSE(click(kPauseButton, {KEY_ESC, KEY_SPACE, KEY_PLUS_PAD, KEY_1}));
   EXPECT_EQ(tuple(simulation.generationPhase, cellAt(401, 301), paused, activeSlot, tolerance, simulation.foodDivisor),
             tuple(0, Empty, 0, 0, 0.0f, 0.0f)) << "ESC: nothing of the frame runs";
   EXPECT_EQ(bitmapDigest(backBuffer), before);
@@ -114,16 +119,16 @@ TEST_F(Frames, EscFirstThenLifeInEveryThirdRunningFrame) {
 
 TEST_F(Frames, KeysAndTheirClamps) {
   paused = 1;
-  struct Tol { float start; std::initializer_list<int> keys; int buttonX; float want; } tols[] = {
-      {0.0f, {KEY_PLUS_PAD}, 0, 0.2f},
-      {0.0f, {KEY_MINUS_PAD}, 0, 0.0f},
-      {40.0f, {}, 130, 40.0f},                          // button + at the top
-      {0.1f, {}, 40, 0.0f},                             // button - below 0
-      {39.9f, {KEY_PLUS_PAD, KEY_MINUS_PAD}, 0, 39.9f},  // both, then the clamp
+  struct Tol { float start; std::initializer_list<int> keys; ButtonId button; float want; } tols[] = {
+      {0.0f, {KEY_PLUS_PAD}, kNoButton, 0.2f},
+      {0.0f, {KEY_MINUS_PAD}, kNoButton, 0.0f},
+      {40.0f, {}, kToleranceUpButton, 40.0f},                // button + at the top
+      {0.1f, {}, kToleranceDownButton, 0.0f},                // button - below 0
+      {39.9f, {KEY_PLUS_PAD, KEY_MINUS_PAD}, kNoButton, 39.9f},  // both, then the clamp
   };
   for (const Tol& t : tols) {
     tolerance = t.start;
-    ASSERT_TRUE(t.buttonX ? click(t.buttonX, 150, t.keys) : idle(t.keys));
+    ASSERT_TRUE(t.button != kNoButton ? click(t.button, t.keys) : idle(t.keys));
     EXPECT_NEAR(tolerance, t.want, 1e-5) << t.start;
   }
   struct Slot { int start; std::initializer_list<int> keys; int want; } slots[] = {
@@ -149,7 +154,7 @@ TEST_F(Frames, ButtonActions) {
   park(2, 300, 200);
   park(7, 320, 200, 9);
   tolerance = 0.5f;
-  ASSERT_TRUE(click(60, 744));  // slot Save with nothing picked
+  ASSERT_TRUE(click(kSaveSlotButton));  // with nothing picked
   EXPECT_FALSE(fileExists("sample0.dna"));
   ASSERT_TRUE(frame(300 + WorldOffsetX, 200 + WorldOffsetY, 1));
   ASSERT_EQ(pickedSelection.contains(7), 1);
@@ -157,16 +162,16 @@ TEST_F(Frames, ButtonActions) {
   ASSERT_TRUE(idle());
   EXPECT_EQ(tuple(pickedSelection.primary(), pickedSelection.contains(7)), tuple(2, 0));
   units.status[7] = Alive, pickedSelection.ids[1] = 7;
-  ASSERT_TRUE(click(80, 712));  // slot 5
-  ASSERT_TRUE(click(60, 744));
+  ASSERT_TRUE(click(kSlotButton5));
+  ASSERT_TRUE(click(kSaveSlotButton));
   std::string text;
   for (int32_t v : parked()) text += std::to_string(v) + "\n";
   EXPECT_EQ(readFile("sample5.dna"), text) << "the primary's genome";
   // Slot Load plants the slot's genome into every picked Unit.
   writeFile("sample3.dna", "7\n" + text.substr(text.find('\n') + 1));
   units.age[2] = units.age[7] = 5;
-  ASSERT_TRUE(click(80, 680));  // slot 3
-  ASSERT_TRUE(click(110, 744));
+  ASSERT_TRUE(click(kSlotButton3));
+  ASSERT_TRUE(click(kLoadSlotButton));
   for (int u : {2, 7})
     EXPECT_EQ(tuple(units.genome[u][0], units.genome[u][1], units.age[u], units.energy[u], units.posX[u]),
               tuple(7, parked()[1], 0, (float)parked()[5], u == 2 ? 300 : 320));
@@ -174,9 +179,9 @@ TEST_F(Frames, ButtonActions) {
   // reaped or seeded until the world runs), Load.
   parkCrowd();
   placeLive(100, 450);
-  ASSERT_TRUE(click(80, 75));
+  ASSERT_TRUE(click(kSaveStateButton));
   const std::string saved = stateDigest();
-  ASSERT_TRUE(click(40, 75));
+  ASSERT_TRUE(click(kNewWorldButton));
   EXPECT_EQ(aliveCount() + liveCells(), 0);
   ASSERT_TRUE(idle());
   EXPECT_EQ(units.status[0], Dead);
@@ -184,9 +189,9 @@ TEST_F(Frames, ButtonActions) {
   ASSERT_TRUE(idle());
   EXPECT_EQ(aliveCount(), 1) << "reaped and seeded in the first running frame";
   paused = 1;
-  ASSERT_TRUE(click(120, 75));
+  ASSERT_TRUE(click(kLoadStateButton));
   EXPECT_EQ(stateDigest(), saved);
-  ASSERT_TRUE(click(100, 90));  // Pause
+  ASSERT_TRUE(click(kPauseButton));
   EXPECT_EQ(paused, 0);
 }
 
