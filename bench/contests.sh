@@ -17,12 +17,8 @@ set -euo pipefail
 build="${1:-build}"
 before="${2:-}"
 repeats="${3:-10}"
-here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
+source "$(dirname "$0")/crowded_world.sh" "$build"
 "$build/tarn-sim" --seed 3 --frames 20700 --save "$work/natural.sav" --quiet
-bash "$here/crowded.sh" "$build" "$work/crowded.sav"
 
 # The functions of each group, as patterns of their names. A sample belongs
 # to the group of the innermost of them on its stack (calls at the end of a

@@ -10,10 +10,7 @@ set -euo pipefail
 build="${1:-build}"
 frames="${2:-20000}"
 before="${3:-}"
-here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-bash "$here/crowded.sh" "$build" "$work/crowded.sav"
+source "$(dirname "$0")/crowded_world.sh" "$build"
 
 # run <build> <state file to write> <tarn-sim options...>: prints frames per
 # second of processor time, so that other work on the machine counts less

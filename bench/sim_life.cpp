@@ -60,49 +60,26 @@ void stepRepeatedly(benchmark::State& state, Step step) {
   perCell(state);
 }
 
-// A 35 % soup, one generation on: as a step leaves a field (about as dense).
-void BM_StepSoup35(benchmark::State& state) {
-  fillSoup(1, 35);
-  stepGeneration();
-  stepRepeatedly(state, stepGeneration);
-}
-BENCHMARK(BM_StepSoup35)->Unit(benchmark::kMillisecond);
+// The fields stepped: a 35 % soup one generation on (as a step leaves a
+// field, about as dense), the field a run leaves, and an empty one.
+void soupStepped() { fillSoup(1, 35), stepGeneration(); }
+void runStepped() { fillFromRun(), stepGeneration(); }  // the step before was a fast one
+void emptyStepped() { clearField(), stepGeneration(); }
 
-void BM_StepSoup35Plain(benchmark::State& state) {
-  fillSoup(1, 35);
-  stepGeneration();
-  editCellGrids();  // the plain passes work on the grids
-  stepRepeatedly(state, stepGenerationPlain);
+// Steps the field that fill makes, the fast way or the plain passes (which
+// work on the grids).
+template <void (*Fill)(), bool Plain>
+void BM_Step(benchmark::State& state) {
+  Fill();
+  if (Plain) editCellGrids();
+  stepRepeatedly(state, Plain ? stepGenerationPlain : stepGeneration);
 }
-BENCHMARK(BM_StepSoup35Plain)->Unit(benchmark::kMillisecond);
-
-void BM_StepAfterRun(benchmark::State& state) {
-  fillFromRun();
-  stepGeneration();  // so that the step before was a fast one
-  stepRepeatedly(state, stepGeneration);
-}
-BENCHMARK(BM_StepAfterRun)->Unit(benchmark::kMillisecond);
-
-void BM_StepAfterRunPlain(benchmark::State& state) {
-  fillFromRun();
-  editCellGrids();  // the plain passes work on the grids
-  stepRepeatedly(state, stepGenerationPlain);
-}
-BENCHMARK(BM_StepAfterRunPlain)->Unit(benchmark::kMillisecond);
-
-void BM_StepEmpty(benchmark::State& state) {
-  clearField();
-  stepGeneration();
-  stepRepeatedly(state, stepGeneration);
-}
-BENCHMARK(BM_StepEmpty)->Unit(benchmark::kMicrosecond);
-
-void BM_StepEmptyPlain(benchmark::State& state) {
-  clearField();
-  editCellGrids();  // the plain passes work on the grids
-  stepRepeatedly(state, stepGenerationPlain);
-}
-BENCHMARK(BM_StepEmptyPlain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step<soupStepped, false>)->Name("BM_StepSoup35")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step<soupStepped, true>)->Name("BM_StepSoup35Plain")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step<runStepped, false>)->Name("BM_StepAfterRun")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step<runStepped, true>)->Name("BM_StepAfterRunPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step<emptyStepped, false>)->Name("BM_StepEmpty")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step<emptyStepped, true>)->Name("BM_StepEmptyPlain")->Unit(benchmark::kMillisecond);
 
 // Reads every entry of the five grids and writes every entry of them once,
 // from the same restored field as the steps above.

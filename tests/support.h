@@ -77,6 +77,16 @@ inline int aliveCount() {
   return n;
 }
 
+// A command line: the program's name, then words, as main gets it (the
+// pointers point into words, which must outlive them).
+inline std::vector<char*> commandLine(const char* program, std::vector<std::string>& words) {
+  words.insert(words.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
 // --- Files ----------------------------------------------------------------
 inline std::string readFile(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
@@ -84,6 +94,13 @@ inline std::string readFile(const std::string& name) {
 }
 inline void writeFile(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 inline bool fileExists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
+
+// A new folder of a test's own under /tmp, named from prefix.
+inline std::string newTemporaryFolder(const std::string& prefix) {
+  std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+  EXPECT_NE(mkdtemp(&pattern[0]), nullptr) << pattern;
+  return pattern;
+}
 
 // A fresh folder that is the working directory while the object lives.
 struct WorkFolder {

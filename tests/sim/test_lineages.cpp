@@ -21,6 +21,7 @@
 #include "record/experiment.h"
 #include "record/lineages.h"
 #include "record/phylogeny.h"
+#include "tests/support.h"
 #include "units/units.h"
 #include "units/params.h"
 
@@ -56,9 +57,7 @@ Table readCsv(const std::string& name, std::string* header = nullptr) {
 class EvolutionRecord : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/tarn-evolution-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    dir = newTemporaryFolder("tarn-evolution");
     rules = SimulationParams{};
     ExperimentOptions o;
     o.seed = 7;

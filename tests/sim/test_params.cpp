@@ -149,10 +149,7 @@ struct SimParsed {
 };
 
 SimParsed parseSim(std::vector<std::string> words) {
-  words.insert(words.begin(), "tarn-sim");
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
+  std::vector<char*> argv = commandLine("tarn-sim", words);
   SimParsed parsed;
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();

@@ -79,9 +79,7 @@ void writeCloneWorld(const std::string& name) {
 class RecordRun : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/tarn-record-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    dir = newTemporaryFolder("tarn-record");
     rules = SimulationParams{};
     writeCloneWorld(dir + "/clones.sav");
   }

@@ -17,10 +17,7 @@ namespace {
 struct Parsed { int status; std::string error, fields, rules; };
 
 Parsed parse(std::vector<std::string> words) {
-  words.insert(words.begin(), "tarn");
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
+  std::vector<char*> argv = commandLine("tarn", words);
   ProgramOptions o;
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
