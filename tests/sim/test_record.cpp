@@ -150,7 +150,7 @@ TEST_F(RecordRun, LineageIsWholeAndAgreesWithTheCounts) {
   std::map<std::string, long> byCause;
   long living = 0, loaded = 0, withParent = 0, withNone = 0, parentZero = 0;
   for (const auto& r : lineage) {
-    ASSERT_EQ(r.size(), 7u);
+    ASSERT_EQ(r.size(), 8u);
     const long id = std::stol(r[0]);
     EXPECT_TRUE(ids.insert(id).second) << "id " << id << " twice";
     const long origin = std::stol(r[2]);
