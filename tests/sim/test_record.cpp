@@ -290,6 +290,22 @@ TEST_F(RecordRun, ReportShowsTheRecordAndTheLastRowAndNamesOnlyFilesThatExist) {
   EXPECT_GE(links, 4);  // world.sav, stats.csv, phylogeny.csv, run.json
   EXPECT_EQ(page.find("class=\"stopped\""), std::string::npos);
 
+  // The tree of the living: each figure as the last row of phylodiversity.csv has it.
+  std::map<std::string, std::string> last;
+  {
+    std::istringstream in(readFile(folder + "/phylodiversity.csv"));
+    std::string names, line, row;
+    std::getline(in, names);
+    while (std::getline(in, line)) row = line;
+    std::istringstream n(names + ","), v(row + ",");
+    for (std::string name, value; std::getline(n, name, ',') && std::getline(v, value, ',');) last[name] = value;
+  }
+  const std::regex figure("data-tree=\"([a-z_]+)\">([^<]*)<");
+  int figures = 0;
+  for (std::sregex_iterator m(page.begin(), page.end(), figure), end; m != end; ++m, ++figures)
+    EXPECT_EQ((*m)[2].str(), last[(*m)[1].str()]) << (*m)[1];
+  EXPECT_GE(figures, 8);
+
   // The most common genome: carried by as many of the living as run.json says.
   const std::regex oneLine("as <code>phylogeny.csv</code> writes it: <code>([-0-9 ]+)</code>");
   std::smatch genome;
@@ -358,19 +374,29 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   whole.dominantCarriers = 17;
   for (int k = 0; k < kGeneCount; ++k) whole.dominant[k] = k * 7 - 3;
   whole.dominantGlyph = "report-glyph.png";
+  const char* const columns[] = {"frame", "alive", "roots", "phylogenetic_diversity", "mean_pairwise_distance",
+                                 "mrca", "mrca_depth", "mrca_changes", "depth_mean", "depth_max"};
+  const auto tree = [&](std::vector<std::string> values) {
+    std::vector<std::pair<std::string, std::string>> row;
+    for (size_t k = 0; k < values.size(); ++k) row.emplace_back(columns[k], values[k]);
+    return row;
+  };
+  whole.tree = tree({"5000", "312", "1", "700", "41.500000", "0", "1", "2", "20.250000", "30"});
 
   ReportInput stopped;
   stopped.record = record(true, false), stopped.resumeCommand = "tarn-sim --resume '/a folder'";
   stopped.timeLapse = {{"f/frame-000001.png", "frame 1"}}, stopped.dominantCarriers = 3;
+  stopped.tree = tree({"1234", "2", "2", "2", "2.000000", "", "0", "0", "1.000000", "1"});
 
   ReportInput lost = stopped;
   lost.resumeCommand.clear(), lost.timeLapse.clear(), lost.dominantCarriers = 0;
   lost.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
+  lost.tree = tree({"1234", "0", "0", "0", "", "", "", "3", "", ""});
 
   const std::pair<const ReportInput*, const char*> pages[] = {
-      {&whole, "226096485965388018775e5ae38c1f66125e8bf59db01520d39a7ae65b6393bb"},
-      {&stopped, "a391bbabe70681a33995a2878aab214bf2c93ef9a45da2d390cbdfe240d8a902"},
-      {&lost, "8b16f9af7378526caa6e275f7bb35edc2b33d1e1e6a2d6a130fd2b7c03d3b758"}};
+      {&whole, "75b3dcf35a67fdc5d1be8eaa5d0dd214509d5e296129753a874d18414e7fc44d"},
+      {&stopped, "ef007b8fd0faca0dbd2ff69b1d02ade053a187dc5ab100e94e797fe94eb3973b"},
+      {&lost, "a5437855b027432cac5ef02003cacb984443e9ce98f94684bd200ad48b168065"}};
   int n = 0;
   for (const auto& [input, digest] : pages) {
     const std::string page = renderReport(*input);
@@ -447,9 +473,33 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   static volatile std::sig_atomic_t never = 0;
   resetSimulation();
   EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
-  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
+  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav",
+                           "phylodiversity.csv", "tree.nwk", "loaded.csv"})
     EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
   EXPECT_GT(readFile(o.out + "/stats.csv").size(), 600u);
+  EXPECT_GT(readFile(o.out + "/tree.nwk").size(), 100u);
+
+  // The checkpoint of a runner that had no tree of the living and no
+  // loaded.csv resumes as it did, into the same files it knew.
+  o.out = dir + "/older";
+  stopper.stop = 0;
+  resetSimulation();
+  subscribe(&stopper);
+  EXPECT_EQ(runExperiment(o, &stopper.stop), 128 + SIGTERM);
+  unsubscribe(&stopper);
+  auto saved = nlohmann::json::parse(readFile(o.out + "/resume"));
+  for (const char* name : {"phylodiversity.csv", "loaded.csv"}) {
+    saved["outputs"].erase(name);
+    std::remove((o.out + "/" + name).c_str());
+  }
+  saved["run"].erase("loaded_units");
+  std::remove((o.out + "/tree.nwk").c_str());
+  writeFile(o.out + "/resume", saved.dump());
+  resetSimulation();
+  EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
+  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
+    EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
+  EXPECT_FALSE(fileExists(o.out + "/phylodiversity.csv") || fileExists(o.out + "/tree.nwk"));
 }
 
 // The most common genome among the living: its carriers counted, the dead
