@@ -16,6 +16,8 @@
 #                wmctrl (a window manager to ask the window to close)
 #   report tests: chromium (loads report.html headless: pictures, video,
 #                console, screenshot), tidy (checks the pages are valid HTML5)
+#   tree tests:  python3-pytest, python3-dendropy (reads tree.nwk as the
+#                field's tree tools do)
 #   sanitizers:  clang libclang-rt-14-dev
 set -euo pipefail
 
@@ -27,6 +29,7 @@ packages=(
   libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
   chromium tidy
+  python3-pytest python3-dendropy
   clang libclang-rt-14-dev
 )
 
