@@ -462,7 +462,9 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameStoppedAndResumedKeepsEachPicture) {
   for (int frame = 1; frame <= 40; ++frame) {
     ASSERT_TRUE(readPng(timeLapseName(dir / "frames", frame), read)) << frame;
     ASSERT_EQ(read.width, 825);
-    if (frame == 40) EXPECT_TRUE(read.pixels == last.pixels);
+    if (frame == 40) {
+      EXPECT_TRUE(read.pixels == last.pixels);
+    }
   }
   EXPECT_EQ(run("LC_ALL=C ls -A '" + dir / "frames" + "' | grep -v '^frame-0000[0-4][0-9].png$'"),
             ".frame-notes\nframe-00002x.png\nnotes.part\n");
