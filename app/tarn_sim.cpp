@@ -197,7 +197,6 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  int64_t value = 0;
   o.seed = (uint32_t)std::time(nullptr);
   if (app.count("--seed") > 0 && !parseSeed(seedText, o.seed)) return badUse(kSeedRule);
   if (!parseWhole("--frames", framesText, 0, INT64_MAX, false, &o.frames, &error)) return badUse(error);
@@ -226,6 +225,7 @@ int main(int argc, char** argv) {
 #ifdef TARN_PICTURES
   pictures.inFolder = !o.out.empty() && !noPictures;
   if (app.count("--scale") > 0) {
+    int64_t value = 0;
     if (!parseWhole("--scale", scaleText, 1, kMaxPictureScale, true, &value, &error)) return badUse(error);
     pictures.scale = (int)value;
     if (pictures.snapshot.empty() && pictures.framesDir.empty() && pictures.video.empty() && !pictures.inFolder)

@@ -74,7 +74,7 @@ class LivingTree {
 
   int64_t size() const { return kept_; }      // nodes kept: the Units in T(f)
   int64_t living() const { return living_; }  // of which alive
-  int64_t largest() const { return largest_; }
+  int64_t largest() const { return largest_; }  // the most nodes kept at once since the start (or the resume)
 
   // The kept nodes (ids, parents' ids, arrival frames) for a checkpoint, and
   // the tree put back from them, with the living found by the census's

@@ -207,7 +207,9 @@ std::vector<std::vector<uint64_t>> run(const Case& c, bool plain) {
   std::vector<std::vector<uint64_t>> digests;
   for (int r = 0; r < c.rounds; ++r) {
     c.round(r), digests.push_back(digest());
-    if (!plain) EXPECT_EQ(wordListProblem(), "") << c.name << ", round " << r + 1;
+    if (!plain) {
+      EXPECT_EQ(wordListProblem(), "") << c.name << ", round " << r + 1;
+    }
   }
   usePlainPaths = false;
   return digests;
