@@ -99,7 +99,7 @@ def recomputed(phylogeny, frame):
         row["mean_pairwise_distance"] = f"{total / (n * (n - 1) // 2):.6f}"
     if n:
         common = set(lines[living[0]]).intersection(*lines.values())
-        deepest = max(common, key=lambda u: len(lines[u]) if u in lines else len(phylogeny.line(u)), default=None)
+        deepest = max(common, key=lambda u: len(phylogeny.line(u)), default=None)
         row["mrca"] = "" if deepest is None else str(deepest)
         row["mrca_depth"] = "0" if deepest is None else str(len(phylogeny.line(deepest)))
         depths = [len(lines[u]) for u in living]
