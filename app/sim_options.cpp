@@ -29,10 +29,11 @@ int badUse(const std::string& message) {
 const char kFooter[] = R"(
 An experiment in a folder:
   tarn-sim --seed 7 --frames 200000 --out runs/seed-7 --checkpoint 10000
-writes world.sav, stats.csv, phylogeny.csv, genes.csv, lineages.csv, run.json,
-params.toml, world.png, run.png, genes.png, muller.png and report.html, a page
-that shows them all, into runs/seed-7 (which must be new or empty). Stopped by
-a signal, or killed after a checkpoint, it goes on with
+writes world.sav, stats.csv, phylogeny.csv, genes.csv, phylodiversity.csv,
+tree.nwk, lineages.csv, run.json, params.toml, world.png, run.png, genes.png,
+muller.png, phylodiversity.png and report.html, a page that shows them all,
+into runs/seed-7 (which must be new or empty; with --load, loaded.csv too).
+Stopped by a signal, or killed after a checkpoint, it goes on with
   tarn-sim --resume runs/seed-7
 The same in a harsher world, with a parameter file and a single value:
   tarn-sim --seed 7 --frames 200000 --out runs/harsh --params harsh.toml --set regulation.cull_at=400
@@ -70,8 +71,8 @@ int parseSimOptions(int argc, char** argv, SimOptions& options) {
   app.add_flag("--print-params", options.printParams,
                "Print the rules a run would have (every parameter, as params.toml holds them) and stop");
   app.add_option("--out", o.out,
-                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, genes.csv, lineages.csv, "
-                 "run.json, params.toml, world.png, run.png, genes.png, muller.png and report.html go there")
+                 "Experiment folder, new or empty: world.sav, stats.csv, phylogeny.csv, genes.csv, phylodiversity.csv, "
+                 "tree.nwk, lineages.csv, run.json, params.toml, the pictures and report.html go there")
       ->type_name("DIR");
   app.add_option("--every", everyText,
                  "A stats row, and a picture for --frames-dir and --video, every K frames (default 100)")
@@ -84,6 +85,10 @@ int parseSimOptions(int argc, char** argv, SimOptions& options) {
   app.add_option("--save", o.save, "State file to write at the end")->type_name("FILE");
   app.add_option("--stats", o.stats, "CSV file with a stats row every K frames")->type_name("FILE");
   app.add_option("--phylogeny", o.phylogeny, "CSV file with the lineage of every Unit that lived")->type_name("FILE");
+  app.add_option("--phylodiversity", o.phylodiversity,
+                 "CSV file with the tree of the living's diversity, pairwise distance and common ancestor every K "
+                 "frames")
+      ->type_name("FILE");
   app.add_option("--genes", o.genes, "CSV file with each gene's mean, spread and range every K frames")
       ->type_name("FILE");
   app.add_option("--record", o.record, "JSON file with the run record")->type_name("FILE");
@@ -102,7 +107,8 @@ int parseSimOptions(int argc, char** argv, SimOptions& options) {
       ->type_name("FILE.png");
   app.add_option("--scale", scaleText, "Each cell a K x K block in world pictures and videos (1 to 8, default 1)")
       ->type_name("K");
-  app.add_flag("--no-pictures", noPictures, "With --out: no world.png, run.png, genes.png and muller.png in the folder");
+  app.add_flag("--no-pictures", noPictures,
+               "With --out: no world.png, run.png, genes.png, muller.png and phylodiversity.png in the folder");
   app.add_flag("--quiet", o.quiet, "Print nothing but errors (a damaged --load is still noted in run.json)");
   app.add_flag("--plain", options.plain, "Run the plain versions of the fast paths (the same results, only slower)");
   try {
@@ -129,8 +135,9 @@ int parseSimOptions(int argc, char** argv, SimOptions& options) {
 
   if (!options.resume.empty()) {
     for (const char* other : {"--seed", "--frames", "--load", "--strict", "--out", "--every", "--checkpoint", "--save",
-                              "--stats", "--phylogeny", "--genes", "--record", "--report", "--snapshot", "--frames-dir",
-                              "--video", "--plot", "--genes-plot", "--scale", "--no-pictures", "--params", "--set"})
+                              "--stats", "--phylogeny", "--phylodiversity", "--genes", "--record", "--report",
+                              "--snapshot", "--frames-dir", "--video", "--plot", "--genes-plot", "--scale",
+                              "--no-pictures", "--params", "--set"})
       if (app.count(other) > 0)
         return badUse(std::string("--resume goes on as the run was started: it takes no ") + other +
                       (std::string(other) == "--params" || std::string(other) == "--set"
@@ -158,11 +165,13 @@ int parseSimOptions(int argc, char** argv, SimOptions& options) {
     if (o.out.empty()) return badUse("--checkpoint needs --out DIR: the checkpoints are kept in that folder");
   }
   if (!o.out.empty())
-    for (const char* single : {"--save", "--stats", "--phylogeny", "--genes", "--record", "--report", "--genes-plot"})
+    for (const char* single :
+         {"--save", "--stats", "--phylogeny", "--phylodiversity", "--genes", "--record", "--report", "--genes-plot"})
       if (app.count(single) > 0)
         return badUse(std::string(single) + " cannot be used with --out: the folder gets all its outputs");
-  const std::string* files[] = {&o.save,   &o.stats,  &o.phylogeny,       &o.genes,         &o.record,
-                                &o.report, &pictures.snapshot, &pictures.video, &pictures.plot, &pictures.genesPlot};
+  const std::string* files[] = {&o.save,         &o.stats,          &o.phylogeny,     &o.phylodiversity,
+                                &o.genes,        &o.record,         &o.report,        &pictures.snapshot,
+                                &pictures.video, &pictures.plot,    &pictures.genesPlot};
   constexpr size_t kFiles = sizeof files / sizeof files[0];
   for (size_t a = 0; a < kFiles; ++a)
     for (size_t b = a + 1; b < kFiles; ++b)
@@ -170,7 +179,8 @@ int parseSimOptions(int argc, char** argv, SimOptions& options) {
 
   // Pictures.
   if (noPictures && o.out.empty())
-    return badUse("--no-pictures goes with --out: it leaves world.png, run.png, genes.png and muller.png out");
+    return badUse("--no-pictures goes with --out: it leaves world.png, run.png, genes.png, muller.png and "
+                  "phylodiversity.png out");
   pictures.inFolder = hasPictures && !o.out.empty() && !noPictures;
   if (!hasPictures && !o.out.empty() && !noPictures && !o.quiet)
     std::printf("this tarn-sim is built without pictures: no world.png or run.png in %s\n", o.out.c_str());

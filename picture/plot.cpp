@@ -102,3 +102,10 @@ bool drawMullerPlot(const std::string& layoutPath, int bands, const std::string&
                                "; colours=" + quoted(colours) + "; plottitle=" + quoted(title);
   return plotTo(pngPath, settings, kMullerPlotScript, error);
 }
+
+bool drawPhylodiversityPlot(const std::string& treePath, const std::string& pngPath, std::string& error,
+                            const std::string& title) {
+  std::string settings = "treefile=" + quoted(treePath);
+  if (!title.empty()) settings += "; plottitle=" + quoted(title);
+  return plotTo(pngPath, settings, kPhylodiversityPlotScript, error);
+}

@@ -26,3 +26,9 @@ bool drawGenesPlot(const std::string& genesPath, const std::string& pngPath, int
 // areas, coloured by colours ("#rrggbb" words separated by spaces).
 bool drawMullerPlot(const std::string& layoutPath, int bands, const std::string& colours, const std::string& pngPath,
                     std::string& error, const std::string& title);
+
+// The tree of the living over the run, from a phylodiversity.csv: its
+// phylogenetic diversity, the mean pairwise distance and the depths, the
+// rows where the common ancestor changed marked.
+bool drawPhylodiversityPlot(const std::string& treePath, const std::string& pngPath, std::string& error,
+                            const std::string& title = "");

@@ -366,6 +366,30 @@ class MullerOutput : public Output {
   std::string folder_, title_;
 };
 
+// phylodiversity.png: drawn when the run ends from the folder's
+// phylodiversity.csv, which is written before it (a run resumed from the
+// checkpoint of a runner without that file has neither).
+class PhylodiversityPlotOutput : public Output {
+ public:
+  explicit PhylodiversityPlotOutput(const std::string& folder)
+      : Output(folder + "/phylodiversity.png"), rows_(folder + "/phylodiversity.csv"),
+        title_("The tree of the living of " + folder) {}
+  bool begin(const json*, std::string* error) override {
+    if (!checkPlotterOnce(error)) {
+      *error += " (--no-pictures leaves the folder's pictures out)";
+      return false;
+    }
+    return checkPictureTarget(path_, error);
+  }
+  bool finish(int64_t, bool, std::string* error) override {
+    if (access(rows_.c_str(), F_OK) != 0) return true;
+    return drawPhylodiversityPlot(rows_, path_, *error, title_);
+  }
+
+ private:
+  std::string rows_, title_;
+};
+
 }  // namespace
 
 std::string timeLapseName(const std::string& folder, int64_t frame) {
@@ -383,6 +407,7 @@ void makeRunPictureOutputs(const RunInfo& info, const std::string& folder, Named
     add("run.png", new PlotOutput(folder + "/run.png", stats, "", true));
     add("genes.png", new GenesPlotOutput(folder + "/genes.png", folder + "/genes.csv", info.every, ""));
     add("muller.png", new MullerOutput(folder, "Major lineages of " + folder + ": share of the Units alive"));
+    add("phylodiversity.png", new PhylodiversityPlotOutput(folder));
   }
   if (!p.snapshot.empty()) add("snapshot", new SnapshotOutput(p.snapshot, p.scale));
   if (!p.framesDir.empty()) add("frames", new TimeLapseOutput(folderName(p.framesDir), info.every, p.scale));

@@ -20,7 +20,9 @@
 #include "persist/statefile.h"
 #include "record/census.h"
 #include "record/checkpoint.h"
+#include "record/loaded.h"
 #include "record/output.h"
+#include "record/phylodiversity.h"
 #include "record/report.h"
 #include "units/units.h"
 
@@ -102,6 +104,8 @@ bool loadStart(const ExperimentOptions& o, RunInfo* info) {
     info->loadBytes = (int64_t)st.st_size;
     if (!sha256File(o.load.c_str(), &info->loadSha256)) info->loadSha256.clear();
   }
+  info->loadedUnits = 0;
+  for (int u = 0; u < kMaxUnits; ++u) info->loadedUnits += units.status[u] == Alive;
   return true;
 }
 
@@ -136,6 +140,8 @@ class Experiment : private SimulationObserver {
     add("stats.csv", makeStatsOutput(folder + "/stats.csv", true));
     add("phylogeny.csv", makePhylogenyOutput(folder + "/phylogeny.csv", true));
     add("genes.csv", makeGenesOutput(folder + "/genes.csv", true));
+    add("phylodiversity.csv", makePhylodiversityOutput(folder + "/phylodiversity.csv", true, folder + "/tree.nwk"));
+    if (!info.loadFile.empty()) add("loaded.csv", makeLoadedOutput(folder + "/loaded.csv"));
     add("lineages.csv", makeLineagesOutput(folder));
     add("run.json", makeRecordOutput(folder + "/run.json", &info));
     add("params.toml", makeParamsOutput(folder + "/params.toml", &info));
@@ -165,6 +171,8 @@ class Experiment : private SimulationObserver {
     if (!o.stats.empty()) add("stats.csv", makeStatsOutput(o.stats, false));
     if (!o.phylogeny.empty()) add("phylogeny.csv", makePhylogenyOutput(o.phylogeny, false));
     if (!o.genes.empty()) add("genes.csv", makeGenesOutput(o.genes, false));
+    if (!o.phylodiversity.empty())
+      add("phylodiversity.csv", makePhylodiversityOutput(o.phylodiversity, false, ""));
     if (!o.record.empty()) add("run.json", makeRecordOutput(o.record, &info));
   }
 
@@ -342,9 +350,11 @@ int runExperiment(const ExperimentOptions& o, const volatile std::sig_atomic_t* 
   }
   if (!run.addPictureOutputs()) return kExitBadUse;
   run.addReportOutput(o.out.empty() ? o.report : folderName(o.out) + "/report.html",
-                      ReportFiles{o.save, o.stats, o.phylogeny, o.record});
-  if (!run.beginOutputs(0, run.outputCount(), nullptr)) return kExitBadUse;
+                      ReportFiles{o.save, o.stats, o.phylogeny, o.record, o.phylodiversity});
+  // The census first: outputs begin from the Units it numbered, and hear of
+  // each newcomer after it.
   startCensus();
+  if (!run.beginOutputs(0, run.outputCount(), nullptr)) return kExitBadUse;
   return run.run(0, false);
 }
 

@@ -25,6 +25,7 @@ struct ExperimentOptions {
   SimulationParams rules;        // the world's rules (--params, --set)
   std::string out;               // experiment folder: all its outputs and the checkpoints
   std::string save, stats, phylogeny, genes, record;  // single outputs, without --out
+  std::string phylodiversity;
   std::string report;            // report.html alone, without --out
   PictureOptions pictures;       // world pictures, time-lapse, video, plots
   bool strict = false;           // a damaged --load file is an error, not a warning

@@ -245,7 +245,9 @@ std::vector<LineageSummary> majorLineages(const std::string& folder, std::string
     if (comma == std::string::npos || !number(line.substr(0, comma), &id)) continue;
     const auto s = byFounder.find(id);
     if (s == byFounder.end()) continue;
-    s->second.genome = line.substr(line.rfind(',') + 1);
+    size_t at = 0;  // the genome: the seventh field
+    for (int k = 0; k < 6 && at != std::string::npos; ++k) at = line.find(',', at + (k > 0));
+    if (at != std::string::npos) s->second.genome = line.substr(at + 1, line.find(',', at + 1) - at - 1);
     ++found;
   }
   std::vector<LineageSummary> out;

@@ -246,6 +246,7 @@ ordered runRecordJson(const RunInfo& info, int64_t frame, bool interrupted) {
                        : ordered{{"file", info.loadFile},
                                  {"bytes", info.loadSha256.empty() ? ordered(nullptr) : ordered(info.loadBytes)},
                                  {"sha256", info.loadSha256.empty() ? ordered(nullptr) : ordered(info.loadSha256)},
+                                 {"units", info.loadedUnits < 0 ? ordered(nullptr) : ordered(info.loadedUnits)},
                                  {"warning", info.loadWarning.empty() ? ordered(nullptr) : ordered(info.loadWarning)}};
   return record;
 }

@@ -16,7 +16,7 @@
 #include "persist/files.h"
 #include "persist/numbers.h"
 
-const char kPhylogenyHeader[] = "id,ancestor_list,origin_time,destruction_time,slot,cause,genome\n";
+const char kPhylogenyHeader[] = "id,ancestor_list,origin_time,destruction_time,slot,cause,genome,ancestor_id\n";
 
 const char* deathCauseName(DeathCause cause) {
   switch (cause) {
@@ -99,6 +99,17 @@ bool newPiece(const std::string& target, Piece* piece, std::string* error) {
 }
 
 using Row = std::pair<int64_t, std::string>;
+
+// A row of the rows file as the sorted file has it: ancestor_id added at the
+// end, from ancestor_list (the parent's id, or the row's own for a Unit
+// without parent). The rows file itself keeps the columns it always had, so
+// that one left by an earlier runner's checkpoint still resumes.
+void withAncestorId(std::string& row) {
+  const size_t list = row.find(',') + 1, end = std::min(row.find(',', list), row.size() - 1);
+  const bool none = row.compare(list, end - list, "[NONE]") == 0;
+  const std::string id = none ? row.substr(0, list - 1) : end - list > 2 ? row.substr(list + 1, end - list - 2) : "";
+  row.insert(row.size() - 1, "," + id);  // before the line end
+}
 
 // Merges the sorted pieces, each from its start, into write.
 template <class Write>
@@ -193,7 +204,12 @@ bool sortPhylogeny(const std::string& rowsPath, const std::string& target, std::
     return false;
   }
   out.write(kPhylogenyHeader);
-  const bool merged = mergePieces(pieces, [&](const std::string& text) { out.write(text); });
+  std::string row;
+  const bool merged = mergePieces(pieces, [&](const std::string& text) {
+    row = text;
+    withAncestorId(row);
+    out.write(row);
+  });
   closePieces(pieces);
   if (!merged) {
     *error = "cannot sort " + target + ": reading its pieces back failed";

@@ -1,8 +1,10 @@
 // The lineage of a run, one row per Unit that was Alive at some time, in the
 // phylogeny format of the ALife Data Standards: id, ancestor_list,
 // origin_time, destruction_time, then the slot, the cause of death and the
-// genome. A row is written when its Unit dies, and for the Units still alive
-// when the run ends (destruction_time "inf", no cause).
+// genome, and last ancestor_id (the parent's id, or the Unit's own for one
+// without parent). A row is written when its Unit dies, and for the Units
+// still alive when the run ends (destruction_time "inf", no cause), into a
+// rows file without ancestor_id; sorting adds it.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -12,6 +12,7 @@
 #include "record/lineages.h"
 #include "persist/files.h"
 #include "persist/numbers.h"
+#include "record/phylodiversity.h"
 #include "units/params.h"
 #include "record/stats.h"
 
@@ -168,6 +169,42 @@ td code{word-break:break-all}
 meter{width:8rem}
 )";
 
+// The tree of the living at the last row, a sentence for each figure.
+std::string treeSection(const std::vector<std::pair<std::string, std::string>>& row) {
+  const auto value = [&](const char* column) {
+    for (const auto& [name, text] : row)
+      if (name == column) return "<span data-tree=\"" + std::string(column) + "\">" + escape(text) + "</span>";
+    return std::string();
+  };
+  const auto text = [&](const char* column) {
+    for (const auto& [name, field] : row)
+      if (name == column) return field;
+    return std::string();
+  };
+  const auto empty = [&](const char* column) { return text(column).empty(); };
+  std::string h = "<h2>The tree of the living</h2>\n<p>At frame " + value("frame") +
+                  " the tree of the living (the Units alive, " + value("alive") +
+                  ", and all their ancestors) holds " + value("phylogenetic_diversity") +
+                  " Units, one generation between a Unit and its parent: its phylogenetic diversity.</p>\n";
+  if (text("alive") == "0") return h + "<p>Nobody is alive: there are no pairs, no common ancestor and no depths.</p>\n";
+  h += "<p>Lineages alive from a seeded or loaded Unit without parent (the roots): " + value("roots") + ".</p>\n";
+  if (empty("mean_pairwise_distance"))
+    h += "<p>With one Unit alive there are no pairs to measure.</p>\n";
+  else
+    h += "<p>Two Units alive are on average " + value("mean_pairwise_distance") +
+         " generations apart along the tree (the mean pairwise distance).</p>\n";
+  if (empty("mrca"))
+    h += "<p>The living share no common ancestor among the Units: their lineages meet only at the origin.</p>\n";
+  else
+    h += "<p>The most recent common ancestor of the living is Unit " + value("mrca") + ", at depth " +
+         value("mrca_depth") + " (generations from the origin).</p>\n";
+  h += "<p>Changes of the most recent common ancestor from one stats row to the next (none at all counting as one "
+       "ancestor): " + value("mrca_changes") + ".</p>\n";
+  h += "<p>Generations from the origin to the living: " + value("depth_mean") + " on average, at most " +
+       value("depth_max") + ".</p>\n";
+  return h;
+}
+
 }  // namespace
 
 std::string renderReport(const ReportInput& in) {
@@ -308,6 +345,8 @@ std::string renderReport(const ReportInput& in) {
     h += "</tbody>\n</table></div>\n";
   }
 
+  if (!in.tree.empty()) h += treeSection(in.tree);
+
   // The most common genome.
   h += "<h2>The most common genome at the end</h2>\n";
   if (in.dominantCarriers == 0) {
@@ -393,6 +432,9 @@ class ReportOutput : public Output {
       picture(in_ + "run.png", "The population, the Evolution Level, the live cells and the deaths by cause (run.png)");
       picture(in_ + "genes.png", "The genes of the living over the run (genes.png)");
       picture(in_ + "muller.png", "The largest lineages over the run (muller.png)");
+      picture(in_ + "phylodiversity.png",
+              "The tree of the living: its phylogenetic diversity, the mean pairwise distance and the changes of "
+              "the most recent common ancestor (phylodiversity.png)");
     }
     picture(p.snapshot, "The world at the end");
     picture(p.plot, "The run's stats");
@@ -407,6 +449,13 @@ class ReportOutput : public Output {
       file(in_ + "genes.csv", "the genes of the living over the run");
       file(in_ + "lineages.csv", "the lineages over the run");
     }
+    const std::string tree = folder_.empty() ? single_.phylodiversity : in_ + "phylodiversity.csv";
+    file(tree, "the tree of the living every " + std::to_string(info_->every) + " frames and at the end");
+    if (!folder_.empty()) {
+      file(in_ + "tree.nwk", "the tree of the living at the end, in Newick");
+      file(in_ + "loaded.csv", "the Units of the loaded world, with their slots and ages");
+    }
+    if (isFile(tree)) in.tree = lastPhylodiversityRow(tree);
     file(folder_.empty() ? single_.record : in_ + "run.json", "the run record");
     if (!in.paramsFile.empty()) file(in_ + "params.toml", "the rules of the run, every parameter");
 

@@ -46,6 +46,9 @@ struct ReportInput {
   std::vector<ReportMedia> timeLapse;  // a strip of the time-lapse pictures, in frame order
   std::string timeLapseFolder;         // linked; empty: none
   std::vector<ReportLineage> lineages;  // the section is left out when empty
+  // The last row of phylodiversity.csv, by column; the section is left out
+  // when empty.
+  std::vector<std::pair<std::string, std::string>> tree;
   int32_t dominantCarriers = 0;         // 0: nobody alive at the end
   Genome dominant{};
   std::string dominantGlyph;  // the glyph picture, linked; empty: none
@@ -67,7 +70,7 @@ extern bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, 
 // names the files of a run without a folder (--save, --stats, ...). It
 // reads what the other outputs left, so it is the last output of a run.
 struct ReportFiles {
-  std::string save, stats, phylogeny, record;
+  std::string save, stats, phylogeny, record, phylodiversity;
 };
 std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
                                          const ReportFiles& single);

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "units/units.h"
+
 using nlohmann::json;
 
 double RunInfo::wallSeconds() const {
@@ -77,6 +79,7 @@ json runInfoJson(const RunInfo& info) {
           {"every", info.every},             {"checkpoint", info.checkpointEvery},
           {"load_file", info.loadFile},      {"load_bytes", info.loadBytes},
           {"load_sha256", info.loadSha256},  {"load_warning", info.loadWarning},
+          {"loaded_units", info.loadedUnits},
           {"start_time", info.startTime},
           {"seconds", info.wallSeconds()},   {"pictures", picturesJson(info.pictures)}};
 }
@@ -95,6 +98,8 @@ RunInfo runInfoFrom(const json& saved) {
   info.loadBytes = wholeNumber(saved.at("load_bytes"), 0, INT64_MAX, "the loaded file's size");
   info.loadSha256 = saved.at("load_sha256").get<std::string>();
   info.loadWarning = saved.at("load_warning").get<std::string>();
+  if (saved.contains("loaded_units"))
+    info.loadedUnits = wholeNumber(saved.at("loaded_units"), -1, kMaxUnits, "the loaded Units");
   info.startTime = saved.at("start_time").get<std::string>();
   info.earlierSeconds = saved.at("seconds").get<double>();
   // A run checkpointed by a runner without pictures draws none.

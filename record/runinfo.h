@@ -42,6 +42,7 @@ struct RunInfo {
   int64_t loadBytes = 0;
   std::string loadSha256;
   std::string loadWarning;  // where a damaged --load file stopped; empty when it was whole
+  int64_t loadedUnits = -1;  // the Units alive in the loaded world; -1: not known (no file, or an older checkpoint)
   std::string startTime;      // UTC, ISO 8601
   double earlierSeconds = 0;  // wall time of the sessions before a resume
   std::chrono::steady_clock::time_point sessionStart;

@@ -20,7 +20,8 @@
 #   report tests: chromium (loads report.html headless: pictures, video,
 #                console, screenshot), tidy (checks the pages are valid HTML5)
 #   analysis:    python3-pandas, python3-scipy (the summary of a sweep and its
-#                tests, analysis/), python3-pytest (their tests)
+#                tests, analysis/), python3-pytest (their tests),
+#                python3-dendropy (reads tree.nwk as the field's tree tools do)
 #   sanitizers:  clang libclang-rt-14-dev
 set -euo pipefail
 
@@ -33,7 +34,7 @@ packages=(
   libpng-dev ffmpeg gnuplot-nox
   xvfb xdotool x11-utils x11-apps imagemagick bc matchbox-window-manager wmctrl
   chromium tidy
-  python3-pandas python3-scipy python3-pytest
+  python3-pandas python3-scipy python3-pytest python3-dendropy
   clang libclang-rt-14-dev
 )
 

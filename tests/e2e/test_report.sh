@@ -68,9 +68,9 @@ check_page() {
 "$SIM" --quiet --seed 3 --frames 1000 --every 100 --out a --frames-dir a/frames --video a/run.mp4 ||
   e2e_fail "the run failed"
 check_page "$PWD/a/report.html" "a folder's page"
-e2e_expect_eq "it shows world.png, run.png, genes.png, muller.png, the glyph, the video and 10 time-lapse pictures" \
-  "world.png run.png genes.png muller.png frames/frame-000100.png frames/frame-001000.png report-glyph.png run.mp4" \
-  "$(grep -E '^(img|video) ' found.txt | sed -n '1p;2p;3p;4p;5p;14p;15p;16p' | cut -d' ' -f2 | xargs)"
+e2e_expect_eq "it shows world.png, run.png, genes.png, muller.png, phylodiversity.png, the glyph, the video and 10 time-lapse pictures" \
+  "world.png run.png genes.png muller.png phylodiversity.png frames/frame-000100.png frames/frame-001000.png report-glyph.png run.mp4" \
+  "$(grep -E '^(img|video) ' found.txt | sed -n '1p;2p;3p;4p;5p;6p;15p;16p;17p' | cut -d' ' -f2 | xargs)"
 grep -q '<pre>tarn --windowed --load world.sav</pre>' a/report.html &&
   e2e_pass "it says how to open its world in the window" || e2e_fail "no tarn --load line in the page"
 rm -rf profile

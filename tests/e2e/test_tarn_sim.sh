@@ -10,8 +10,8 @@
 #    snapshot, the video has a frame per picture;
 #  - a run under rules of its own killed by SIGTERM or SIGKILL at a random
 #    moment and resumed ends with the world.sav, stats.csv, phylogeny.csv,
-#    params.toml and time-lapse of the run left alone; a run with a video
-#    stopped by Ctrl-C ends it whole.
+#    phylodiversity.csv, tree.nwk, params.toml and time-lapse of the run left
+#    alone; a run with a video stopped by Ctrl-C ends it whole.
 # Usage: bash test_tarn_sim.sh <build-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
@@ -47,6 +47,7 @@ refusals=(
   "2|--checkpoint must be a whole number from 1 up|--checkpoint x --out o --frames 100000000"
   "2|--checkpoint needs --out DIR|--checkpoint 10 --frames 100000000"
   "2|--stats cannot be used with --out|--out o --stats s.csv --frames 100000000"
+  "2|--phylodiversity cannot be used with --out|--out o --phylodiversity p.csv --frames 100000000"
   "2|The following argument was not expected: --bogus|--bogus"
   "2|cannot read $fx/missing.sav: No such file or directory|--load $fx/missing.sav --frames 100000000"
   "2|cannot read $fx: Is a directory|--load $fx --frames 100000000"
@@ -157,6 +158,7 @@ check_pictures() {
 variants=(
   "--stats v.csv"
   "--phylogeny v.csv"
+  "--phylodiversity v.csv"
   "--record v.json"
   "--stats v.csv --every 7"
   "--stats a.csv --phylogeny b.csv --record c.json --every 1"
@@ -179,10 +181,10 @@ for variant in "${variants[@]}"; do
     e2e_fail "world differs with $variant"
   [ "$variant" = "--out o --every 30" ] &&
     e2e_expect_eq "an --out folder: its files" \
-      "genes.csv genes.png lineages.csv muller.png params.toml phylogeny.csv report-glyph.png report.html run.json run.png stats.csv world.png world.sav" "$(ls o | xargs)"
+      "genes.csv genes.png lineages.csv muller.png params.toml phylodiversity.csv phylodiversity.png phylogeny.csv report-glyph.png report.html run.json run.png stats.csv tree.nwk world.png world.sav" "$(ls o | xargs)"
   [ "$variant" = "--out o --no-pictures" ] &&
     e2e_expect_eq "--no-pictures: no pictures but the page's glyph" \
-      "genes.csv lineages.csv params.toml phylogeny.csv report-glyph.png report.html run.json stats.csv world.sav" "$(ls o | xargs)"
+      "genes.csv lineages.csv params.toml phylodiversity.csv phylogeny.csv report-glyph.png report.html run.json stats.csv tree.nwk world.sav" "$(ls o | xargs)"
   [ -d o/frames ] && check_pictures
   if [ "${variant%% --save v.sav}" = "--genes v.csv --genes-plot g.png --phylogeny b.csv --every 30" ]; then
     e2e_expect_eq "--genes: 36 rows at each of the 14 stats rows" 504 "$(tail -n +2 v.csv | wc -l)"
@@ -204,6 +206,8 @@ cmp -s loaded.sav o/world.sav && e2e_pass "same world from a loaded file with --
 loaded_alive=$(sed -n "$STATUS_LINE,$((STATUS_LINE + 999))p" base.sav | grep -cx 1)
 e2e_expect_eq "the loaded Units head the lineage" "$loaded_alive" \
   "$(awk -F, '$2 == "[NONE]" && $3 == 0 { n++ } END { print n + 0 }' o/phylogeny.csv)"
+e2e_expect_eq "loaded.csv lists them, and run.json counts them" "$loaded_alive $loaded_alive" \
+  "$(($(wc -l <o/loaded.csv) - 1)) $(sed -n 's/.*"units": \([0-9]*\).*/\1/p' o/run.json)"
 grep -q "\"sha256\": \"$(sha256sum base.sav | cut -d' ' -f1)\"" o/run.json &&
   e2e_pass "run.json names the loaded file's SHA-256" || e2e_fail "run.json lacks the loaded file's digest"
 rm -rf o
@@ -242,7 +246,7 @@ for sig in TERM KILL; do
     fi
     "$SIM" --quiet --resume "k-$sig" || e2e_fail "resume after SIG$sig failed"
   fi
-  for f in world.sav stats.csv phylogeny.csv genes.csv lineages.csv world.png params.toml; do
+  for f in world.sav stats.csv phylogeny.csv genes.csv lineages.csv phylodiversity.csv tree.nwk world.png params.toml; do
     cmp -s "ref/$f" "k-$sig/$f" && e2e_pass "SIG$sig and resumed: same $f" || e2e_fail "SIG$sig and resumed: $f differs"
   done
   diff -r ref/frames "k-$sig/frames" >/dev/null && e2e_pass "SIG$sig and resumed: the same time-lapse" ||
@@ -267,7 +271,7 @@ else
     "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 kv/v.mp4)"
 fi
 e2e_expect_eq "and leaves no checkpoint or partial file" \
-  "genes.csv genes.png lineages.csv muller.png params.toml phylogeny.csv report-glyph.png report.html run.json run.png stats.csv v.mp4 world.png world.sav" \
+  "genes.csv genes.png lineages.csv muller.png params.toml phylodiversity.csv phylodiversity.png phylogeny.csv report-glyph.png report.html run.json run.png stats.csv tree.nwk v.mp4 world.png world.sav" \
   "$(ls -A kv | xargs)"
 
 e2e_finish

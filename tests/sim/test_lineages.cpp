@@ -118,8 +118,10 @@ TEST_F(EvolutionRecord, PhylogenyIsInIdOrderWithAncestorsFirst) {
   std::set<long> seen;
   long inner = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
-    ASSERT_EQ(rows[i].size(), 7u);
+    ASSERT_EQ(rows[i].size(), 8u);
     ASSERT_EQ(std::stol(rows[i][0]), (long)i) << "the rows are in id order";
+    const std::string& list = rows[i][1];
+    EXPECT_EQ(rows[i][7], list == "[NONE]" ? rows[i][0] : list.substr(1, list.size() - 2)) << "ancestor_id";
     if (rows[i][1] != "[NONE]") {
       const long parent = std::stol(rows[i][1].substr(1));
       EXPECT_TRUE(seen.count(parent)) << "the parent of " << i << " comes before it";
@@ -140,9 +142,14 @@ TEST(PhylogenySort, ManyPiecesMergeIntoIdOrder) {
   std::vector<int> ids(2000);
   for (int i = 0; i < 2000; ++i) ids[i] = i;
   std::shuffle(ids.begin(), ids.end(), std::mt19937(3));
+  // Every third row without parent; the sorted rows get ancestor_id.
+  const auto row = [](int id) {
+    return std::to_string(id) + (id % 3 ? ",[" + std::to_string(id / 2) + "]" : ",[NONE]") + ",0,inf,1,," +
+           std::to_string(id * 7);
+  };
   std::string rows, sorted = kPhylogenyHeader;
-  for (int id : ids) rows += std::to_string(id) + ",[NONE],0,inf,1,," + std::to_string(id * 7) + "\n";
-  for (int id = 0; id < 2000; ++id) sorted += std::to_string(id) + ",[NONE],0,inf,1,," + std::to_string(id * 7) + "\n";
+  for (int id : ids) rows += row(id) + "\n";
+  for (int id = 0; id < 2000; ++id) sorted += row(id) + "," + std::to_string(id % 3 ? id / 2 : id) + "\n";
   std::ofstream(dir + "/rows") << rows;
   std::string error;
   ASSERT_TRUE(sortPhylogeny(dir + "/rows", dir + "/p.csv", &error, 7)) << error;  // 286 pieces

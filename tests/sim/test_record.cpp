@@ -149,7 +149,7 @@ TEST_F(RecordRun, LineageIsWholeAndAgreesWithTheCounts) {
   std::map<std::string, long> byCause;
   long living = 0, loaded = 0, withParent = 0, withNone = 0, parentZero = 0;
   for (const auto& r : lineage) {
-    ASSERT_EQ(r.size(), 7u);
+    ASSERT_EQ(r.size(), 8u);
     const long id = std::stol(r[0]);
     EXPECT_TRUE(ids.insert(id).second) << "id " << id << " twice";
     const long origin = std::stol(r[2]);
@@ -289,6 +289,22 @@ TEST_F(RecordRun, ReportShowsTheRecordAndTheLastRowAndNamesOnlyFilesThatExist) {
   EXPECT_GE(links, 4);  // world.sav, stats.csv, phylogeny.csv, run.json
   EXPECT_EQ(page.find("class=\"stopped\""), std::string::npos);
 
+  // The tree of the living: each figure as the last row of phylodiversity.csv has it.
+  std::map<std::string, std::string> last;
+  {
+    std::istringstream in(readFile(folder + "/phylodiversity.csv"));
+    std::string names, line, row;
+    std::getline(in, names);
+    while (std::getline(in, line)) row = line;
+    std::istringstream n(names + ","), v(row + ",");
+    for (std::string name, value; std::getline(n, name, ',') && std::getline(v, value, ',');) last[name] = value;
+  }
+  const std::regex figure("data-tree=\"([a-z_]+)\">([^<]*)<");
+  int figures = 0;
+  for (std::sregex_iterator m(page.begin(), page.end(), figure), end; m != end; ++m, ++figures)
+    EXPECT_EQ((*m)[2].str(), last[(*m)[1].str()]) << (*m)[1];
+  EXPECT_GE(figures, 8);
+
   // The most common genome: carried by as many of the living as run.json says.
   const std::regex oneLine("as <code>phylogeny.csv</code> writes it: <code>([-0-9 ]+)</code>");
   std::smatch genome;
@@ -361,19 +377,29 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   whole.dominantCarriers = 17;
   for (int k = 0; k < kGeneCount; ++k) whole.dominant[k] = k * 7 - 3;
   whole.dominantGlyph = "report-glyph.png";
+  const char* const columns[] = {"frame", "alive", "roots", "phylogenetic_diversity", "mean_pairwise_distance",
+                                 "mrca", "mrca_depth", "mrca_changes", "depth_mean", "depth_max"};
+  const auto tree = [&](std::vector<std::string> values) {
+    std::vector<std::pair<std::string, std::string>> row;
+    for (size_t k = 0; k < values.size(); ++k) row.emplace_back(columns[k], values[k]);
+    return row;
+  };
+  whole.tree = tree({"5000", "312", "1", "700", "41.500000", "0", "1", "2", "20.250000", "30"});
 
   ReportInput stopped;
   stopped.record = record(true, false), stopped.resumeCommand = "tarn-sim --resume '/a folder'";
   stopped.timeLapse = {{"f/frame-000001.png", "frame 1"}}, stopped.dominantCarriers = 3;
+  stopped.tree = tree({"1234", "2", "2", "2", "2.000000", "", "0", "0", "1.000000", "1"});
 
   ReportInput lost = stopped;
   lost.resumeCommand.clear(), lost.timeLapse.clear(), lost.dominantCarriers = 0;
   lost.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
+  lost.tree = tree({"1234", "0", "0", "0", "", "", "", "3", "", ""});
 
   const std::pair<const ReportInput*, const char*> pages[] = {
-      {&whole, "0e68b155fa601cf76ed128df587d95fbf694ba4194cc919f5f99152a117e9c4c"},
-      {&stopped, "cf1e5d5e6adaab940210943709ca38568222dc4108b9f0693ee0f933ae053141"},
-      {&lost, "c5c8c17594a04c812eb25a240c5d3327694dbe1f34035dfad3a830df7126e32f"}};
+      {&whole, "06bf13e1eb1241d0973b3e11ad9fbaa7baec9b278f2b2d9d2852d3e4700e9ae0"},
+      {&stopped, "956f0f8244e5212f31a7e743ad9762e24e218ab8c11db65908078aef5be0377a"},
+      {&lost, "62f141bf1ee5a00e74c6e39615e79a6accdda1fb4e6501f4be6f429fed83c407"}};
   const bool tidy = std::system("command -v tidy >/dev/null 2>&1") == 0;
   int n = 0;
   for (const auto& [input, digest] : pages) {
@@ -456,9 +482,34 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
   EXPECT_TRUE(sameParams(rules, o.rules));
   rules = SimulationParams{};
-  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav", "params.toml"})
+  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav", "params.toml",
+                           "phylodiversity.csv", "tree.nwk", "loaded.csv"})
     EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
   EXPECT_GT(readFile(o.out + "/stats.csv").size(), 600u);
+  EXPECT_GT(readFile(o.out + "/tree.nwk").size(), 100u);
+
+  // The checkpoint of a runner that had no tree of the living and no
+  // loaded.csv resumes as it did, into the same files it knew.
+  o.out = dir + "/older";
+  stopper.stop = 0;
+  resetSimulation();
+  subscribe(&stopper);
+  EXPECT_EQ(runExperiment(o, &stopper.stop), 128 + SIGTERM);
+  unsubscribe(&stopper);
+  auto saved = nlohmann::json::parse(readFile(o.out + "/resume"));
+  for (const char* name : {"phylodiversity.csv", "loaded.csv"}) {
+    saved["outputs"].erase(name);
+    std::remove((o.out + "/" + name).c_str());
+  }
+  saved["run"].erase("loaded_units");
+  std::remove((o.out + "/tree.nwk").c_str());
+  writeFile(o.out + "/resume", saved.dump());
+  resetSimulation();
+  EXPECT_EQ(resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never), kExitDone);
+  for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
+    EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
+  EXPECT_FALSE(fileExists(o.out + "/phylodiversity.csv") || fileExists(o.out + "/tree.nwk"));
+  rules = SimulationParams{};
 }
 
 // The most common genome among the living: its carriers counted, the dead
