@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "record/experiment.h"
+#include "experiment/experiment.h"
 
 struct SimOptions {
   ExperimentOptions run;   // a new run (its rules included)

@@ -4,15 +4,15 @@
 // program with no input: the Life generation every third frame, reaping, the
 // Unit ticks in slot order, the random sowing event, then the population
 // regulation. The command line is read in app/sim_options.cpp; the run itself,
-// its outputs and checkpoints are in record/.
+// its outputs and checkpoints are in experiment/.
 #include <csignal>
 #include <cstdio>
 
 #include "app/sim_options.h"
 #include "app/startup.h"
 #include "persist/paramfile.h"
-#include "record/experiment.h"
-#include "record/report.h"
+#include "experiment/experiment.h"
+#include "report/page.h"
 #include "units/params.h"
 #include "world/cellfield.h"
 #ifdef TARN_PICTURES

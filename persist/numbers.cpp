@@ -1,6 +1,7 @@
 #include "persist/numbers.h"
 
 #include <charconv>
+#include <stdexcept>
 
 WholeText readWhole(std::string_view text, int64_t* value, bool signs) {
   const char* first = text.data();
@@ -37,4 +38,19 @@ bool readWholeOption(const std::string& name, std::string_view text, int64_t low
   }
   *value = v;
   return true;
+}
+
+int64_t wholeNumber(const nlohmann::json& value, int64_t low, int64_t high, const char* what) {
+  bool fits = false;
+  int64_t v = 0;
+  if (value.is_number_unsigned()) {
+    const uint64_t u = value.get<uint64_t>();
+    fits = u <= (uint64_t)INT64_MAX;
+    v = fits ? (int64_t)u : 0;
+  } else if (value.is_number_integer()) {
+    v = value.get<int64_t>();
+    fits = true;
+  }
+  if (!fits || v < low || v > high) throw std::runtime_error(std::string(what) + " is not a whole number in range");
+  return v;
 }

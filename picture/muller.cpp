@@ -10,7 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "record/lineages.h"
+#include "analysis/lineages.h"
 #include "persist/files.h"
 #include "persist/numbers.h"
 #include "ui/painter.h"

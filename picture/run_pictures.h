@@ -8,7 +8,7 @@
 #include <string>
 
 #include "genome/genome.h"
-#include "record/output.h"
+#include "experiment/output.h"
 
 // Video frames per second: one picture per video frame.
 constexpr int kVideoFramesPerSecond = 25;

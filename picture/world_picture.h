@@ -7,7 +7,7 @@
 
 #include "genome/genome.h"
 #include "picture/image.h"
-#include "record/runinfo.h"  // kMaxPictureScale
+#include "experiment/runinfo.h"  // kMaxPictureScale
 
 struct BITMAP;
 

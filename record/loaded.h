@@ -5,13 +5,10 @@
 // seeded ones and find them again among the living of the run whose
 // world.sav was loaded (by slot).
 #pragma once
-#include <memory>
 #include <string>
-
-#include "record/output.h"
 
 extern const char kLoadedHeader[];
 
-// The file is written at the run's first checkpoint or at its end, from the
-// Units as the census found them when the output began (after startCensus).
-std::unique_ptr<Output> makeLoadedOutput(const std::string& path);
+// The whole file for the Units alive now, as the census knows them (call it
+// right after startCensus).
+std::string loadedUnitsCsv();

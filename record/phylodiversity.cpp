@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "persist/files.h"
+#include "persist/numbers.h"
 #include "units/units.h"
 
 using nlohmann::json;
@@ -235,107 +236,4 @@ std::string phylodiversityRow(int64_t frame, const TreeFigures& f, int64_t chang
     line[length++] = ',';
   line[length++] = '\n';
   return std::string(line, (size_t)length);
-}
-
-namespace {
-
-// The rows as they come, like stats.csv: in an experiment folder the file
-// itself, cut back to its checkpoint's length by a resumed run. The tree
-// goes into each checkpoint whole (a few numbers a node), with the mrca of
-// the last row and the count of its changes.
-class PhylodiversityOutput : public Output, private SimulationObserver {
- public:
-  PhylodiversityOutput(const std::string& path, bool inFolder, const std::string& treePath)
-      : Output(path), inFolder_(inFolder), treePath_(treePath) {}
-  ~PhylodiversityOutput() override { unsubscribe(this); }
-
-  bool begin(const json* resumed, std::string* error) override {
-    if (resumed && resumed->is_null()) {
-      absent_ = true;  // the checkpoint's runner had no such file: it stays out
-      return true;
-    }
-    if (resumed) {
-      if (!file_.reopen(path_, wholeNumber(resumed->at("length"), 0, INT64_MAX, "a length"), error)) return false;
-      tree_.restore(resumed->at("tree"));
-      changes_.count = wholeNumber(resumed->at("mrca_changes"), 0, INT64_MAX, "a count of changes");
-      const json& last = resumed->at("mrca");
-      changes_.any = !last.is_null();
-      if (changes_.any) changes_.last = wholeNumber(last, -1, INT64_MAX, "an mrca");
-    } else {
-      if (!treePath_.empty() && !probeWritable(treePath_, error)) return false;
-      if (!file_.create(path_, inFolder_, error)) return false;
-      file_.write(kPhylodiversityHeader);
-      // The Units of the world as the census found it, in id order.
-      std::vector<std::pair<int64_t, int>> start;
-      for (int u = 0; u < kMaxUnits; ++u)
-        if (units.status[u] == Alive) start.emplace_back(lineage[u].id, u);
-      std::sort(start.begin(), start.end());
-      for (const auto& [id, slot] : start) tree_.arrive(slot, id, lineage[slot].parent, lineage[slot].origin);
-    }
-    subscribe(this);
-    return true;
-  }
-  void row(const StatsRow& row) override {
-    if (absent_) return;
-    const TreeFigures f = tree_.figures();
-    file_.write(phylodiversityRow(row.frame, f, changes_.see(f.mrca)));
-  }
-  bool checkpoint(int64_t, json* saved, std::string* error) override {
-    int64_t length = 0;
-    if (absent_) return true;
-    if (!file_.sync(&length)) {
-      *error = "writing " + path_ + " failed";
-      return false;
-    }
-    (*saved)["length"] = length;
-    (*saved)["mrca_changes"] = changes_.count;
-    (*saved)["mrca"] = changes_.any ? json(changes_.last) : json(nullptr);
-    (*saved)["tree"] = tree_.save();
-    return true;
-  }
-  bool finish(int64_t, bool, std::string* error) override {
-    unsubscribe(this);
-    if (absent_) return true;
-    if (!file_.finish(error)) return false;
-    return treePath_.empty() || writeFileSafely(treePath_, tree_.newick(), error);
-  }
-
- private:
-  // Told after the census, which has given the newcomer its identity.
-  void arrived(int slot, Arrival, int) override {
-    const Lineage& who = lineage[slot];
-    tree_.arrive(slot, who.id, who.parent, who.origin);
-  }
-  void died(int slot, DeathCause) override { tree_.die(slot); }
-  void frameEnded(int64_t) override { tree_.settle(); }
-
-  StreamFile file_;
-  bool inFolder_;
-  std::string treePath_;
-  LivingTree tree_;
-  MrcaChanges changes_;
-  bool absent_ = false;
-};
-
-}  // namespace
-
-std::unique_ptr<Output> makePhylodiversityOutput(const std::string& path, bool inFolder, const std::string& treePath) {
-  return std::make_unique<PhylodiversityOutput>(path, inFolder, treePath);
-}
-
-std::vector<std::pair<std::string, std::string>> lastPhylodiversityRow(const std::string& path) {
-  std::ifstream in(path);
-  std::string header, line, last;
-  if (!in || !std::getline(in, header) || header + "\n" != kPhylodiversityHeader) return {};
-  while (std::getline(in, line))
-    if (!line.empty()) last = line;
-  if (last.empty()) return {};
-  std::vector<std::pair<std::string, std::string>> row;
-  size_t h = 0, l = 0;
-  while (h <= header.size() && l <= last.size()) {
-    const size_t hEnd = std::min(header.find(',', h), header.size()), lEnd = std::min(last.find(',', l), last.size());
-    row.emplace_back(header.substr(h, hEnd - h), last.substr(l, lEnd - l));
-    h = hEnd + 1, l = lEnd + 1;
-  }
-  return row;
 }

@@ -22,13 +22,11 @@
 //   depth_mean, depth_max   the edges from O to the living (empty when n is 0).
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "record/census.h"
-#include "record/output.h"
 
 extern const char kPhylodiversityHeader[];
 
@@ -111,12 +109,3 @@ struct MrcaChanges {
 
 // A row of phylodiversity.csv, with its line end.
 std::string phylodiversityRow(int64_t frame, const TreeFigures& figures, int64_t mrcaChanges);
-
-// phylodiversity.csv, a row at every stats row, and tree.nwk at the end
-// (treePath empty: none). The tree starts from the census's living Units, so
-// it is begun after startCensus, and told of each arrival after the census.
-std::unique_ptr<Output> makePhylodiversityOutput(const std::string& path, bool inFolder, const std::string& treePath);
-
-// The last row of a phylodiversity.csv, field by field under its header's
-// names; empty when the file has no row or cannot be read.
-std::vector<std::pair<std::string, std::string>> lastPhylodiversityRow(const std::string& path);

@@ -22,9 +22,9 @@
 #include "picture/screenshot.h"
 #include "picture/video.h"
 #include "picture/world_picture.h"
-#include "record/experiment.h"
-#include "record/lineages.h"
-#include "record/report.h"
+#include "experiment/experiment.h"
+#include "analysis/lineages.h"
+#include "report/page.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "persist/notice.h"
 #include "persist/slotfile.h"
 #include "persist/textio.h"
-#include "record/checkpoint.h"
+#include "experiment/checkpoint.h"
 #include "persist/files.h"
 #include "tests/support.h"
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "persist/statefile.h"
-#include "record/experiment.h"
-#include "record/lineages.h"
+#include "experiment/experiment.h"
+#include "analysis/lineages.h"
 #include "record/phylogeny.h"
 #include "tests/support.h"
 #include "units/units.h"

@@ -25,8 +25,8 @@
 
 #include "persist/digest.h"
 #include "persist/statefile.h"
-#include "record/experiment.h"
-#include "record/report.h"
+#include "experiment/experiment.h"
+#include "report/page.h"
 #include "record/stats.h"
 #include "tests/support.h"
 #include "units/units.h"
@@ -377,6 +377,11 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   whole.dominantCarriers = 17;
   for (int k = 0; k < kGeneCount; ++k) whole.dominant[k] = k * 7 - 3;
   whole.dominantGlyph = "report-glyph.png";
+  const auto bounds = [](ReportInput& page) {
+    for (int g = 0; g < kGeneCount; ++g)
+      page.geneLow[g] = designGeneTable().min[g], page.geneHigh[g] = designGeneTable().max[g];
+  };
+  bounds(whole);
   const char* const columns[] = {"frame", "alive", "roots", "phylogenetic_diversity", "mean_pairwise_distance",
                                  "mrca", "mrca_depth", "mrca_changes", "depth_mean", "depth_max"};
   const auto tree = [&](std::vector<std::string> values) {
@@ -391,6 +396,7 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   stopped.timeLapse = {{"f/frame-000001.png", "frame 1"}}, stopped.dominantCarriers = 3;
   stopped.tree = tree({"1234", "2", "2", "2", "2.000000", "", "0", "0", "1.000000", "1"});
 
+  bounds(stopped);
   ReportInput lost = stopped;
   lost.resumeCommand.clear(), lost.timeLapse.clear(), lost.dominantCarriers = 0;
   lost.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";

@@ -1,4 +1,4 @@
-#include "record/lineages.h"
+#include "analysis/lineages.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "persist/files.h"
-#include "record/runinfo.h"
+#include "experiment/runinfo.h"
 #include "record/stats.h"
 
 // The run record as run.json holds it, for a run that ended (or was
@@ -58,8 +58,15 @@ std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFold
 std::unique_ptr<Output> makeGenesOutput(const std::string& path, bool inFolder);
 // lineages.csv: the Units alive at every stats row, by the major lineage
 // they count for, worked out from the folder's stats.csv and phylogeny.csv
-// when the run ends (see record/lineages.h).
+// when the run ends (see analysis/lineages.h).
 std::unique_ptr<Output> makeLineagesOutput(const std::string& folder);
+// phylodiversity.csv, a row at every stats row, and tree.nwk at the end
+// (treePath empty: none), from the tree of the living (record/phylodiversity.h).
+// The tree starts from the census's living Units, so it is begun after
+// startCensus, and told of each arrival after the census.
+std::unique_ptr<Output> makePhylodiversityOutput(const std::string& path, bool inFolder, const std::string& treePath);
+// loaded.csv (record/loaded.h), written at the first checkpoint or the end.
+std::unique_ptr<Output> makeLoadedOutput(const std::string& path);
 // world.sav: the state file at the end. It is also the state file of each
 // checkpoint: written beside as world.sav.next, and renamed into place only
 // once the resume file that goes with it is written.
@@ -75,3 +82,17 @@ std::unique_ptr<Output> makeParamsOutput(const std::string& path, const RunInfo*
 // a program that has the picture layer; null in one built without it.
 using NamedOutputs = std::vector<std::pair<std::string, std::unique_ptr<Output>>>;
 extern void (*makePictureOutputs)(const RunInfo& info, const std::string& folder, NamedOutputs* outputs);
+
+// report.html: path is the page (in folder, an experiment folder, or alone
+// for --report when folder is empty); single names the files of a run
+// without a folder (--save, --stats, ...). It reads what the other outputs
+// left, so it is the last output of a run.
+struct ReportFiles {
+  std::string save, stats, phylogeny, record, phylodiversity;
+};
+std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
+                                         const ReportFiles& single);
+// Writes the glyph the window draws for genome as a PNG file at path, for
+// the page. Installed by a program that has the picture layer; without it
+// the page shows no glyph.
+extern bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error);

@@ -1,20 +1,25 @@
+// The outputs written whole, at the end of the run (or before its first
+// frame): the state file, run.json, params.toml, lineages.csv, loaded.csv
+// and the page, report.html.
 #include <unistd.h>
 
-#include <cerrno>
+#include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 
+#include "analysis/lineages.h"
+#include "experiment/checkpoint.h"
+#include "experiment/output.h"
+#include "experiment/runinfo.h"
 #include "persist/digest.h"
 #include "persist/paramfile.h"
 #include "persist/statefile.h"
 #include "record/census.h"
-#include "record/checkpoint.h"
-#include "record/output.h"
-#include "record/runinfo.h"
-#include "record/genes.h"
-#include "record/lineages.h"
+#include "record/loaded.h"
 #include "record/phylogeny.h"
+#include "record/stats.h"
+#include "report/gather.h"
+#include "report/page.h"
 
 using nlohmann::json;
 
@@ -23,56 +28,9 @@ using nlohmann::json;
 #endif
 
 void (*makePictureOutputs)(const RunInfo& info, const std::string& folder, NamedOutputs* outputs) = nullptr;
+bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error) = nullptr;
 
 namespace {
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// A stream file with a header: created with it on a new run, cut back to the
-// checkpoint's length on a resumed one.
-class StreamOutput : public Output {
- public:
-  StreamOutput(const std::string& path, bool inFolder, const char* header)
-      : Output(path), inFolder_(inFolder), header_(header) {}
-
-  bool begin(const json* resumed, std::string* error) override {
-    if (resumed) return file_.reopen(path_, wholeNumber(resumed->at("length"), 0, INT64_MAX, "a length"), error);
-    if (!file_.create(path_, inFolder_, error)) return false;
-    file_.write(header_);
-    return true;
-  }
-  bool checkpoint(int64_t, json* saved, std::string* error) override {
-    int64_t length = 0;
-    if (!file_.sync(&length)) {
-      *error = "writing " + path_ + " failed";
-      return false;
-    }
-    (*saved)["length"] = length;
-    return true;
-  }
-  bool finish(int64_t, bool, std::string* error) override { return file_.finish(error); }
-
- protected:
-  StreamFile file_;
-  bool inFolder_;
-  const char* header_;
-};
-
-class GenesOutput : public StreamOutput {
- public:
-  GenesOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kGenesHeader) {}
-  void row(const StatsRow& row) override {
-    line_.clear();
-    appendGeneRows(line_, row.frame);
-    file_.write(line_);
-  }
-
- private:
-  std::string line_;
-};
 
 // lineages.csv: written when the run ends, from the folder's stats.csv and
 // phylogeny.csv, which end before it.
@@ -86,69 +44,6 @@ class LineagesOutput : public Output {
 
  private:
   std::string folder_;
-};
-
-class StatsOutput : public StreamOutput {
- public:
-  StatsOutput(const std::string& path, bool inFolder) : StreamOutput(path, inFolder, kStatsHeader) {}
-  void row(const StatsRow& row) override { file_.write(formatStatsRow(row)); }
-};
-
-// The rows go, as each Unit dies, to a file beside the target (the
-// experiment folder's phylogeny.csv.rows, which a resumed run cuts back and
-// continues); when the run ends they are sorted into the target in id order.
-// While the folder holds a checkpoint the rows stay, for the resume: a run
-// stopped at any moment of its end goes on from it; a finished run removes
-// them with the checkpoint, and a run without one at once.
-class PhylogenyOutput : public StreamOutput, private SimulationObserver {
- public:
-  PhylogenyOutput(const std::string& path, bool inFolder)
-      : StreamOutput(path + ".rows", inFolder, ""), target_(path) {}
-  ~PhylogenyOutput() override { unsubscribe(this); }
-
-  bool begin(const json* resumed, std::string* error) override {
-    if (!resumed && !inFolder_ && isSpecialFile(target_)) {
-      // A pipe or a terminal has nothing beside it: the rows wait in a
-      // temporary folder.
-      const char* folder = std::getenv("TMPDIR");
-      const int fd = createTemporaryBeside(std::string(folder && *folder ? folder : "/tmp") + "/tarn-phylogeny",
-                                           ".rows", &path_);
-      if (fd < 0) {
-        *error = "cannot write " + target_ + ": cannot make " + path_ + ": " + std::strerror(errno);
-        return false;
-      }
-      close(fd);
-    } else if (!resumed && !probeWritable(target_, error)) {
-      return false;
-    }
-    if (!StreamOutput::begin(resumed, error)) return false;
-    subscribe(this);
-    return true;
-  }
-  bool finish(int64_t, bool, std::string* error) override {
-    // An interrupted run lists its living Units too: the file is whole as it stands.
-    for (int u = 0; u < kMaxUnits; ++u)
-      if (units.status[u] == Alive) write(u, -1, DeathCause::Age);
-    unsubscribe(this);
-    if (!StreamOutput::finish(0, false, error)) return false;
-    const bool sorted = sortPhylogeny(path_, target_, error);
-    // A checkpoint to go on from needs the rows as they stand.
-    const bool checkpointed = inFolder_ && access(resumeFilePath(folderOf(target_)).c_str(), F_OK) == 0;
-    if (sorted && !checkpointed) unlink(path_.c_str());
-    return sorted;
-  }
-  void checkpointRemoved() override { unlink(path_.c_str()); }
-
- private:
-  // Each death as it happens, while the dead Unit's lineage and genome are
-  // still in place.
-  void died(int slot, DeathCause cause) override { write(slot, runningFrame(), cause); }
-  void write(int slot, int64_t destroyed, DeathCause cause) {
-    line_.clear();
-    appendPhylogenyRow(line_, slot, destroyed, cause);
-    file_.write(line_);
-  }
-  std::string target_, line_;
 };
 
 class StateOutput : public Output {
@@ -288,17 +183,80 @@ class ParamsOutput : public Output {
   bool written_ = false, kept_ = false;
 };
 
+// loaded.csv: written at the run's first checkpoint or at its end, from the
+// Units as the census found them when the output began (after startCensus).
+class LoadedOutput : public Output {
+ public:
+  explicit LoadedOutput(const std::string& path) : Output(path) {}
+
+  bool begin(const json* resumed, std::string* error) override {
+    // A checkpoint comes after the file was written; one of a runner
+    // without it (null) leaves it out.
+    if (resumed) return written_ = true;
+    text_ = loadedUnitsCsv();
+    return probeWritable(path_, error);
+  }
+  bool checkpoint(int64_t, json*, std::string* error) override { return write(error); }
+  bool finish(int64_t, bool, std::string* error) override { return write(error); }
+
+ private:
+  bool write(std::string* error) {
+    if (written_) return true;
+    written_ = writeFileSafely(path_, text_, error);
+    return written_;
+  }
+  std::string text_;
+  bool written_ = false;
+};
+
+// report.html: gathered from what the other outputs left (so it is the
+// last output of a run), with the glyph of the most common genome beside it.
+class ReportOutput : public Output {
+ public:
+  ReportOutput(const std::string& path, const std::string& folder, const RunInfo* info, const ReportFiles& single)
+      : Output(path), folder_(folder), info_(info), single_(single) {}
+
+  bool begin(const json*, std::string* error) override {
+    return probeWritable(path_, error) && (!writeGlyphPicture || probeWritable(glyphPictureName(path_), error));
+  }
+
+  bool finish(int64_t frame, bool interrupted, std::string* error) override {
+    ReportSources from;
+    from.record = runRecordJson(*info_, frame, interrupted);
+    from.page = path_, from.folder = folder_;
+    from.save = single_.save, from.stats = single_.stats, from.phylogeny = single_.phylogeny;
+    from.phylodiversity = single_.phylodiversity, from.runRecord = single_.record;
+    const PictureOptions& p = info_->pictures;
+    from.snapshot = p.snapshot, from.plot = p.plot, from.video = p.video, from.framesDir = p.framesDir;
+    from.every = info_->every;
+    from.program = info_->commandLine.empty() ? "tarn-sim" : info_->commandLine[0];
+    from.interrupted = interrupted;
+    ReportInput in = gatherReport(from);
+
+    bool written = true;
+    if (in.dominantCarriers > 0 && writeGlyphPicture) {
+      const std::string glyph = glyphPictureName(path_);
+      if (writeGlyphPicture(in.dominant, glyph, error))
+        in.dominantGlyph = reportLink(path_, glyph);
+      else
+        written = false;
+    }
+    std::string pageError;
+    if (!writeFileSafely(path_, renderReport(in), &pageError)) {
+      *error = written ? pageError : *error + "; " + pageError;
+      return false;
+    }
+    return written;
+  }
+
+ private:
+  std::string folder_;
+  const RunInfo* info_;
+  ReportFiles single_;
+};
+
 }  // namespace
 
-std::unique_ptr<Output> makeStatsOutput(const std::string& path, bool inFolder) {
-  return std::make_unique<StatsOutput>(path, inFolder);
-}
-std::unique_ptr<Output> makePhylogenyOutput(const std::string& path, bool inFolder) {
-  return std::make_unique<PhylogenyOutput>(path, inFolder);
-}
-std::unique_ptr<Output> makeGenesOutput(const std::string& path, bool inFolder) {
-  return std::make_unique<GenesOutput>(path, inFolder);
-}
 std::unique_ptr<Output> makeLineagesOutput(const std::string& folder) {
   return std::make_unique<LineagesOutput>(folder);
 }
@@ -310,4 +268,9 @@ std::unique_ptr<Output> makeRecordOutput(const std::string& path, const RunInfo*
 }
 std::unique_ptr<Output> makeParamsOutput(const std::string& path, const RunInfo* info) {
   return std::make_unique<ParamsOutput>(path, info);
+}
+std::unique_ptr<Output> makeLoadedOutput(const std::string& path) { return std::make_unique<LoadedOutput>(path); }
+std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
+                                         const ReportFiles& single) {
+  return std::make_unique<ReportOutput>(path, folder, info, single);
 }

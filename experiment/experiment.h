@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "record/output.h"
+#include "experiment/output.h"
 #include "units/params.h"
 
 // Exit statuses of the headless runner.

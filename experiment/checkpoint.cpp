@@ -1,4 +1,4 @@
-#include "record/checkpoint.h"
+#include "experiment/checkpoint.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "persist/numbers.h"
 #include "units/params.h"
 
 // The largest block of pixels a cell may take in a world picture.
@@ -63,7 +64,3 @@ SimulationParams paramsFrom(const nlohmann::json& saved);
 // does not fit.
 RunInfo runInfoFrom(const nlohmann::json& saved);
 
-// A whole number read from a resume file, checked against [low, high]:
-// anything else (a fraction, a text, a number out of range) throws
-// std::runtime_error naming what was read.
-int64_t wholeNumber(const nlohmann::json& value, int64_t low, int64_t high, const char* what);

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "record/output.h"
-#include "record/runinfo.h"
+#include "experiment/output.h"
+#include "experiment/runinfo.h"
 
 // The simulation's state beyond the state file.
 nlohmann::json captureSimulation();

@@ -1,4 +1,4 @@
-#include "record/runinfo.h"
+#include "experiment/runinfo.h"
 
 #include <cmath>
 #include <filesystem>
@@ -105,19 +105,4 @@ RunInfo runInfoFrom(const json& saved) {
   // A run checkpointed by a runner without pictures draws none.
   if (saved.contains("pictures")) info.pictures = picturesFrom(saved.at("pictures"));
   return info;
-}
-
-int64_t wholeNumber(const json& value, int64_t low, int64_t high, const char* what) {
-  bool fits = false;
-  int64_t v = 0;
-  if (value.is_number_unsigned()) {
-    const uint64_t u = value.get<uint64_t>();
-    fits = u <= (uint64_t)INT64_MAX;
-    v = fits ? (int64_t)u : 0;
-  } else if (value.is_number_integer()) {
-    v = value.get<int64_t>();
-    fits = true;
-  }
-  if (!fits || v < low || v > high) throw std::runtime_error(std::string(what) + " is not a whole number in range");
-  return v;
 }

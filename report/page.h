@@ -7,13 +7,11 @@
 // exist when it is written.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "genome/genome.h"
-#include "record/output.h"
 
 // One of the largest lineages: the descendants of one founder.
 struct ReportLineage {
@@ -51,6 +49,7 @@ struct ReportInput {
   std::vector<std::pair<std::string, std::string>> tree;
   int32_t dominantCarriers = 0;         // 0: nobody alive at the end
   Genome dominant{};
+  Genome geneLow{}, geneHigh{};  // the genes' bounds under the run's rules, for the genome's table
   std::string dominantGlyph;  // the glyph picture, linked; empty: none
 };
 
@@ -60,19 +59,5 @@ std::string renderReport(const ReportInput& input);
 // The name a gene goes by on the page.
 std::string geneLabel(int gene);
 
-// Writes the glyph the window draws for genome as a PNG file at path.
-// Installed by a program that has the picture layer; without it the page
-// shows no glyph.
-extern bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error);
-
-// The page's output for a run: path is report.html (in folder, an
-// experiment folder, or alone for --report when folder is empty); single
-// names the files of a run without a folder (--save, --stats, ...). It
-// reads what the other outputs left, so it is the last output of a run.
-struct ReportFiles {
-  std::string save, stats, phylogeny, record, phylodiversity;
-};
-std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
-                                         const ReportFiles& single);
 // The glyph picture beside a page: report.html's is report-glyph.png.
 std::string glyphPictureName(const std::string& reportPath);

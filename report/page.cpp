@@ -1,6 +1,4 @@
-#include "record/report.h"
-
-#include <dirent.h>
+#include "report/page.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,27 +7,16 @@
 #include <filesystem>
 
 #include "genome/genome.h"
-#include "record/lineages.h"
-#include "persist/files.h"
-#include "persist/numbers.h"
-#include "record/phylodiversity.h"
-#include "units/params.h"
-#include "record/stats.h"
 
 using nlohmann::json;
 using ordered = nlohmann::ordered_json;
 namespace fs = std::filesystem;
-
-bool (*writeGlyphPicture)(const Genome& genome, const std::string& path, std::string* error) = nullptr;
 
 std::string geneLabel(int gene) {
   return gene >= 0 && gene < kGeneCount ? kGenes[(size_t)gene].name : "gene " + std::to_string(gene);
 }
 
 namespace {
-
-// The lineages the page lists, the largest peaks first.
-constexpr size_t kReportLineages = 12;
 
 // Text for the page: the five characters that markup gives meaning to.
 std::string escape(const std::string& text) {
@@ -205,21 +192,18 @@ std::string treeSection(const std::vector<std::pair<std::string, std::string>>& 
   return h;
 }
 
-}  // namespace
-
-std::string renderReport(const ReportInput& in) {
+// The head, the title and, for a run that stopped, how to go on.
+std::string headSection(const ReportInput& in) {
   const ordered& r = in.record;
   const bool interrupted = r.value("interrupted", false);
   const std::string seed = number(r.at("seed"), 0);
-  std::string h;
-  h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  std::string h = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   h += "<title>Run of seed " + seed + (interrupted ? " (stopped)" : "") + "</title>\n";
   h += "<style>\n" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
   h += "<h1>Run of seed " + seed + "</h1>\n";
   h += "<p class=\"sub\">" + number(r.at("frames_run"), 0) + " of " + number(r.at("frames"), 0) +
        " frames, started " + escape(r.value("start_time", std::string())) + "</p>\n";
-
   if (interrupted) {
     h += "<div class=\"stopped\"><p><strong>This run was stopped at frame <span data-key=\"frames_run\">" +
          number(r.at("frames_run"), 0) + "</span> of " + number(r.at("frames"), 0) +
@@ -230,9 +214,13 @@ std::string renderReport(const ReportInput& in) {
       h += "<p>" + escape(in.notResumable) + "</p>\n";
     h += "</div>\n";
   }
+  return h;
+}
 
-  // The run record.
-  h += "<h2>The run</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
+// The run record: what was run and how, and the world it ended with.
+std::string runSection(const ReportInput& in) {
+  const ordered& r = in.record;
+  std::string h = "<h2>The run</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
   h += textRow("Program", escape(r.value("program", std::string()) + " " + r.value("version", std::string())));
   // A command as code; an empty element is not valid, so none is written.
   auto command = [](const json& words) {
@@ -263,8 +251,6 @@ std::string renderReport(const ReportInput& in) {
       h += textRow("Loading it", escape(load.at("warning").get<std::string>()));
   }
   h += "</tbody>\n</table></div>\n";
-
-  // The world at the end and how to open it.
   if (!in.worldFile.empty()) {
     h += "<p>To look at this world closely, open it in the window, from this page's folder:</p>\n";
     h += "<pre>tarn --windowed --load " + escape(shellWord(in.worldFile)) + escape(rulesOptions(r, in.paramsFile)) +
@@ -273,9 +259,12 @@ std::string renderReport(const ReportInput& in) {
          "</a> is never written by it: leaving the window saves <code>tarn.sav</code> in the working "
          "directory.)</p>\n";
   }
+  return h;
+}
 
-  // Counts.
-  h += "<h2>At the end</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
+// The counts at the end and the totals of arrivals and deaths.
+std::string countsSection(const ordered& r) {
+  std::string h = "<h2>At the end</h2>\n<div class=\"scroll\"><table>\n<tbody>\n";
   struct Final {
     const char* key;
     const char* label;
@@ -307,249 +296,87 @@ std::string renderReport(const ReportInput& in) {
       {"deaths_unfit", "Died unfit at birth"},
       {"deaths_cull", "Died in a cull"}};
   for (const auto& [key, label] : totals) h += numberRow(label, r, "totals", key);
-  h += "</tbody>\n</table></div>\n";
+  return h + "</tbody>\n</table></div>\n";
+}
 
-  // Pictures.
+// The pictures, the video and the time-lapse's strip.
+std::string picturesSection(const ReportInput& in) {
+  std::string h;
   if (!in.pictures.empty()) {
     h += "<h2>Pictures</h2>\n";
     for (const ReportMedia& m : in.pictures) h += figure(m);
   }
-  if (!in.video.link.empty() || !in.timeLapse.empty()) {
-    h += "<h2>Time-lapse</h2>\n";
-    if (!in.video.link.empty())
-      h += "<figure><video controls preload=\"metadata\" src=\"" + urlOf(in.video.link) + "\">" +
-           "<a href=\"" + urlOf(in.video.link) + "\">" + escape(in.video.link) + "</a></video><figcaption>" +
-           escape(in.video.caption) + "</figcaption></figure>\n";
-    if (!in.timeLapse.empty()) {
-      h += "<div class=\"strip\">\n";
-      for (const ReportMedia& m : in.timeLapse) h += figure(m);
-      h += "</div>\n";
-      if (!in.timeLapseFolder.empty())
-        h += "<p>Every picture: <a href=\"" + urlOf(in.timeLapseFolder) + "/\">" + escape(in.timeLapseFolder) +
-             "/</a></p>\n";
-    }
+  if (in.video.link.empty() && in.timeLapse.empty()) return h;
+  h += "<h2>Time-lapse</h2>\n";
+  if (!in.video.link.empty())
+    h += "<figure><video controls preload=\"metadata\" src=\"" + urlOf(in.video.link) + "\">" + "<a href=\"" +
+         urlOf(in.video.link) + "\">" + escape(in.video.link) + "</a></video><figcaption>" +
+         escape(in.video.caption) + "</figcaption></figure>\n";
+  if (!in.timeLapse.empty()) {
+    h += "<div class=\"strip\">\n";
+    for (const ReportMedia& m : in.timeLapse) h += figure(m);
+    h += "</div>\n";
+    if (!in.timeLapseFolder.empty())
+      h += "<p>Every picture: <a href=\"" + urlOf(in.timeLapseFolder) + "/\">" + escape(in.timeLapseFolder) +
+           "/</a></p>\n";
   }
-
-  // Lineages.
-  if (!in.lineages.empty()) {
-    h += "<h2>The largest lineages</h2>\n<div class=\"scroll\"><table>\n<thead><tr><th>Founder</th>"
-         "<th>Branched from</th><th>Most alive</th><th>At frame</th><th>Alive at the end</th>"
-         "<th>Founder's genome</th></tr></thead>\n<tbody>\n";
-    for (const ReportLineage& l : in.lineages) {
-      h += "<tr><td class=\"n\">" + std::to_string(l.founder) + "</td><td class=\"n\">" +
-           (l.parent < 0 ? std::string("none") : std::to_string(l.parent)) + "</td><td class=\"n\">" +
-           std::to_string(l.peakAlive) + "</td><td class=\"n\">" + std::to_string(l.peakFrame) +
-           "</td><td class=\"n\">" + std::to_string(l.lastAlive) + "</td><td>" +
-           (l.genome.empty() ? "" : "<code>" + escape(l.genome) + "</code>") + "</td></tr>\n";
-    }
-    h += "</tbody>\n</table></div>\n";
-  }
-
-  if (!in.tree.empty()) h += treeSection(in.tree);
-
-  // The most common genome.
-  h += "<h2>The most common genome at the end</h2>\n";
-  if (in.dominantCarriers == 0) {
-    h += "<p>No Unit was alive at the end.</p>\n";
-  } else {
-    h += "<p>";
-    if (!in.dominantGlyph.empty())
-      h += "<img class=\"glyph\" src=\"" + urlOf(in.dominantGlyph) + "\" alt=\"its glyph\"> ";
-    h += "Carried by <span data-key=\"final.dominant\">" + std::to_string(in.dominantCarriers) +
-         "</span> Units" + (in.dominantGlyph.empty() ? "" : ", drawn in the window as this glyph") + ".</p>\n";
-    h += "<div class=\"scroll\"><table class=\"genome\">\n<thead><tr><th>#</th><th>Gene</th><th>Value</th>"
-         "<th>Range</th><th>Where in it</th></tr></thead>\n<tbody>\n";
-    for (int k = 0; k < kGeneCount; ++k) {
-      const int32_t v = in.dominant[k], low = rules.genes.min[k], high = rules.genes.max[k];
-      h += "<tr><td class=\"n\">" + std::to_string(k) + "</td><td>" + escape(geneLabel(k)) +
-           "</td><td class=\"n\">" + std::to_string(v) + "</td><td class=\"n\">" + std::to_string(low) +
-           " to " + std::to_string(high) + "</td><td><meter min=\"" + std::to_string(low) + "\" max=\"" +
-           std::to_string(high) + "\" value=\"" + std::to_string(v) + "\">" + std::to_string(v) +
-           "</meter></td></tr>\n";
-    }
-    h += "</tbody>\n</table></div>\n";
-    h += "<p>As one line, as <code>phylogeny.csv</code> writes it: <code>" + genomeText(in.dominant) +
-         "</code></p>\n";
-  }
-
-  if (!in.files.empty()) {
-    h += "<h2>Files</h2>\n<ul>\n";
-    for (const ReportMedia& f : in.files)
-      h += "<li><a href=\"" + urlOf(f.link) + "\">" + escape(f.link) + "</a>: " + escape(f.caption) + "</li>\n";
-    h += "</ul>\n";
-  }
-  h += "</body>\n</html>\n";
   return h;
+}
+
+std::string lineagesSection(const std::vector<ReportLineage>& lineages) {
+  if (lineages.empty()) return "";
+  std::string h = "<h2>The largest lineages</h2>\n<div class=\"scroll\"><table>\n<thead><tr><th>Founder</th>"
+                  "<th>Branched from</th><th>Most alive</th><th>At frame</th><th>Alive at the end</th>"
+                  "<th>Founder's genome</th></tr></thead>\n<tbody>\n";
+  for (const ReportLineage& l : lineages) {
+    h += "<tr><td class=\"n\">" + std::to_string(l.founder) + "</td><td class=\"n\">" +
+         (l.parent < 0 ? std::string("none") : std::to_string(l.parent)) + "</td><td class=\"n\">" +
+         std::to_string(l.peakAlive) + "</td><td class=\"n\">" + std::to_string(l.peakFrame) +
+         "</td><td class=\"n\">" + std::to_string(l.lastAlive) + "</td><td>" +
+         (l.genome.empty() ? "" : "<code>" + escape(l.genome) + "</code>") + "</td></tr>\n";
+  }
+  return h + "</tbody>\n</table></div>\n";
+}
+
+// The most common genome at the end, gene by gene within its bounds.
+std::string genomeSection(const ReportInput& in) {
+  std::string h = "<h2>The most common genome at the end</h2>\n";
+  if (in.dominantCarriers == 0) return h + "<p>No Unit was alive at the end.</p>\n";
+  h += "<p>";
+  if (!in.dominantGlyph.empty()) h += "<img class=\"glyph\" src=\"" + urlOf(in.dominantGlyph) + "\" alt=\"its glyph\"> ";
+  h += "Carried by <span data-key=\"final.dominant\">" + std::to_string(in.dominantCarriers) + "</span> Units" +
+       (in.dominantGlyph.empty() ? "" : ", drawn in the window as this glyph") + ".</p>\n";
+  h += "<div class=\"scroll\"><table class=\"genome\">\n<thead><tr><th>#</th><th>Gene</th><th>Value</th>"
+       "<th>Range</th><th>Where in it</th></tr></thead>\n<tbody>\n";
+  for (int k = 0; k < kGeneCount; ++k) {
+    const int32_t v = in.dominant[k], low = in.geneLow[k], high = in.geneHigh[k];
+    h += "<tr><td class=\"n\">" + std::to_string(k) + "</td><td>" + escape(geneLabel(k)) + "</td><td class=\"n\">" +
+         std::to_string(v) + "</td><td class=\"n\">" + std::to_string(low) + " to " + std::to_string(high) +
+         "</td><td><meter min=\"" + std::to_string(low) + "\" max=\"" + std::to_string(high) + "\" value=\"" +
+         std::to_string(v) + "\">" + std::to_string(v) + "</meter></td></tr>\n";
+  }
+  h += "</tbody>\n</table></div>\n";
+  return h + "<p>As one line, as <code>phylogeny.csv</code> writes it: <code>" + genomeText(in.dominant) +
+         "</code></p>\n";
+}
+
+std::string filesSection(const std::vector<ReportMedia>& files) {
+  if (files.empty()) return "";
+  std::string h = "<h2>Files</h2>\n<ul>\n";
+  for (const ReportMedia& f : files)
+    h += "<li><a href=\"" + urlOf(f.link) + "\">" + escape(f.link) + "</a>: " + escape(f.caption) + "</li>\n";
+  return h + "</ul>\n";
+}
+
+}  // namespace
+
+std::string renderReport(const ReportInput& in) {
+  return headSection(in) + runSection(in) + countsSection(in.record) + picturesSection(in) +
+         lineagesSection(in.lineages) + (in.tree.empty() ? "" : treeSection(in.tree)) + genomeSection(in) +
+         filesSection(in.files) + "</body>\n</html>\n";
 }
 
 std::string glyphPictureName(const std::string& reportPath) {
   const fs::path p(reportPath);
   return (p.parent_path() / (p.stem().string() + "-glyph.png")).string();
-}
-
-namespace {
-
-fs::path absoluteOf(const std::string& path) {
-  std::error_code failure;
-  const fs::path whole = fs::absolute(path, failure);
-  return (failure ? fs::path(path) : whole).lexically_normal();
-}
-
-bool isFile(const std::string& path) {
-  std::error_code failure;
-  return !path.empty() && fs::is_regular_file(path, failure);
-}
-
-class ReportOutput : public Output {
- public:
-  ReportOutput(const std::string& path, const std::string& folder, const RunInfo* info, const ReportFiles& single)
-      : Output(path), folder_(folder), info_(info), single_(single) {}
-
-  bool begin(const json*, std::string* error) override {
-    return probeWritable(path_, error) && (!writeGlyphPicture || probeWritable(glyphPictureName(path_), error));
-  }
-
-  bool finish(int64_t frame, bool interrupted, std::string* error) override {
-    ReportInput in;
-    in.record = runRecordJson(*info_, frame, interrupted);
-    const PictureOptions& p = info_->pictures;
-    const std::string in_ = folder_.empty() ? "" : folder_ + "/";
-    const std::string world = folder_.empty() ? single_.save : in_ + "world.sav";
-    if (isFile(world)) in.worldFile = link(world);
-    if (!folder_.empty() && isFile(in_ + "params.toml")) in.paramsFile = link(in_ + "params.toml");
-
-    auto file = [&](const std::string& path, const std::string& caption) {
-      if (isFile(path)) in.files.push_back({link(path), caption});
-    };
-    auto picture = [&](const std::string& path, const char* caption) {
-      if (!isFile(path)) return;
-      for (const ReportMedia& m : in.pictures)
-        if (m.link == link(path)) return;
-      in.pictures.push_back({link(path), caption});
-    };
-    if (!folder_.empty()) {
-      picture(in_ + "world.png", "The world at the end (world.png)");
-      picture(in_ + "run.png", "The population, the Evolution Level, the live cells and the deaths by cause (run.png)");
-      picture(in_ + "genes.png", "The genes of the living over the run (genes.png)");
-      picture(in_ + "muller.png", "The largest lineages over the run (muller.png)");
-      picture(in_ + "phylodiversity.png",
-              "The tree of the living: its phylogenetic diversity, the mean pairwise distance and the changes of "
-              "the most recent common ancestor (phylodiversity.png)");
-    }
-    picture(p.snapshot, "The world at the end");
-    picture(p.plot, "The run's stats");
-    if (isFile(p.video)) in.video = {link(p.video), "The time-lapse as a video, 25 pictures a second"};
-    if (!p.framesDir.empty()) timeLapse(folderName(p.framesDir), &in);
-
-    file(world, "the state at the end");
-    file(folder_.empty() ? single_.stats : in_ + "stats.csv",
-         "the counts every " + std::to_string(info_->every) + " frames and at the end");
-    file(folder_.empty() ? single_.phylogeny : in_ + "phylogeny.csv", "the lineage of every Unit that lived");
-    if (!folder_.empty()) {
-      file(in_ + "genes.csv", "the genes of the living over the run");
-      file(in_ + "lineages.csv", "the lineages over the run");
-    }
-    const std::string tree = folder_.empty() ? single_.phylodiversity : in_ + "phylodiversity.csv";
-    file(tree, "the tree of the living every " + std::to_string(info_->every) + " frames and at the end");
-    if (!folder_.empty()) {
-      file(in_ + "tree.nwk", "the tree of the living at the end, in Newick");
-      file(in_ + "loaded.csv", "the Units of the loaded world, with their slots and ages");
-    }
-    if (isFile(tree)) in.tree = lastPhylodiversityRow(tree);
-    file(folder_.empty() ? single_.record : in_ + "run.json", "the run record");
-    if (!in.paramsFile.empty()) file(in_ + "params.toml", "the rules of the run, every parameter");
-
-    if (interrupted) {
-      if (!folder_.empty() && p.video.empty())
-        in.resumeCommand = shellWord(programPath()) + " --resume " + shellWord(absoluteOf(folder_).string());
-      else if (!folder_.empty())
-        in.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
-      else
-        in.notResumable = "A run without an experiment folder (--out) cannot be resumed.";
-    }
-
-    // The largest lineages, from the folder's lineages.csv and phylogeny.csv
-    // (written before this page); none when they cannot be read.
-    if (!folder_.empty()) {
-      std::string error;
-      for (const LineageSummary& l : majorLineages(folder_, &error)) {
-        if (in.lineages.size() == kReportLineages) break;
-        in.lineages.push_back({l.founder, l.parent, l.peakAlive, l.peakFrame, l.lastAlive, l.genome});
-      }
-    }
-    bool written = true;
-    in.dominantCarriers = mostCommonGenome(&in.dominant);
-    if (in.dominantCarriers > 0 && writeGlyphPicture) {
-      const std::string glyph = glyphPictureName(path_);
-      if (writeGlyphPicture(in.dominant, glyph, error))
-        in.dominantGlyph = link(glyph);
-      else
-        written = false;
-    }
-    std::string pageError;
-    if (!writeFileSafely(path_, renderReport(in), &pageError)) {
-      *error = written ? pageError : *error + "; " + pageError;
-      return false;
-    }
-    return written;
-  }
-
- private:
-  // path as a link from the page's folder.
-  std::string link(const std::string& path) const {
-    const fs::path base = absoluteOf(path_).parent_path();
-    return absoluteOf(path).lexically_relative(base).string();
-  }
-
-  // The program as a command that works from anywhere.
-  std::string programPath() const {
-    const std::string given = info_->commandLine.empty() ? "tarn-sim" : info_->commandLine[0];
-    if (given.find('/') == std::string::npos) return given;  // found on the PATH
-    return absoluteOf(given).string();
-  }
-
-  // Up to a dozen of the time-lapse pictures, evenly spread and the last
-  // among them.
-  void timeLapse(const std::string& folder, ReportInput* in) const {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-      while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.size() >= 16 && name.size() <= 28 && name.compare(0, 6, "frame-") == 0 &&
-            name.compare(name.size() - 4, 4, ".png") == 0 &&
-            std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; }) &&
-            isFile(folder + "/" + name))
-          names.push_back(name);
-      }
-      closedir(d);
-    }
-    if (names.empty()) return;
-    // Frames past 999999 have longer names: by length, then by name.
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return a.size() != b.size() ? a.size() < b.size() : a < b;
-    });
-    constexpr size_t kShown = 12;
-    const size_t n = names.size(), shown = std::min(n, kShown);
-    for (size_t i = 0; i < shown; ++i) {
-      const std::string& name = names[shown == 1 ? n - 1 : i * (n - 1) / (shown - 1)];
-      // Its frame from its name: the digits, without the leading zeros.
-      const std::string digits = name.substr(6, name.size() - 10);
-      int64_t frame = 0;
-      in->timeLapse.push_back({link(folder + "/" + name), "frame " + (readWhole(digits, &frame, false) == WholeText::Whole
-                                                                            ? std::to_string(frame)
-                                                                            : digits)});
-    }
-    in->timeLapseFolder = link(folder);
-  }
-
-  std::string folder_;
-  const RunInfo* info_;
-  ReportFiles single_;
-};
-
-}  // namespace
-
-std::unique_ptr<Output> makeReportOutput(const std::string& path, const std::string& folder, const RunInfo* info,
-                                         const ReportFiles& single) {
-  return std::make_unique<ReportOutput>(path, folder, info, single);
 }

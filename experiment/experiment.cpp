@@ -1,4 +1,4 @@
-#include "record/experiment.h"
+#include "experiment/experiment.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,11 +19,11 @@
 #include "persist/digest.h"
 #include "persist/statefile.h"
 #include "record/census.h"
-#include "record/checkpoint.h"
+#include "experiment/checkpoint.h"
 #include "record/loaded.h"
-#include "record/output.h"
+#include "experiment/output.h"
 #include "record/phylodiversity.h"
-#include "record/report.h"
+#include "report/page.h"
 #include "units/units.h"
 
 using nlohmann::json;
