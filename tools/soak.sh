@@ -80,7 +80,7 @@ status=0
 "$build/tarn-sim" --snapshot "$work/world.png" --frames 10 >"$work/pictures.log" 2>&1 || status=$?
 "$build/tarn-sim" --quiet --frames 10 --out "$work/experiment" >>"$work/pictures.log" 2>&1 || status=0
 if [ "$status" -ne 2 ] || ! grep -q "built without pictures" "$work/pictures.log" || [ -e "$work/world.png" ] ||
-  [ "$(ls "$work/experiment")" != "$(printf 'genes.csv\nlineages.csv\nphylodiversity.csv\nphylogeny.csv\nreport.html\nrun.json\nstats.csv\ntree.nwk\nworld.sav')" ]; then
+  [ "$(ls "$work/experiment")" != "$(printf 'genes.csv\nlineages.csv\nparams.toml\nphylodiversity.csv\nphylogeny.csv\nreport.html\nrun.json\nstats.csv\ntree.nwk\nworld.sav')" ]; then
   echo "soak: pictures in a build without them: status $status; $(cat "$work/pictures.log")"
   failures=$((failures + 1))
 fi

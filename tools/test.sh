@@ -24,4 +24,4 @@ echo "== short soak under the sanitizers"
 bash "$root/tools/soak.sh" "${SOAK_EMPTY_FRAMES:-5000}" "${SOAK_HOSTILE_FRAMES:-1000}"
 
 echo "== loaders fuzzed briefly on their corpus"
-bash "$root/tools/fuzz.sh" "${FUZZ_SECONDS:-60}"
+bash "$root/tools/fuzz.sh" "${FUZZ_SECONDS:-40}"
