@@ -3,9 +3,6 @@
 // and the page, report.html.
 #include <unistd.h>
 
-#include <cinttypes>
-#include <cstdio>
-#include <filesystem>
 
 #include "analysis/lineages.h"
 #include "experiment/checkpoint.h"

@@ -16,14 +16,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "experiment/checkpoint.h"
+#include "experiment/output.h"
 #include "persist/digest.h"
 #include "persist/statefile.h"
 #include "record/census.h"
-#include "experiment/checkpoint.h"
-#include "record/loaded.h"
-#include "experiment/output.h"
-#include "record/phylodiversity.h"
-#include "report/page.h"
 #include "units/units.h"
 
 using nlohmann::json;

@@ -82,7 +82,7 @@ void drawCells(const PixelTarget& target, int offsetX, int offsetY) {
 namespace ui_detail {
 
 // A gene is high when it lies strictly above the midpoint of its seed range
-// (the halved sum truncated toward zero). The first set pixel
+// (geneValueIsHigh, under the world's rules). The first set pixel
 // of a vertical run is dark, the later ones full; the run carries from the
 // bottom of one column into the top of the next.
 GlyphInk glyphInk(const Genome& genome) {
@@ -90,8 +90,7 @@ GlyphInk glyphInk(const Genome& genome) {
                colourOf(truncToInt(genome[kGeneRed] * 0.8), truncToInt(genome[kGeneGreen] * 0.8), truncToInt(genome[kGeneBlue] * 0.8))};
   bool run = false;
   for (int k = 0; k < kGeneCount; ++k) {
-    const int32_t midpoint = (int32_t)(((int64_t)rules.genes.seedLow[k] + rules.genes.seedHigh[k]) / 2);
-    if (genome[k] > midpoint) {
+    if (geneValueIsHigh(k, genome[k], rules.genes)) {
       ink.set |= uint64_t(1) << k;
       if (run) ink.full |= uint64_t(1) << k;
       run = true;
