@@ -6,7 +6,8 @@
 #    server is even needed), nothing written;
 #  - a file cut short loads as far as it goes, with the runner's warning;
 #  - an experiment's world.sav beside its params.toml: without --params the
-#    window says that it runs the world under the default rules.
+#    window says that it runs the world under the default rules; with them
+#    its title says the rules are its own.
 # Usage: bash test_window_load.sh <build-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
@@ -35,7 +36,7 @@ e2e_expect_eq "and leaves tarn.sav alone" "left from an earlier run" "$(cat "$ru
 # --- The world is the file's ---------------------------------------------------------
 e2e_start_xvfb
 run=$(e2e_workdir load)
-"$SIM" --quiet --seed 5 --frames 800 --out "$run/experiment" --no-pictures >/dev/null 2>&1 ||
+"$SIM" --quiet --seed 5 --frames 800 --out "$run/experiment" --no-pictures --set contests.kin_tolerance=30 >/dev/null 2>&1 ||
   { e2e_fail "headless runner failed"; e2e_finish; }
 world="$run/experiment/world.sav"
 (cd "$run" && env -u DISPLAY "$E2E_PROGRAM" --windowed --load experiment/world.sav >/dev/null 2>note.err)
@@ -50,12 +51,15 @@ before=$(cksum <"$world"; stat -c %Y "$world")
 for i in 0 1 2 3 4 5 6; do mkfifo "$run/sample$i.dna"; done
 e2e_start_program_with "$run" --windowed --seed 7 --load experiment/world.sav --params experiment/params.toml
 if timeout 30 bash -c ': >"$1"' _ "$run/sample0.dna"; then
+  e2e_expect_eq "the title says the world runs under rules of its own" "tarn (own rules)" \
+    "$(xdotool search --class allegro getwindowname %@ 2>/dev/null | head -1)"
   kill -TERM "$E2E_PROGRAM_PID"
   for i in 1 2 3 4 5 6; do timeout 10 bash -c ': >"$1"' _ "$run/sample$i.dna"; done
   e2e_wait_exit 30
   e2e_expect_eq "--load: exit status" 0 "$E2E_STATUS"
-  "$SIM" --quiet --seed 7 --frames 1 --load "$world" --save "$run/ref.sav"
-  "$SIM" --quiet --seed 7 --frames 1 --load "$run/ref.sav" --save "$run/other.sav"
+  rules=(--params "$run/experiment/params.toml")
+  "$SIM" --quiet --seed 7 --frames 1 --load "$world" --save "$run/ref.sav" "${rules[@]}"
+  "$SIM" --quiet --seed 7 --frames 1 --load "$run/ref.sav" --save "$run/other.sav" "${rules[@]}"
   cmp -s "$run/ref.sav" "$run/other.sav" && e2e_fail "test set-up: a frame from the file changes nothing"
   e2e_expect_eq "tarn.sav is the headless runner's first frame from the loaded file" "" \
     "$(cmp "$run/tarn.sav" "$run/ref.sav" 2>&1)"
