@@ -33,16 +33,6 @@ bool isFile(const std::string& path) {
   return !path.empty() && fs::is_regular_file(path, failure);
 }
 
-// A word for a shell, quoted when it needs to be.
-std::string shellWord(const std::string& word) {
-  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                              "/._-+=:,@%") == std::string::npos)
-    return word;
-  std::string out = "'";
-  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 // The program as a command that works from anywhere.
 std::string programPath(const std::string& given) {
   if (given.find('/') == std::string::npos) return given;  // found on the PATH

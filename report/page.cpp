@@ -16,6 +16,16 @@ std::string geneLabel(int gene) {
   return gene >= 0 && gene < kGeneCount ? kGenes[(size_t)gene].name : "gene " + std::to_string(gene);
 }
 
+// A word for a shell, quoted when it needs to be.
+std::string shellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                              "/._-+=:,@%") == std::string::npos)
+    return word;
+  std::string out = "'";
+  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 namespace {
 
 // Text for the page: the five characters that markup gives meaning to.
@@ -50,16 +60,6 @@ std::string urlOf(const std::string& path) {
     }
   }
   return out;
-}
-
-// A word for a shell, quoted when it needs to be.
-std::string shellWord(const std::string& word) {
-  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                              "/._-+=:,@%") == std::string::npos)
-    return word;
-  std::string out = "'";
-  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
 }
 
 std::string commandText(const json& words) {

@@ -59,5 +59,8 @@ std::string renderReport(const ReportInput& input);
 // The name a gene goes by on the page.
 std::string geneLabel(int gene);
 
+// A word for a shell, quoted when it needs to be.
+std::string shellWord(const std::string& word);
+
 // The glyph picture beside a page: report.html's is report-glyph.png.
 std::string glyphPictureName(const std::string& reportPath);
