@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/sim_options.h"
+#include "experiment/runinfo.h"
 #include "persist/paramfile.h"
 #include "tests/support.h"
 
@@ -138,6 +139,23 @@ TEST(ParamFiles, RefuseWithTheFileTheLineAndTheKey) {
   EXPECT_EQ(error, "cannot read missing.toml: No such file or directory");
   EXPECT_FALSE(readRules(".", {}, &p, &error));
   EXPECT_EQ(error, "cannot read .: Is a directory");
+}
+
+// A checkpoint holds every rule (real numbers to the bit) and is refused
+// when one is out of bounds; one made before the rules were parameters holds
+// none and resumes under the defaults.
+TEST(ParamFiles, CheckpointsKeepTheRules) {
+  RunInfo info;
+  info.rules.cullAt = 300, info.rules.foodStep = 0.1, info.rules.foodStart = 1.0 / 3.0;
+  info.rules.genes.max[kGeneLifespan] = 20000;
+  nlohmann::json saved = nlohmann::json::parse(runInfoJson(info).dump());
+  EXPECT_TRUE(sameParams(runInfoFrom(saved).rules, info.rules));
+  saved["params"]["regulation.cull_at"] = 1001;
+  EXPECT_THROW(runInfoFrom(saved), std::runtime_error);
+  saved["params"]["regulation.cull_at"] = 90;  // below reseed_until
+  EXPECT_THROW(runInfoFrom(saved), std::runtime_error);
+  saved.erase("params");
+  EXPECT_TRUE(sameParams(runInfoFrom(saved).rules, SimulationParams{}));
 }
 
 // --- The headless runner's options ----------------------------------------
