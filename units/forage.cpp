@@ -117,30 +117,6 @@ int64_t nearestFood(int64_t x, int64_t py, int64_t skip, int64_t limit) {
   return below < 0 ? py - above : std::min(py - above, below - py);
 }
 
-// Food of column x in rows py - 32 .. py + 31 as bits 0..63 (row py is bit
-// 32); rows outside the column are 0.
-inline uint64_t foodAround(int64_t x, int64_t py) {
-  const int64_t first = py - 32;
-  if (first <= -64 || first >= kWorldHeight) return 0;
-  if (first < 0) return foodBits(x, 0) << -first;
-  const int w = (int)(first >> 6), shift = (int)(first & 63);
-  const uint64_t low = foodBits(x, w) >> shift;
-  if (shift == 0 || w + 1 >= kColumnWords) return low;
-  return low | foodBits(x, w + 1) << (64 - shift);
-}
-
-// nearestFood for limits up to 31, from one window of bits.
-inline int64_t nearestFoodClose(int64_t x, int64_t py, int64_t skip, int64_t limit) {
-  uint64_t bits = foodAround(x, py);
-  if (skip >= py - 32 && skip < py + 32) bits &= ~(uint64_t(1) << (skip - (py - 32)));
-  const uint64_t above = bits & ((uint64_t(1) << 33) - 1) & (~uint64_t(0) << (32 - limit));  // rows py - limit .. py
-  const uint64_t below = bits & (~uint64_t(0) << 33) & (~uint64_t(0) >> (31 - limit));       // rows py + 1 .. py + limit
-  const int64_t up = above ? 32 - (63 - __builtin_clzll(above)) : INT64_MAX;
-  const int64_t down = below ? __builtin_ctzll(below) - 32 : INT64_MAX;
-  const int64_t d = std::min(up, down);
-  return d == INT64_MAX ? -1 : d;
-}
-
 // --- The near search -------------------------------------------------------
 //
 // Most searches end within a few rings. Rings up to 31 are taken from the
@@ -160,7 +136,7 @@ int findFoodNear(int u, int64_t px, int64_t py, int64_t radius) {
   const int64_t rings = std::min<int64_t>(radius - 1, kNearRings);  // rings 1..rings are searched here
   // The window of a column, rows py - 32 .. py + 31, is cut from words w
   // and w + 1 of the column (a word of zeros where there is none), rows
-  // outside the field 0 as foodAround gives them.
+  // outside the field 0.
   static const uint64_t kNoWords[kPlaneWidth] = {};
   const int64_t first = py - 32;
   if (first <= -64 || first >= kWorldHeight) return rings == radius - 1 ? 0 : -1;
@@ -228,7 +204,8 @@ int findFoodByColumns(int u) {
       const int64_t x = side == 0 ? px - dx : px + dx;
       if (x < kMinX || x > kMaxX) continue;
       const int64_t skip = side == 0 ? (dx == 0 ? py : -1) : py + dx;
-      const int64_t d = best <= 31 ? nearestFoodClose(x, py, skip, best) : nearestFood(x, py, skip, best);
+      // (The near search found nothing within its rings: every ring left is wider.)
+      const int64_t d = nearestFood(x, py, skip, best);
       if (d < 0) continue;
       const int64_t ring = std::max(dx, d);
       best = std::min(best, ring);

@@ -307,6 +307,33 @@ INSTANTIATE_TEST_SUITE_P(Formats, VideoTest,
                                            VideoCase{"run.gif", "gif", "bgra", 825, 525}),
                          [](const auto& info) { return std::string(info.param.name).substr(4); });
 
+// A run's video shows its world, a picture every K frames, and a plot of
+// its genes without a genes.csv, drawn from the rows the run kept, is the
+// plot of the same run's genes.csv.
+TEST_F(PictureTest, ARunsVideoShowsItsWorldAndItsKeptRowsArePlotted) {
+  Folder dir;
+  makePictureOutputs = makeRunPictureOutputs;
+  static volatile std::sig_atomic_t never = 0;
+  int status[2];
+  for (int k = 0; k < 2; ++k) {
+    ExperimentOptions o;
+    o.seed = 4, o.frames = 60, o.every = 20, o.quiet = true;
+    o.pictures.genesPlot = dir / (k ? "from-file.png" : "kept.png");
+    if (k == 0) o.pictures.video = dir / "run.gif";
+    if (k == 1) o.genes = dir / "genes.csv";
+    resetSimulation();
+    status[k] = runExperiment(o, &never);
+  }
+  makePictureOutputs = nullptr;
+  ASSERT_EQ(std::make_pair(status[0], status[1]), std::make_pair(kExitDone, kExitDone));
+  EXPECT_TRUE(fileBytes(dir / "kept.png") == fileBytes(dir / "from-file.png"));
+  run("ffmpeg -nostdin -v error -i '" + dir / "run.gif" +
+      "' -vf 'select=eq(n\\,2)' -vsync 0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -y '" + dir / "last.rgb" + "'");
+  const std::string last = fileBytes(dir / "last.rgb");
+  ASSERT_EQ(last.size(), (size_t)825 * 525 * 3);
+  EXPECT_GT(std::count_if(last.begin(), last.end(), [](char c) { return c != 0; }), 1000) << "a black picture";
+}
+
 TEST_F(PictureTest, VideoTroubleIsFoundBeforeTheFirstFrame) {
   Folder dir;
   struct Case {
@@ -429,7 +456,7 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameStoppedAndResumedKeepsEachPicture) {
   const int stopped = runExperiment(o, &stopper.stop);
   unsubscribe(&stopper);
   EXPECT_EQ(stopped, 128 + SIGTERM);
-  for (const char* name : {".frame-000020.png.part", "notes.part", ".frame-notes", "frame-00002x.png"})
+  for (const char* name : {".frame-000020.png.part", "notes.part", ".frame-notes", "frame-00002x.png", "frame-x00020.png"})
     writeFile(dir / "frames/" + name, "not a picture of the run");
   static volatile std::sig_atomic_t never = 0;
   const int resumed = resumeExperiment(o.out, true, {"tarn-sim", "--resume", o.out}, &never);
@@ -447,8 +474,8 @@ TEST_F(PictureTest, TimeLapseOfEveryFrameStoppedAndResumedKeepsEachPicture) {
     }
   }
   EXPECT_EQ(run("LC_ALL=C ls -A '" + dir / "frames" + "' | grep -v '^frame-0000[0-4][0-9].png$'"),
-            ".frame-notes\nframe-00002x.png\nnotes.part\n");
-  EXPECT_EQ(run("ls '" + dir / "frames" + "' | wc -l"), "42\n");  // frames 1 to 40 and two strangers
+            ".frame-notes\nframe-00002x.png\nframe-x00020.png\nnotes.part\n");
+  EXPECT_EQ(run("ls '" + dir / "frames" + "' | wc -l"), "43\n");  // frames 1 to 40 and three strangers
   const std::string page = fileBytes(dir / "run/report.html");
   EXPECT_EQ(timeLapseStrip(page), "1 4 8 11 15 18 22 25 29 32 36 40 ");
   EXPECT_NE(page.find("<a href=\"../frames/frame-000040.png\">"), std::string::npos);
