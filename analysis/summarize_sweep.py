@@ -15,8 +15,9 @@ summary.csv  a row per finished run: treatment, its parameters (the columns
     and no_lineage, and mean_<gene> for every gene (tarn_results.Results.summary).
 
 bands.csv  for each treatment, stats row frame and measure (every stats
-    column, each arrival and death count being that row's interval, and
-    mean_<gene>, the gene's mean over the Units alive), over the treatment's
+    column, each arrival and death count being that row's interval,
+    mean_<gene>, the gene's mean over the Units alive, and the figures of the
+    tree of the living, TREE_MEASURES of phylodiversity.csv), over the treatment's
     runs that have a value there: n, mean, sd (the sample standard deviation,
     n - 1), ci_low and ci_high = mean -/+ t * sd / sqrt(n) with
     t = scipy.stats.t.ppf(0.975, n - 1), the 95 % confidence interval of the
@@ -26,7 +27,8 @@ bands.csv  for each treatment, stats row frame and measure (every stats
 
 tests.csv  the treatments compared at frame F, the last frame every finished
     run has a row for. The measures: alive, level, births, seeded,
-    deaths_<cause> (totals up to F), genotypes and mean_<gene> at F. For each
+    deaths_<cause> (totals up to F), genotypes, mean_<gene> and the tree of
+    the living's figures at F. For each
     measure, among the treatments with at least two runs that have a value:
     - a "kruskal" row: scipy.stats.kruskal over those treatments, H corrected
       for ties, p from the chi-square distribution with k - 1 degrees of
@@ -43,8 +45,9 @@ tests.csv  the treatments compared at frame F, the last frame every finished
       larger value than a run of b, ties counting half.
     n is the runs compared, n_a and n_b those of each treatment of a pair.
 
-summary-<measure>.png, summary-<measure>-final.png  for alive, level and a
-    few genes (PICTURE_MEASURES): each treatment's mean over frames with its
+summary-<measure>.png, summary-<measure>-final.png  for alive, level, a few
+    genes, the phylogenetic diversity and the mean pairwise distance
+    (PICTURE_MEASURES): each treatment's mean over frames with its
     confidence band (picture/sweep_bands_plot.gp), and box plots of the
     values at F (picture/sweep_final_plot.gp), drawn with gnuplot.
 
@@ -75,7 +78,7 @@ import tarn_results as tr  # noqa: E402
 
 PICTURE_DIR = Path(__file__).resolve().parent.parent / "picture"
 PICTURE_MEASURES = ("alive", "level", "mean_forage_energy", "mean_contact_range", "mean_kin",
-                    "mean_mutation", "mean_lifespan")
+                    "mean_mutation", "mean_lifespan", "phylogenetic_diversity", "mean_pairwise_distance")
 COLOURS = ("#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2",
            "#7f7f7f", "#bcbd22", "#17becf")
 BANDS_COLUMNS = ["treatment", "frame", "measure", "n", "mean", "sd", "ci_low", "ci_high",
@@ -87,15 +90,16 @@ FLOAT_FORMAT = "%.10g"
 
 def final_measures():
     return (["alive", "level"] + list(tr.ARRIVALS_AND_DEATHS) + ["genotypes"]
-            + ["mean_" + g for g in tr.GENE_NAMES])
+            + ["mean_" + g for g in tr.GENE_NAMES] + list(tr.TREE_MEASURES))
 
 
 def describe(measure):
     """A measure's words for a picture's axis."""
     if measure.startswith("mean_") and measure[5:] in tr.GENE_NAMES:
         return f"mean of gene {measure[5:]} over the Units alive"
-    return {"alive": "Units alive at the end of the frame", "level": "Evolution Level"}.get(
-        measure, measure)
+    return {"alive": "Units alive at the end of the frame", "level": "Evolution Level",
+            "phylogenetic_diversity": "Units in the tree of the living (generations)",
+            "mean_pairwise_distance": "generations between two of the living"}.get(measure, measure)
 
 
 def holm(pvalues):
@@ -124,10 +128,19 @@ def common_frames(stats):
     return {t: sorted(f) for t, f in have.groupby("treatment", sort=False)["frame"]}
 
 
+def tree_figures(results):
+    """The tree of the living's figures (TREE_MEASURES) by treatment, seed and
+    frame; none for runs made before phylodiversity.csv was written."""
+    tree = results.phylodiversity
+    return tree[["treatment", "seed", "frame"] + ([] if tree.empty else list(tr.TREE_MEASURES))]
+
+
 def per_frame_values(results):
-    """A row per run and stats row: treatment, seed, frame, the stats columns
-    and mean_<gene> for every gene."""
-    return results.stats.merge(results.gene_means, on=["treatment", "seed", "frame"], how="left")
+    """A row per run and stats row: treatment, seed, frame, the stats columns,
+    mean_<gene> for every gene and the tree of the living's figures."""
+    keys = ["treatment", "seed", "frame"]
+    return results.stats.merge(results.gene_means, on=keys, how="left").merge(tree_figures(results), on=keys,
+                                                                               how="left")
 
 
 def bands(values, frames, order):
@@ -163,9 +176,10 @@ def final_values(results, frame):
     keys = ["treatment", "seed"]
     at = s[s["frame"] == frame][keys + ["alive", "level", "genotypes"]]
     totals = s.groupby(keys, sort=False)[list(tr.ARRIVALS_AND_DEATHS)].sum().reset_index()
-    genes = results.gene_means
+    genes, tree = results.gene_means, tree_figures(results)
     genes = genes[genes["frame"] == frame].drop(columns="frame")
-    out = at.merge(totals, on=keys).merge(genes, on=keys, how="left")
+    tree = tree[tree["frame"] == frame].drop(columns="frame")
+    out = at.merge(totals, on=keys).merge(genes, on=keys, how="left").merge(tree, on=keys, how="left")
     return out[keys + [m for m in final_measures() if m in out.columns]]
 
 

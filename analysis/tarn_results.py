@@ -14,6 +14,7 @@ old layout `DIR/seed-S`, which reads as the one treatment named "all").
     sweep.stats.groupby(["treatment", "frame"])["alive"].mean()
     sweep.gene_means                        # a row per run and frame, mean_<gene> columns
     sweep.phylogeny                         # read when first asked for
+    sweep.phylodiversity                    # the tree of the living at every stats row
 
 Loading a sweep adds the columns `treatment` (a string) and `seed` (an
 integer) in front of every table; an experiment folder's tables have
@@ -30,7 +31,11 @@ The types:
 - the genome is 36 "int64" columns named by gene (GENE_NAMES, the names of
   genes.csv), in place of phylogeny.csv's `genome` column;
 - genes.csv's `min` and `max` are "Int64", <NA> (and `mean`, `sd` NaN) at a
-  frame with no Unit alive.
+  frame with no Unit alive;
+- phylodiversity.csv's `mrca` is "Int64", <NA> where the living's lineages
+  meet only at the origin or nobody is alive; its figures are numbers, NaN
+  where the file leaves them empty. Runs made before the program wrote the
+  file have none: the table is then empty.
 
 A group-by on `lineage` drops the <NA> line unless told not to: use
 `groupby(..., dropna=False)`, as `lineage_counts` does, to keep the Units
@@ -55,6 +60,10 @@ GENE_NAMES = (
 # The stats columns that count the frames since the previous row.
 ARRIVALS_AND_DEATHS = ("births", "seeded", "deaths_age", "deaths_starvation", "deaths_contest",
                        "deaths_search", "deaths_unfit", "deaths_cull")
+# The figures of the tree of the living that treatments are compared by
+# (phylodiversity.csv's columns).
+TREE_MEASURES = ("roots", "phylogenetic_diversity", "mean_pairwise_distance", "mrca_depth", "depth_mean",
+                 "depth_max")
 # summary.csv's first columns, as tools/sweep.sh has always written them
 # (after treatment and its parameters).
 SUMMARY_COLUMNS = ("seed", "frames", "living", "alive", "level") + ARRIVALS_AND_DEATHS + (
@@ -108,6 +117,11 @@ def read_phylogeny(source):
         raise ValueError(f"phylogeny.csv: a genome is not {len(GENE_NAMES)} numbers")
     genes.columns = list(GENE_NAMES)
     return pd.concat([p, genes.astype("int64")], axis=1)
+
+
+def read_phylodiversity(source):
+    """phylodiversity.csv: a row a stats row; mrca "Int64"."""
+    return _int_ids(pd.read_csv(source), ("mrca",))
 
 
 def gene_means(genes, keys=()):
@@ -272,6 +286,14 @@ class Results:
         return self._table("phylogeny.csv", read_phylogeny)
 
     @cached_property
+    def phylodiversity(self):
+        """Every finished run's phylodiversity.csv; empty when a run has none."""
+        if all((f / "phylodiversity.csv").is_file() for f in self._done["folder"]):
+            return self._table("phylodiversity.csv", read_phylodiversity)
+        empty = read_phylodiversity(io.StringIO(_EMPTY_HEADERS["phylodiversity.csv"]))
+        return empty.reindex(columns=self._keys + list(empty.columns))
+
+    @cached_property
     def gene_means(self):
         """A row per run and stats row: the keys, frame and mean_<gene> for each gene."""
         return gene_means(self.genes, self._keys)
@@ -290,7 +312,9 @@ class Results:
         """A row per finished run: treatment and its parameters, seed, the last stats
         row's state, the totals of arrivals and deaths, genotypes, wall_seconds,
         then the rest of the last row, major_lineages and no_lineage at the last
-        row, and the last mean of every gene (mean_<gene>)."""
+        row, the last mean of every gene (mean_<gene>), and the tree of the
+        living at the last row (TREE_MEASURES and mrca, when every run has
+        phylodiversity.csv)."""
         first = list(self.treatments.columns) if self._keys else []
         if self._done.empty:
             return pd.DataFrame(columns=first + list(SUMMARY_COLUMNS))
@@ -306,8 +330,12 @@ class Results:
         out = (runs.merge(last.drop(columns=list(ARRIVALS_AND_DEATHS)), on=keys)
                .merge(totals, on=keys)
                .merge(lineage_counts(keyed(self.lineages), keys), on=keys + ["frame"], how="left")
-               .merge(keyed(self.gene_means), on=keys + ["frame"], how="left")
-               .rename(columns={"frame": "frames"}))
+               .merge(keyed(self.gene_means), on=keys + ["frame"], how="left"))
+        tree = self.phylodiversity
+        if not tree.empty:
+            tree = keyed(tree)[keys + ["frame", "mrca"] + list(TREE_MEASURES)]
+            out = out.merge(tree, on=keys + ["frame"], how="left")
+        out = out.rename(columns={"frame": "frames"})
         if self._keys:
             out = out.merge(self.treatments, on="treatment", how="left")
         rest = [c for c in out.columns if c not in first + ["_run"] + list(SUMMARY_COLUMNS)]
@@ -320,6 +348,8 @@ _EMPTY_HEADERS = {
     "genes.csv": "frame,gene,name,mean,sd,min,max\n",
     "lineages.csv": "frame,lineage,parent,alive\n",
     "phylogeny.csv": "id,ancestor_list,origin_time,destruction_time,slot,cause,genome\n",
+    "phylodiversity.csv": "frame,alive," + ",".join(TREE_MEASURES[:3]) + ",mrca,mrca_depth,mrca_changes,"
+                          "depth_mean,depth_max\n",
 }
 
 

@@ -71,7 +71,7 @@ def test_summary_page_and_tests(real_sweep):
     assert '<a href="a/params.toml">a</a>' in page and 'href="b/params.toml"' not in page
     tests = rows(folder / "tests.csv")
     assert {r["frame"] for r in tests} == {"300"}
-    assert len([r for r in tests if r["test"] == "mannwhitney"]) == 47  # one pair, every measure
+    assert len([r for r in tests if r["test"] == "mannwhitney"]) == 53  # one pair, every measure
 
 
 @pytest.mark.parametrize("setup, message", [

@@ -196,3 +196,55 @@ e2e_start_program_with() {
   E2E_STATUS=
   e2e_log "started $E2E_PROGRAM $* in $dir (pid $E2E_PROGRAM_PID)"
 }
+
+# The script that a page gets to report what it loaded (tests/e2e/report/checks.html).
+E2E_PAGE_CHECKS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/report/checks.html"
+
+# The links of a page, one a line, percent-decoded.
+e2e_links() {
+  grep -o -E '(href|src)="[^"]*"' "$1" | sed -E 's/^(href|src)="//; s/"$//' |
+    while IFS= read -r link; do printf '%b\n' "${link//%/\\x}"; done
+}
+
+# e2e_check_page <page> <what>: what every page of the programs gets, from
+# the working folder (which gets found.txt, what Chromium found): valid HTML5
+# (tidy), every link a file that exists, and in headless Chromium, loaded
+# from file:// with no network, every picture and video at its file's size
+# and nothing on the console. Needs tidy, chromium, identify and ffprobe.
+e2e_check_page() {
+  local page=$1 what=$2 dir link shown want missing=0
+  dir=$(dirname "$page")
+  tidy -e -q "$page" >tidy.log 2>&1
+  e2e_expect_eq "$what: tidy finds nothing wrong" "0 " "$? $(head -3 tidy.log)"
+  while IFS= read -r link; do
+    [ -e "$dir/$link" ] || { e2e_fail "$what links $link, which does not exist"; missing=1; }
+  done < <(e2e_links "$page")
+  [ "$missing" = 0 ] && e2e_pass "$what: its $(e2e_links "$page" | wc -l) links name files that exist"
+
+  # A copy of the page with the checks' script, in the page's folder so that
+  # its links work as they are; Chromium writes what it found into the page.
+  sed "/<\/title>/r $E2E_PAGE_CHECKS" "$page" >"$dir/.check.html"
+  rm -rf profile
+  timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$PWD/profile" \
+    --enable-logging=stderr --v=0 --virtual-time-budget=20000 --dump-dom "file://$dir/.check.html" \
+    >dom.html 2>chromium.log
+  rm -f "$dir/.check.html"
+  sed -n '/<pre id="checks">/,/<\/pre>/p' dom.html | sed '1d;$d' | sed 's/&amp;/\&/g' >found.txt
+  [ -s found.txt ] || e2e_fail "$what: the checks wrote nothing: $(grep -v -i dbus chromium.log | tail -3)"
+  local count=0
+  while read -r kind link shown rest; do
+    link=$(printf '%b' "${link//%/\\x}")
+    if [ "$kind" = img ]; then
+      want=$(identify -format '%wx%h' "$dir/$link" 2>/dev/null)
+    else
+      want=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$dir/$link")
+    fi
+    [ "$shown $rest" = "$want " ] || e2e_fail "$what: $kind $link loads as '$shown $rest', the file is $want"
+    count=$((count + 1))
+  done < <(grep -E '^(img|video) ' found.txt)
+  [ "$count" -gt 0 ] && e2e_pass "$what: $count pictures and videos load at their files' sizes" ||
+    e2e_fail "$what: no picture found on the page"
+  e2e_expect_eq "$what: no load errors" "" "$(grep '^error' found.txt)"
+  e2e_expect_eq "$what: nothing on the console" "" "$(grep 'CONSOLE' chromium.log)"
+}

@@ -11,7 +11,6 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh" "${1:-}"
 export LC_ALL=C
 SIM="$E2E_BUILD_DIR/tarn-sim"
-CHECKS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/report/checks.html"
 [ -x "$SIM" ] || e2e_skip "no headless runner at $SIM"
 for tool in tidy chromium ffprobe identify convert; do
   command -v $tool >/dev/null || e2e_skip "no $tool (tools/deps.sh)"
@@ -19,55 +18,10 @@ done
 work="$E2E_TMP/report"
 mkdir -p "$work" && cd "$work" || exit 1
 
-# The links of a page, one a line, percent-decoded.
-links() {
-  grep -o -E '(href|src)="[^"]*"' "$1" | sed -E 's/^(href|src)="//; s/"$//' |
-    while IFS= read -r link; do printf '%b\n' "${link//%/\\x}"; done
-}
-
-# check_page <page> <what>: the checks every page gets.
-check_page() {
-  local page=$1 what=$2 dir link shown want missing=0
-  dir=$(dirname "$page")
-  tidy -e -q "$page" >tidy.log 2>&1
-  e2e_expect_eq "$what: tidy finds nothing wrong" "0 " "$? $(head -3 tidy.log)"
-  while IFS= read -r link; do
-    [ -e "$dir/$link" ] || { e2e_fail "$what links $link, which does not exist"; missing=1; }
-  done < <(links "$page")
-  [ "$missing" = 0 ] && e2e_pass "$what: its $(links "$page" | wc -l) links name files that exist"
-
-  # A copy of the page with the checks' script, in the page's folder so that
-  # its links work as they are; Chromium writes what it found into the page.
-  sed "/<\/title>/r $CHECKS" "$page" >"$dir/.check.html"
-  rm -rf profile
-  timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$PWD/profile" \
-    --enable-logging=stderr --v=0 --virtual-time-budget=20000 --dump-dom "file://$dir/.check.html" \
-    >dom.html 2>chromium.log
-  rm -f "$dir/.check.html"
-  sed -n '/<pre id="checks">/,/<\/pre>/p' dom.html | sed '1d;$d' | sed 's/&amp;/\&/g' >found.txt
-  [ -s found.txt ] || e2e_fail "$what: the checks wrote nothing: $(grep -v -i dbus chromium.log | tail -3)"
-  local count=0
-  while read -r kind link shown rest; do
-    link=$(printf '%b' "${link//%/\\x}")
-    if [ "$kind" = img ]; then
-      want=$(identify -format '%wx%h' "$dir/$link" 2>/dev/null)
-    else
-      want=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$dir/$link")
-    fi
-    [ "$shown $rest" = "$want " ] || e2e_fail "$what: $kind $link loads as '$shown $rest', the file is $want"
-    count=$((count + 1))
-  done < <(grep -E '^(img|video) ' found.txt)
-  [ "$count" -gt 0 ] && e2e_pass "$what: $count pictures and videos load at their files' sizes" ||
-    e2e_fail "$what: no picture found on the page"
-  e2e_expect_eq "$what: no load errors" "" "$(grep '^error' found.txt)"
-  e2e_expect_eq "$what: nothing on the console" "" "$(grep 'CONSOLE' chromium.log)"
-}
-
 # --- An experiment folder with every picture, a time-lapse and a video ---------------
 "$SIM" --quiet --seed 3 --frames 1000 --every 100 --out a --frames-dir a/frames --video a/run.mp4 ||
   e2e_fail "the run failed"
-check_page "$PWD/a/report.html" "a folder's page"
+e2e_check_page "$PWD/a/report.html" "a folder's page"
 e2e_expect_eq "it shows world.png, run.png, genes.png, muller.png, phylodiversity.png, the glyph, the video and 10 time-lapse pictures" \
   "world.png run.png genes.png muller.png phylodiversity.png frames/frame-000100.png frames/frame-001000.png report-glyph.png run.mp4" \
   "$(grep -E '^(img|video) ' found.txt | sed -n '1p;2p;3p;4p;5p;6p;15p;16p;17p' | cut -d' ' -f2 | xargs)"
@@ -85,7 +39,7 @@ colours=$(convert shot.png -format '%k' info: 2>/dev/null || echo 0)
 mkdir "b & c"
 "$SIM" --quiet --seed 4 --frames 300 --report "b & c/run <4>.html" --snapshot "b & c/w #1.png" --plot p%20.png \
   --save "b & c/w.sav" || e2e_fail "the run with --report failed"
-check_page "$PWD/b & c/run <4>.html" "a page alone"
+e2e_check_page "$PWD/b & c/run <4>.html" "a page alone"
 e2e_expect_eq "its pictures, linked from its folder" "w%20%231.png ../p%2520.png run%20%3C4%3E-glyph.png" \
   "$(grep -E '^img ' found.txt | cut -d' ' -f2 | xargs)"
 
@@ -102,7 +56,7 @@ grep -q "This run was stopped at frame <span data-key=\"frames_run\">$frame</spa
   e2e_pass "its page says it stopped at frame $frame" || e2e_fail "the stopped page: $(grep -i stopped c/report.html)"
 command=$(sed -n 's/<pre class="resume">\(.*\)<\/pre>/\1/p' c/report.html | sed 's/&#39;/'"'"'/g; s/&amp;/\&/g')
 e2e_expect_eq "the command it gives" "$SIM --resume $PWD/c" "$command"
-check_page "$PWD/c/report.html" "a stopped run's page"
+e2e_check_page "$PWD/c/report.html" "a stopped run's page"
 # The command, run from elsewhere, goes on from the checkpoint: once it has
 # written a checkpoint of its own, it is stopped again.
 before=$(cksum <c/resume)

@@ -174,8 +174,8 @@ fi
 # --- A task stopped before its time limit ---------------------------------------------------
 # One run long enough (a few seconds) for the signal to reach it after its
 # first checkpoint, which is written at frame 0.
-long=(--seeds 7 --frames 40000)
-"$SIM" --quiet --seed 7 --frames 40000 --out direct/long &
+long=(--seeds 7 --frames 80000)
+"$SIM" --quiet --seed 7 --frames 80000 --out direct/long &
 direct_pid=$!
 # stop_task <sweep folder>: USR1 to the task's shell once the run has a checkpoint.
 stop_task() {

@@ -133,11 +133,4 @@ for s in 3 4; do
   same_files "direct/long-$s" "long/seed-$s" "interrupted and finished, seed $s" world.sav stats.csv phylogeny.csv genes.csv lineages.csv
 done
 
-# --- Without the summary program ------------------------------------------------------------
-mkdir -p bare/tools && cp "$SWEEP" "$ROOT/tools/sweep_plan.py" bare/tools/
-bash bare/tools/sweep.sh --summary grid >bare.log 2>&1
-e2e_expect_eq "--summary without analysis/summarize_sweep.py: status" 2 "$?"
-grep -q "sweep: no summary of grid: .*/analysis/summarize_sweep.py is missing" bare.log && e2e_pass "and says so" ||
-  e2e_fail "--summary without the program: $(cat bare.log)"
-
 e2e_finish

@@ -27,32 +27,7 @@
 
 namespace {
 
-using Table = std::vector<std::vector<std::string>>;
-
-std::string readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-Table readCsv(const std::string& name, std::string* header = nullptr) {
-  Table rows;
-  std::istringstream in(readFile(name));
-  std::string line;
-  std::getline(in, line);
-  if (header) *header = line;
-  while (std::getline(in, line)) {
-    rows.emplace_back(1);
-    for (char c : line) {
-      if (c == ',')
-        rows.back().emplace_back();
-      else
-        rows.back().back() += c;
-    }
-  }
-  return rows;
-}
+using Table = CsvRows;
 
 class EvolutionRecord : public ::testing::Test {
  protected:

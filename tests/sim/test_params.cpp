@@ -213,9 +213,6 @@ TEST(SimOptionsTest, EachOptionSetsItsFieldAndEveryRefusalSaysWhy) {
       {{"--resume", "a", "--set", "regulation.cull_at=400"},
        "--resume goes on as the run was started: it takes no --set (a resumed run keeps the rules it was started "
        "with)"},
-      {{"--resume", "a", "--params", "cull.toml"},
-       "--resume goes on as the run was started: it takes no --params (a resumed run keeps the rules it was started "
-       "with)"},
       {{"--resume", "a", "--every", "5"}, "--resume goes on as the run was started: it takes no --every"},
       {{"--seed", "1", "--seed", "2"}, "--seed is given more than once"},
   };

@@ -37,21 +37,6 @@ namespace {
 
 constexpr int kFrames = 300;
 
-std::vector<std::vector<std::string>> readCsv(const std::string& name) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(readFile(name));
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    rows.emplace_back();
-    std::istringstream fields(line);
-    std::string field;
-    while (std::getline(fields, field, ',')) rows.back().push_back(field);
-    if (!line.empty() && line.back() == ',') rows.back().push_back("");
-  }
-  return rows;
-}
-
 // A world that goes through a cull and a re-seeding in a few hundred frames:
 // 795 loaded clones, short-lived (gene 35 at its least, 60 ticks), each at
 // home and about to breed. Their offspring fill the table in the first
@@ -247,15 +232,9 @@ TEST_F(RecordRun, ReportShowsTheRecordAndTheLastRowAndNamesOnlyFilesThatExist) {
   const std::string folder = experiment();
   const std::string page = readFile(folder + "/report.html");
   const auto record = nlohmann::json::parse(readFile(folder + "/run.json"));
-  const auto rows = readCsv(folder + "/stats.csv");
-  std::vector<std::string> header;
-  {
-    std::istringstream in(readFile(folder + "/stats.csv"));
-    std::string line, name;
-    std::getline(in, line);
-    std::istringstream names(line);
-    while (std::getline(names, name, ',')) header.push_back(name);
-  }
+  std::string names;
+  const auto rows = readCsv(folder + "/stats.csv", &names);
+  const std::vector<std::string> header = csvFields(names);
 
   // Every number marked with where it comes from.
   const std::regex marked("data-key=\"([A-Za-z_.]+)\">([^<]*)<");
@@ -291,14 +270,9 @@ TEST_F(RecordRun, ReportShowsTheRecordAndTheLastRowAndNamesOnlyFilesThatExist) {
 
   // The tree of the living: each figure as the last row of phylodiversity.csv has it.
   std::map<std::string, std::string> last;
-  {
-    std::istringstream in(readFile(folder + "/phylodiversity.csv"));
-    std::string names, line, row;
-    std::getline(in, names);
-    while (std::getline(in, line)) row = line;
-    std::istringstream n(names + ","), v(row + ",");
-    for (std::string name, value; std::getline(n, name, ',') && std::getline(v, value, ',');) last[name] = value;
-  }
+  std::string treeNames;
+  const auto tree = readCsv(folder + "/phylodiversity.csv", &treeNames);
+  for (size_t k = 0; k < tree.back().size(); ++k) last[csvFields(treeNames)[k]] = tree.back()[k];
   const std::regex figure("data-tree=\"([a-z_]+)\">([^<]*)<");
   int figures = 0;
   for (std::sregex_iterator m(page.begin(), page.end(), figure), end; m != end; ++m, ++figures)
