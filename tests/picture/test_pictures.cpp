@@ -307,25 +307,26 @@ INSTANTIATE_TEST_SUITE_P(Formats, VideoTest,
                                            VideoCase{"run.gif", "gif", "bgra", 825, 525}),
                          [](const auto& info) { return std::string(info.param.name).substr(4); });
 
-// A run's video shows its world, a picture every K frames, and a plot of
-// its genes without a genes.csv, drawn from the rows the run kept, is the
-// plot of the same run's genes.csv.
+// A run's video shows its world, a picture every K frames (none when the
+// run ends before the first), and a plot of its genes without a genes.csv,
+// drawn from the rows the run kept, is the plot of the same run's genes.csv.
 TEST_F(PictureTest, ARunsVideoShowsItsWorldAndItsKeptRowsArePlotted) {
   Folder dir;
   makePictureOutputs = makeRunPictureOutputs;
   static volatile std::sig_atomic_t never = 0;
-  int status[2];
-  for (int k = 0; k < 2; ++k) {
+  int status[3];
+  for (int k = 0; k < 3; ++k) {
     ExperimentOptions o;
-    o.seed = 4, o.frames = 60, o.every = 20, o.quiet = true;
-    o.pictures.genesPlot = dir / (k ? "from-file.png" : "kept.png");
-    if (k == 0) o.pictures.video = dir / "run.gif";
+    o.seed = 4, o.frames = 60, o.every = k == 2 ? 100 : 20, o.quiet = true;
+    o.pictures.genesPlot = dir / (k == 0 ? "kept.png" : k == 1 ? "from-file.png" : "short.png");
+    if (k != 1) o.pictures.video = dir / (k ? "none.gif" : "run.gif");
     if (k == 1) o.genes = dir / "genes.csv";
     resetSimulation();
     status[k] = runExperiment(o, &never);
   }
   makePictureOutputs = nullptr;
-  ASSERT_EQ(std::make_pair(status[0], status[1]), std::make_pair(kExitDone, kExitDone));
+  ASSERT_EQ(std::vector<int>(status, status + 3), std::vector<int>(3, kExitDone));
+  EXPECT_FALSE(fileExists(dir / "none.gif"));
   EXPECT_TRUE(fileBytes(dir / "kept.png") == fileBytes(dir / "from-file.png"));
   run("ffmpeg -nostdin -v error -i '" + dir / "run.gif" +
       "' -vf 'select=eq(n\\,2)' -vsync 0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -y '" + dir / "last.rgb" + "'");

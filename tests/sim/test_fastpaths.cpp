@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -264,14 +265,20 @@ INSTANTIATE_TEST_SUITE_P(Worlds, FastPaths, ::testing::ValuesIn(kCases),
 TEST(FoodSearch, BothPathsMatchTheLiteralRingWalk) {
   // Positions near the ends of the 64-row words and far outside the field;
   // radii around the 32-ring windows and at the ends of the integers.
-  const int32_t positions[][2] = {{412, 262}, {1, 1},     {0, 0},     {824, 524},   {830, 600}, {-50, 262},
-                                  {412, -3000}, {3000, 3000}, {-1000, -1000}, {5, 520}, {824, 1},   {100, 524},
-                                  {30, 31},   {40, 96},   {800, 540}, {200, 556},   {300, -31}, {812, -32},
-                                  {-20, 90},  {843, 300}};
+  std::vector<std::array<int32_t, 2>> positions = {
+      {412, 262}, {1, 1},     {0, 0},      {824, 524}, {830, 600}, {-50, 262}, {412, -3000}, {3000, 3000},
+      {-1000, -1000}, {5, 520}, {824, 1},  {100, 524}, {30, 31},   {40, 96},   {800, 540},   {200, 556},
+      {300, -31}, {812, -32}, {-20, 90},   {843, 300}, {412, 191}, {600, 447}, {700, 192},   {90, 448}};
+  Lcg place{5};  // and anywhere in and around the field
+  for (int k = 0; k < 40; ++k)
+    positions.push_back({(int32_t)(place.next() % 900) - 40, (int32_t)(place.next() % 600) - 40});
   const int32_t radii[] = {0, 1, 2, 3, 7, 30, 32, 33, 200, 825, 2000, 100000, INT_MAX, 1000000000, -5, INT_MIN, -1};
   Genome g;
   g.fill(1);
-  for (uint32_t oneIn : {3000u, 600u})  // food far away, or near
+  // Food far away, near, or only in the first row of every other 64-row word
+  // (where a column's search up through a word ends), beyond the near search
+  // from the rows between.
+  for (uint32_t oneIn : {3000u, 600u, 0u})
     for (bool plain : {false, true}) {
       SCOPED_TRACE(testing::Message() << (plain ? "plain paths, " : "fast paths, ") << "food 1 in " << oneIn);
       rules = SimulationParams{};
@@ -279,7 +286,8 @@ TEST(FoodSearch, BothPathsMatchTheLiteralRingWalk) {
       Lcg rng{plain ? 17u : 29u};
       CellField& f = editCellGrids();
       for (int i = 0; i < kCellCount; ++i) {
-        uint32_t r = rng.next() % oneIn;
+        uint32_t r = rng.next() % (oneIn ? oneIn : 4);
+        if (oneIn == 0 && i % kWorldHeight % 128 != 0) r = 3;
         f.cells[i] = r == 0 ? Live : r == 1 ? Dormant : r == 2 ? Sprout : Empty;
       }
       for (int k = 0; k < 40; ++k) markClaim((int)(rng.next() % kWorldWidth), (int)(rng.next() % kWorldHeight));

@@ -171,6 +171,7 @@ TEST_F(Files, LoadStopsAtTheFirstBadValue) {
       {false, "1.5\n", 1, {1}},  // 1, then ".5" is no integer: stop
       {true, "1e39\n1\n", 0, {}},
       {true, "  +2.5e1\t\v\f-0x1p-2 nan\n", 2, {25, -0.25}},
+      {true, "0.25-\n3\n", 1, {0.25}},  // 0.25, then "-" is no number: stop
       {true, "1" + std::string(70000, 'x') + "\n", 1, {1}},
       {true, "0." + std::string(70000, '0') + "1\n5.5\nnan\n", 2, {0, 5.5}},
       {true, "2.5" + std::string(200000, 'y'), 1, {2.5}},

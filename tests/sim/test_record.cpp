@@ -232,6 +232,8 @@ TEST_F(RecordRun, ReportShowsTheRecordAndTheLastRowAndNamesOnlyFilesThatExist) {
   const std::string folder = experiment();
   const std::string page = readFile(folder + "/report.html");
   const auto record = nlohmann::json::parse(readFile(folder + "/run.json"));
+  EXPECT_TRUE(std::regex_match(record.at("start_time").get<std::string>(),
+                               std::regex("20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-6][0-9]Z")));
   std::string names;
   const auto rows = readCsv(folder + "/stats.csv", &names);
   const std::vector<std::string> header = csvFields(names);

@@ -500,6 +500,7 @@ TEST_F(Rules, ReseedingFromEmptyAndAtFour) {
   EXPECT_EQ(units.energy[3], 1.0f) << "reset only on entering re-seeding";
   // After the new-simulation clear every slot is Dead: the count is 0, no
   // Unit can be placed, yet the count still rises by one.
+  setCell(0, 0, Live);
   clearWorld();
   regulatePopulation();
   EXPECT_EQ(tuple(simulation.livingCount, aliveCount(), liveCells()), tuple(1, 0, 0));
@@ -549,7 +550,7 @@ TEST_F(Rules, RandomSowingEvent) {
 
 TEST_F(Rules, HoverSelectionNearestAndSimilar) {
   static Selection s;
-  for (int u = 0; u < kMaxUnits; ++u) units.genome[u].fill(5000);  // far from all below
+  for (int u = 0; u < kMaxUnits; ++u) units.genome[u].fill(5000 + u);  // far from all below and each other
   for (auto [u, x, y, shift] : {tuple{40, 110, 100, 0}, {12, 103, 107, 0},  // as near as 40, lower slot: primary
                                 {0, 500, 500, 18}, {30, 600, 500, 36}, {50, 824, 524, 0}}) {
     units.status[u] = Alive, units.posX[u] = x, units.posY[u] = y;
