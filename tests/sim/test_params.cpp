@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/sim_options.h"
+#include "experiment/output.h"
 #include "experiment/runinfo.h"
 #include "persist/paramfile.h"
 #include "tests/support.h"
@@ -221,6 +222,35 @@ TEST(SimOptionsTest, EachOptionSetsItsFieldAndEveryRefusalSaysWhy) {
     EXPECT_EQ(q.status, kExitBadUse) << r.message;
     EXPECT_EQ(q.error, "tarn-sim: " + std::string(r.message) + "\nRun tarn-sim --help for the options.\n");
   }
+  // The picture options: refused in a runner built without pictures, and
+  // checked before the first frame in one built with them.
+  EXPECT_EQ(parseSim({"--video", "v.mp4"}).error,
+            "tarn-sim: --video: this tarn-sim is built without pictures (build it with TARN_GUI=ON)\n"
+            "Run tarn-sim --help for the options.\n");
+  makePictureOutputs = [](const RunInfo&, const std::string&, NamedOutputs*) {};
+  p = parseSim({"--out", "o", "--scale", "3", "--snapshot", "A.PNG", "--frames-dir", "o/lapse"});
+  EXPECT_EQ(std::make_tuple(p.status, p.options.run.pictures.scale, p.options.run.pictures.inFolder),
+            std::make_tuple(-1, 3, true));
+  const struct {
+    std::vector<std::string> words;
+    const char* message;
+  } pictureRefusals[] = {
+      {{"--scale", "2", "--plot", "p.png"},
+       "--scale sizes world pictures: it needs --snapshot, --frames-dir, --video or --out"},
+      {{"--snapshot", "png"}, "--snapshot writes a PNG picture: its name must end in .png"},
+      {{"--plot", "p.pngx"}, "--plot writes a PNG picture: its name must end in .png"},
+      {{"--genes-plot", "g.jpg"}, "--genes-plot writes a PNG picture: its name must end in .png"},
+      {{"--out", "o", "--frames-dir", "o/"},
+       "--frames-dir needs a folder of its own, not the --out folder (a folder inside it will do)"},
+      {{"--out", "o", "--checkpoint", "5", "--video", "v.mp4"},
+       "--video cannot be used with --checkpoint: a video is made in one go, and a resumed run cannot continue it "
+       "(--frames-dir keeps pictures that a resumed run does continue)"},
+      {{"--frames", "99", "--video", "v.mp4"}, "--video needs a picture: --frames must be at least --every (100)"},
+  };
+  for (const auto& r : pictureRefusals)
+    EXPECT_EQ(parseSim(r.words).error,
+              "tarn-sim: " + std::string(r.message) + "\nRun tarn-sim --help for the options.\n");
+  makePictureOutputs = nullptr;
   // A bad rule is refused with its own line, before the other options are read.
   const SimParsed bad = parseSim({"--frames", "x", "--set", "regulation.cull_at=1001"});
   EXPECT_EQ(std::make_tuple(bad.status, bad.error),

@@ -6,6 +6,7 @@
 // names only files that exist, and tells a stopped run how to go on.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -491,6 +492,39 @@ TEST_F(RecordRun, StoppedAndResumedIsTheRunMadeInOneGo) {
   for (const char* name : {"stats.csv", "phylogeny.csv", "genes.csv", "lineages.csv", "world.sav"})
     EXPECT_TRUE(readFile(dir + "/in one go/" + name) == readFile(o.out + "/" + name)) << name;
   EXPECT_FALSE(fileExists(o.out + "/phylodiversity.csv") || fileExists(o.out + "/tree.nwk"));
+  rules = SimulationParams{};
+}
+
+// What resume cannot go on from is refused with the reason, and the stopped
+// run's files are left as they were.
+TEST_F(RecordRun, ResumeRefusesWhatItCannotGoOnFromAndKeepsTheFiles) {
+  StopAtFrame stopper(4);
+  const ExperimentOptions o = cloneRun(90, 7, 3, dir + "/refused");
+  resetSimulation();
+  subscribe(&stopper);
+  EXPECT_EQ(runExperiment(o, &stopper.stop), 128 + SIGTERM);
+  unsubscribe(&stopper);
+  const std::string resume = readFile(o.out + "/resume"), world = readFile(o.out + "/world.sav");
+  const std::string stats = readFile(o.out + "/stats.csv");
+  writeFile(dir + "/a file", "x");
+  ::mkdir((dir + "/empty").c_str(), 0755);
+  auto refusal = [](const std::string& folder) {
+    static volatile std::sig_atomic_t never = 0;
+    testing::internal::CaptureStderr();
+    const int status = resumeExperiment(folder, true, {"tarn-sim", "--resume", folder}, &never);
+    const std::string said = testing::internal::GetCapturedStderr();
+    return status == kExitBadUse ? said : "status " + std::to_string(status);
+  };
+  EXPECT_NE(refusal(dir + "/none").find("cannot resume: " + dir + "/none: No such file"), std::string::npos);
+  EXPECT_NE(refusal(dir + "/a file").find("a file is not a folder"), std::string::npos);
+  EXPECT_NE(refusal(dir + "/empty").find("holds no checkpoint (no file \"resume\"; a finished run removes it)"),
+            std::string::npos);
+  writeFile(o.out + "/resume", resume.substr(0, resume.size() / 2));
+  EXPECT_NE(refusal(o.out).find("cannot resume: " + o.out + "/resume is damaged"), std::string::npos);
+  writeFile(o.out + "/resume", resume);
+  writeFile(o.out + "/world.sav", world.substr(0, world.size() - 40));
+  EXPECT_NE(refusal(o.out).find(o.out + "/world.sav does not hold the state of its checkpoint"), std::string::npos);
+  EXPECT_TRUE(readFile(o.out + "/resume") == resume && readFile(o.out + "/stats.csv") == stats);
   rules = SimulationParams{};
 }
 
