@@ -324,7 +324,16 @@ TEST_F(PictureTest, ARunsVideoShowsItsWorldAndItsKeptRowsArePlotted) {
     resetSimulation();
     status[k] = runExperiment(o, &never);
   }
+  ExperimentOptions folder;  // an experiment folder gets its pictures at the end
+  folder.seed = 4, folder.frames = 60, folder.every = 20, folder.quiet = true, folder.out = dir / "folder";
+  folder.pictures.inFolder = true, folder.pictures.scale = 2;
+  resetSimulation();
+  EXPECT_EQ(runExperiment(folder, &never), kExitDone);
   makePictureOutputs = nullptr;
+  for (const char* name : {"world.png", "run.png", "genes.png", "muller.png", "phylodiversity.png"})
+    EXPECT_EQ(fileBytes(dir / "folder/" + name).substr(1, 3), "PNG") << name;
+  EXPECT_EQ(fileBytes(dir / "folder/world.png").substr(16, 8), std::string("\0\0\x06\x72\0\0\x04\x1a", 8))
+      << "world.png is the field, each cell a 2 x 2 block";
   ASSERT_EQ(std::vector<int>(status, status + 3), std::vector<int>(3, kExitDone));
   EXPECT_FALSE(fileExists(dir / "none.gif"));
   EXPECT_TRUE(fileBytes(dir / "kept.png") == fileBytes(dir / "from-file.png"));
