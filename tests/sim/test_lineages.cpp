@@ -140,6 +140,21 @@ TEST(PhylogenySort, ManyPiecesMergeIntoIdOrder) {
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+// A hand-made tree: Unit 0 has two children with ten children each, all
+// alive. The three are major lineages, and Unit 0, whose id is 0, is the
+// parent lineage of the other two.
+TEST(Lineages, TheFirstUnitIsAParentLineageLikeAnyOther) {
+  WorkFolder work;
+  std::string tree = kPhylogenyHeader;
+  tree += "0,[NONE],0,inf,0,,g,0\n1,[0],0,inf,1,,g,0\n2,[0],0,inf,2,,g,0\n";
+  for (int id = 3; id < 23; ++id) tree += std::to_string(id) + (id < 13 ? ",[1]" : ",[2]") + ",0,inf,3,,g,0\n";
+  writeFile("phylogeny.csv", tree);
+  writeFile("stats.csv", "frame,living,alive\n1,23,23\n");
+  std::string error;
+  ASSERT_TRUE(writeLineages("stats.csv", "phylogeny.csv", "lineages.csv", &error)) << error;
+  EXPECT_EQ(readFile("lineages.csv"), "frame,lineage,parent,alive\n1,0,,1\n1,1,0,11\n1,2,0,11\n");
+}
+
 // The lineages recounted plainly: every Unit's descent counted at every
 // row by walking up from each Unit alive.
 TEST_F(EvolutionRecord, LineagesAddUpAndAgreeWithARecount) {
