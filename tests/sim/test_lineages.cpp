@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "persist/statefile.h"
@@ -153,6 +154,13 @@ TEST(Lineages, TheFirstUnitIsAParentLineageLikeAnyOther) {
   std::string error;
   ASSERT_TRUE(writeLineages("stats.csv", "phylogeny.csv", "lineages.csv", &error)) << error;
   EXPECT_EQ(readFile("lineages.csv"), "frame,lineage,parent,alive\n1,0,,1\n1,1,0,11\n1,2,0,11\n");
+  const std::vector<LineageSummary> major = majorLineages(".", &error);
+  ASSERT_EQ(major.size(), 3u) << error;
+  EXPECT_EQ(std::make_tuple(major[0].founder, major[0].parent, major[2].founder, major[2].parent),
+            std::make_tuple(1, 0, 0, -1));
+  writeFile("lineages.csv", readFile("lineages.csv") + "1,2,0\n");
+  EXPECT_TRUE(majorLineages(".", &error).empty());
+  EXPECT_EQ(error, "./lineages.csv: line 5 is no lineage row");
 }
 
 // The lineages recounted plainly: every Unit's descent counted at every
