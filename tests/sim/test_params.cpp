@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -163,7 +165,7 @@ TEST(ParamFiles, CheckpointsKeepTheRules) {
 
 struct SimParsed {
   int status;
-  std::string error;
+  std::string error, output;
   SimOptions options;
 };
 
@@ -173,7 +175,7 @@ SimParsed parseSim(std::vector<std::string> words) {
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
   parsed.status = parseSimOptions((int)words.size(), argv.data(), parsed.options);
-  testing::internal::GetCapturedStdout();
+  parsed.output = testing::internal::GetCapturedStdout();
   parsed.error = testing::internal::GetCapturedStderr();
   return parsed;
 }
@@ -256,6 +258,26 @@ TEST(SimOptionsTest, EachOptionSetsItsFieldAndEveryRefusalSaysWhy) {
   EXPECT_EQ(std::make_tuple(bad.status, bad.error),
             std::make_tuple(kExitBadUse, std::string("tarn-sim: --set regulation.cull_at=1001: regulation.cull_at must "
                                                      "be a whole number from 0 to 1000\n")));
+}
+
+// The README's table of the runner's options lists every option of --help,
+// in its order, with the same name for its value.
+TEST(SimOptionsTest, TheReadmeListsEveryOptionAsHelpNamesIt) {
+  const SimParsed help = parseSim({"--help"});
+  EXPECT_EQ(help.status, kExitDone);
+  const std::regex helpLine("  (--[a-z-]+)( [A-Z=.a-z]+)?(?: \\.\\.\\.)?  .*"), tableRow("\\| `(--[a-z-]+)( [A-Z=.a-z]+)?` \\|.*");
+  std::string fromHelp, fromReadme;
+  std::istringstream lines(help.output);
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);)
+    if (std::regex_match(line, m, helpLine)) fromHelp += m[1].str() + m[2].str() + "\n";
+  std::istringstream readme(readFile(TARN_SOURCE_DIR "/README.md"));
+  std::string line;
+  while (std::getline(readme, line) && line != "## The headless runner") continue;
+  while (std::getline(readme, line) && line != "## Experiments")
+    if (std::regex_match(line, m, tableRow)) fromReadme += m[1].str() + m[2].str() + "\n";
+  EXPECT_GT(fromHelp.size(), 300u);
+  EXPECT_EQ(fromReadme, fromHelp);
 }
 
 // --- Each rule in a run -----------------------------------------------------

@@ -208,7 +208,7 @@ TEST_F(Drawing, StatusPanel) {
   simulation.livingCount = 123, simulation.foodDivisor = 1.0f, paused = 1, tolerance = 0.0f;
   point(300, 300);
   BITMAP* ref = makeBitmap(kScreenWidth, kScreenHeight);
-  for (auto [text, right] : {tuple{"A", 0}, {"%d%s%n", 374},
+  for (auto [text, right] : {tuple{"A", 0}, {"Go", 342}, {"%d%s%n", 374},
                              {"Toggle Fullscreen/Windowed-Mode (Only for Desktops higher than 1024x768)", 902}}) {
     std::strcpy(tooltipText, text);
     clear_to_color(back, (int)kPaper);
