@@ -21,11 +21,10 @@ SIM="$E2E_BUILD_DIR/tarn-sim"
 
 work="$E2E_TMP/sim"
 fx="$work/fixtures"
-mkdir -p "$fx/notempty" "$fx/badresume" "$fx/farresume" "$fx/bin" "$work/cwd"
+mkdir -p "$fx/notempty" "$fx/farresume" "$fx/bin" "$work/cwd"
 echo "an earlier experiment" >"$fx/notempty/keep.txt"
 printf '1\n2\n3\n' >"$fx/short.sav"
 printf '[regulation]\ncull_at = 400\n[genes.lifespan]\nmaximum = 20000\n' >"$fx/typo.toml"
-echo "{" >"$fx/badresume/resume"
 echo '{"format": "tarn-sim resume 1", "frame": 1e20}' >"$fx/farresume/resume"
 mkfifo "$fx/pipe" "$fx/pipe.png"
 printf '#!/bin/sh\necho "encoder broken" >&2\nexit 3\n' >"$fx/bin/ffmpeg"
@@ -35,14 +34,9 @@ cd "$work/cwd" || exit 1
 
 # --- Refusals: status, message, and nothing written --------------------------
 # Each case: expected status | part of the message | arguments, after any
-# PATH=... for the runner's environment. (Every refusal of the command line
-# alone is tested with its message in tests/sim/test_params.cpp.)
+# PATH=... for the runner's environment. (The refusals of the command line
+# alone, and resume's, are tested with their messages in the unit tests.)
 refusals=(
-  "2|--frames must be a whole number from 0 up|--frames 1e6"
-  "2|--frames is given more than once|--frames 5 --frames 6"
-  "2|--checkpoint must be a whole number from 1 up|--checkpoint x --out o --frames 100000000"
-  "2|--phylodiversity cannot be used with --out|--out o --phylodiversity p.csv --frames 100000000"
-  "2|The following argument was not expected: --bogus|--bogus"
   "2|cannot read $fx/missing.sav: No such file or directory|--load $fx/missing.sav --frames 100000000"
   "2|cannot read $fx: Is a directory|--load $fx --frames 100000000"
   "2|$fx/short.sav: reading stopped at line 4: 3 of the $STATE_LINES_GROUPED values were read|--strict --load $fx/short.sav --frames 100000000"
@@ -52,24 +46,15 @@ refusals=(
   "2|cannot write $fx/notempty: it is a folder|--record $fx/notempty --frames 100000000"
   "2|cannot write $fx/missing/p.csv|--stats s.csv --phylogeny $fx/missing/p.csv --frames 100000000"
   "2|cannot write $fx/pipe: a state file must be a regular file|--save $fx/pipe --frames 100000000"
-  "2|$fx/notempty holds no checkpoint|--resume $fx/notempty"
-  "2|$fx/badresume/resume is damaged|--resume $fx/badresume"
   "2|$fx/farresume/resume is damaged: the frame is not a whole number in range|--resume $fx/farresume"
-  "2|--resume goes on as the run was started: it takes no --video|--resume $fx/notempty --video v.mp4"
-  "2|--video cannot be used with --checkpoint|--video v.mp4 --out o --checkpoint 10 --frames 100000000"
   "2|cannot write the video v.avi: its name must end in .mp4, .webm or .gif|--video v.avi --frames 100000000"
-  "2|--scale must be a whole number from 1 to 8|--scale 9 --snapshot s.png --frames 100000000"
-  "2|--scale sizes world pictures: it needs --snapshot, --frames-dir, --video or --out|--scale 2 --frames 100000000"
-  "2|--snapshot writes a PNG picture: its name must end in .png|--snapshot s.jpg --frames 100000000"
   "2|cannot write $fx/pipe.png: a picture must be a regular file|--plot $fx/pipe.png --frames 100000000"
   "2|$fx/notempty is not empty|--frames-dir $fx/notempty --frames 100000000"
-  "2|--frames-dir needs a folder of its own|--out o --frames-dir o/ --frames 100000000"
   "2|cannot write $fx/missing/p.png: No such file or directory|--frames-dir f --plot $fx/missing/p.png --frames 100000000"
   "2|cannot write $fx/missing/v.mp4: No such file or directory|--out o --video $fx/missing/v.mp4 --frames 100000000"
   "2|cannot start ffmpeg: No such file or directory|PATH=/nonexistent --video v.webm --frames 100000000"
   "2|the video encoder for v.gif failed: it ended with exit status 3: encoder broken|PATH=$fx/bin:$PATH --video v.gif --frames 100000000"
   "2|$fx/typo.toml:4: genes.lifespan.maximum is not a parameter (did you mean genes.lifespan.max?)|--params $fx/typo.toml --out o --frames 100000000"
-  "2|it takes no --set (a resumed run keeps the rules it was started with)|--resume $fx/notempty --set regulation.cull_at=400"
   "2|cannot draw plots: cannot start gnuplot: No such file or directory (is it installed?|PATH=/nonexistent --out o --frames 100000000"
 )
 for case in "${refusals[@]}"; do
