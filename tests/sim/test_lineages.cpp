@@ -160,6 +160,9 @@ TEST(Lineages, TheFirstUnitIsAParentLineageLikeAnyOther) {
             std::make_tuple(1, 0, 0, -1));
   writeFile("lineages.csv", readFile("lineages.csv") + "1,2,0\n");
   EXPECT_TRUE(majorLineages(".", &error).empty() && error == "./lineages.csv: line 5 is no lineage row") << error;
+  writeFile("stats.csv", "frame,living,alive\n1,23,23\n2,23,x\n");
+  EXPECT_FALSE(writeLineages("stats.csv", "phylogeny.csv", "lineages.csv", &error));
+  EXPECT_EQ(error, "stats.csv: line 3 is no stats row");
 }
 
 // The lineages recounted plainly: every Unit's descent counted at every

@@ -377,12 +377,13 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
   ReportInput lost = stopped;
   lost.resumeCommand.clear(), lost.timeLapse.clear(), lost.dominantCarriers = 0;
   lost.notResumable = "A run that makes a video cannot be resumed: it is made in one go.";
+  lost.worldFile = "lost.sav", lost.record["params"] = {{"regulation.cull_at", 400}, {"contests.kin_tolerance", 3}};
   lost.tree = tree({"1234", "0", "0", "0", "", "", "", "3", "", ""});
 
   const std::pair<const ReportInput*, const char*> pages[] = {
       {&whole, "06bf13e1eb1241d0973b3e11ad9fbaa7baec9b278f2b2d9d2852d3e4700e9ae0"},
       {&stopped, "956f0f8244e5212f31a7e743ad9762e24e218ab8c11db65908078aef5be0377a"},
-      {&lost, "62f141bf1ee5a00e74c6e39615e79a6accdda1fb4e6501f4be6f429fed83c407"}};
+      {&lost, "3824350b1b48846d07cd261e98fab9f2a55990fc27a041abd82236ad8d784d86"}};
   const bool tidy = std::system("command -v tidy >/dev/null 2>&1") == 0;
   int n = 0;
   for (const auto& [input, digest] : pages) {
@@ -401,7 +402,7 @@ TEST_F(RecordRun, ReportPagesAreAsRecorded) {
 
 // A runner started with standard input closed (from a service, say) gets
 // descriptor 0 for the first file it opens: the run goes as any other, and
-// leaves nothing open behind it.
+// leaves nothing open behind it. Its outputs one by one are the folder's.
 TEST_F(RecordRun, RunsWithStandardInputClosed) {
   const int kept = dup(0);
   ASSERT_GE(kept, 0);
@@ -409,7 +410,9 @@ TEST_F(RecordRun, RunsWithStandardInputClosed) {
   std::string seen;  // the status of each run and whether descriptor 0 was closed after it
   for (int k = 0; k < 2; ++k) {
     ExperimentOptions o = cloneRun(30, 10, 0, k == 0 ? dir + "/no input" : "");
-    if (k == 1) o.save = dir + "/no input.sav", o.stats = dir + "/no input.csv";
+    if (k == 1)
+      o.save = dir + "/world.sav", o.stats = dir + "/stats.csv", o.phylogeny = dir + "/phylogeny.csv",
+      o.genes = dir + "/genes.csv", o.phylodiversity = dir + "/phylodiversity.csv";
     resetSimulation();
     close(0);
     seen += std::to_string(runExperiment(o, &never));
@@ -418,7 +421,8 @@ TEST_F(RecordRun, RunsWithStandardInputClosed) {
   }
   close(kept);
   EXPECT_EQ(seen, "0 closed 0 closed ");
-  EXPECT_EQ(readFile(dir + "/no input/world.sav"), readFile(dir + "/no input.sav"));
+  for (const char* name : {"world.sav", "stats.csv", "phylogeny.csv", "genes.csv", "phylodiversity.csv"})
+    EXPECT_TRUE(readFile(dir + "/no input/" + name) == readFile(dir + "/" + name)) << name;
 }
 
 // Between checkpoints the folder holds the last one taken: a run killed at
