@@ -515,6 +515,10 @@ TEST_F(Rules, CullAndTheEvolutionLevel) {
   EXPECT_EQ(tuple(simulation.foodDivisor, evolutionLevel()), tuple(0.55f, 2));
   EXPECT_NEAR(aliveCount() / 801.0, 0.11, 0.04);
   EXPECT_NEAR(liveCells() / (double)kCellCount, 0.31, 0.01);
+  int stale = 0;  // culled cells whose Live-neighbour count was kept
+  for (int x = 0; x < kWorldWidth; ++x)
+    for (int y = 0; y < kWorldHeight; ++y) stale += cellAt(x, y) == Empty && countAt(x, y) != 0;
+  EXPECT_EQ(stale, 0);
   // From 0.5, after k single-precision additions of 0.05 the level is k + 1
   // up to k = 12, k from 13 to 84 (13 twice in a row), and 86 at 85.
   resetFoodDivisor();
