@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,24 +94,7 @@ inline std::string readFile(const std::string& name) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 inline void writeFile(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
-// A CSV file of the runner's: its rows after the header, each split at every
-// comma (so an empty last field is kept); *header gets the header line.
-using CsvRows = std::vector<std::vector<std::string>>;
-inline CsvRows readCsv(const std::string& name, std::string* header = nullptr) {
-  CsvRows rows;
-  const std::string text = readFile(name);
-  size_t at = text.find('\n');
-  if (header) *header = text.substr(0, at);
-  for (size_t end; at != std::string::npos && (end = text.find('\n', at + 1)) != std::string::npos; at = end) {
-    rows.emplace_back(1);
-    for (size_t i = at + 1; i < end; ++i) {
-      if (text[i] == ',') rows.back().emplace_back();
-      else rows.back().back().push_back(text[i]);
-    }
-  }
-  return rows;
-}
-// The fields of a CSV line.
+// The fields of a CSV line, split at every comma (an empty last field kept).
 inline std::vector<std::string> csvFields(const std::string& line) {
   std::vector<std::string> fields(1);
   for (char c : line) {
@@ -118,6 +102,18 @@ inline std::vector<std::string> csvFields(const std::string& line) {
     else fields.back().push_back(c);
   }
   return fields;
+}
+// A CSV file of the runner's: its rows after the header, each split into its
+// fields; *header gets the header line.
+using CsvRows = std::vector<std::vector<std::string>>;
+inline CsvRows readCsv(const std::string& name, std::string* header = nullptr) {
+  std::istringstream text(readFile(name));
+  std::string line;
+  std::getline(text, line);
+  if (header) *header = line;
+  CsvRows rows;
+  while (std::getline(text, line)) rows.push_back(csvFields(line));
+  return rows;
 }
 inline bool fileExists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
 

@@ -223,25 +223,6 @@ TEST_F(EvolutionRecord, LineagesAddUpAndAgreeWithARecount) {
   EXPECT_EQ(have, expected);
   for (const auto& s : stats) EXPECT_EQ(sums[std::stol(s[0])], std::stol(s[2])) << "frame " << s[0];
   EXPECT_GE(kept.size(), 3u) << "the run had lineages to find";
-
-  // The summaries a report reads.
-  std::string error;
-  const std::vector<LineageSummary> summaries = majorLineages(dir + "/run", &error);
-  ASSERT_TRUE(error.empty()) << error;
-  ASSERT_EQ(summaries.size(), kept.size());
-  for (size_t i = 0; i < summaries.size(); ++i) {
-    const LineageSummary& s = summaries[i];
-    SCOPED_TRACE("lineage " + std::to_string(s.founder));
-    if (i > 0) {
-      EXPECT_GE(summaries[i - 1].peakAlive, s.peakAlive);
-    }
-    EXPECT_EQ(s.genome, tree[s.founder][6]);
-    EXPECT_EQ(s.peakAlive, (expected[{s.peakFrame, s.founder}]));
-    long peak = 0;
-    for (const auto& s2 : stats) peak = std::max(peak, expected[{std::stol(s2[0]), s.founder}]);
-    EXPECT_EQ(s.peakAlive, peak);
-    EXPECT_EQ(s.lastAlive, (expected[{std::stol(stats.back()[0]), s.founder}]));
-  }
 }
 
 }  // namespace

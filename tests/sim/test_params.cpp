@@ -114,13 +114,10 @@ TEST(ParamFiles, RefuseWithTheFileTheLineAndTheKey) {
     const char* message;
   } settings[] = {
       {"regulation.cull_at", "--set regulation.cull_at: give NAME=VALUE, for example --set regulation.cull_at=400"},
-      {"=4", "--set =4: give NAME=VALUE, for example --set regulation.cull_at=400"},
       {"regulation.cull_at=", "--set regulation.cull_at=: regulation.cull_at must be a whole number from 0 to 1000, not "
                               "nothing"},
       {"regulation.cull_at=4x", "--set regulation.cull_at=4x: regulation.cull_at must be a whole number from 0 to "
                                 "1000, not '4x'"},
-      {"regulation.cull_at=+-4", "--set regulation.cull_at=+-4: regulation.cull_at must be a whole number from 0 to "
-                                 "1000, not '+-4'"},
       {"regulation.cull_at=99999999999999999999", "--set regulation.cull_at=99999999999999999999: regulation.cull_at "
                                                   "must be a whole number from 0 to 1000"},
       {"regulation.food_step=inf", "--set regulation.food_step=inf: regulation.food_step must be a number above 0"},
